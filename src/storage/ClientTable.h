@@ -1,0 +1,268 @@
+#pragma once
+
+#include "storage/Field.h"
+#include "storage/Value.h"
+
+#include <QByteArray>
+#include <QCollatorSortKey>
+#include <QDateTime>
+#include <QString>
+#include <QStringList>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <vector>
+
+class QIODevice;
+
+namespace ql {
+
+class FilterExpr;
+
+// Document formats of WriteToFile. The program never writes the binary form; asking for it with a
+// file name ending in ".xml" (any case) writes the plain form.
+enum class DataFormat { Binary, Xml, XmlUtf8 };
+
+struct IndexOptions
+{
+    bool primary = false;
+    bool unique = false;
+    bool descending = false;
+    bool caseInsensitive = false;
+};
+
+struct IndexDef
+{
+    QString name;
+    QStringList fields; // key fields, most significant first
+    IndexOptions options;
+};
+
+// One stored version of a row, as the document keeps it.
+struct RowVersion
+{
+    enum : quint8 { Superseded = 1, Deleted = 2, Inserted = 4, Modified = 8 };
+    quint8 state = 0;
+    int replaces = -1; // for Modified: index of the version it replaces
+    std::vector<Value> values;
+};
+
+// One change: 1-based positions of the version the change produced and of the one it replaced (0
+// when none), and the kind (4 insertion, 8 modification, 2 deletion).
+struct ChangeLogEntry
+{
+    int produced = 0;
+    int replaced = 0;
+    int kind = 0;
+    bool operator==(const ChangeLogEntry &o) const
+    {
+        return produced == o.produced && replaced == o.replaced && kind == o.kind;
+    }
+};
+
+// What a document holds: the fields, the table properties and every stored row version in
+// physical order. The reader produces it and the writer consumes it.
+struct TableData
+{
+    std::vector<Field> fields;
+    std::vector<RowVersion> versions;
+    std::vector<ChangeLogEntry> log;
+    bool hasCounter = false;
+    qint64 counter = 1;
+};
+
+// The in-memory table behind every task list and the recent-files store: typed fields, rows kept
+// as versions with a change log, one current row, one pending row (edit or insert), named orders,
+// one filter and a counter. Failures throw ql::Error with the user-facing message.
+//
+// Reactions run synchronously inside the operation that causes them:
+//  - AfterInsert after AppendRow/InsertRow (and EditRow on an empty view) has made the pending row.
+//  - AfterEdit after EditRow has made the current row pending.
+//  - AfterScroll after every cursor movement; never on post or a change of order.
+// AppendRow and InsertRow call AfterInsert first (the insert defaults) and AfterScroll second (the
+// cursor is on the new row), so whatever follows the cursor sees the row with its defaults.
+//
+// RowCount counts the rows of the view only: a pending inserted row is not counted until it is
+// posted. RowNumber of a pending inserted row is the position it will take (1-based); 0 when the
+// view is empty.
+class ClientTable
+{
+public:
+    enum class State { Inactive, Browse, Edit, Insert };
+    using Reaction = std::function<void(ClientTable &)>;
+
+    explicit ClientTable(QString name = QString());
+    ~ClientTable();
+    ClientTable(const ClientTable &) = delete;
+    ClientTable &operator=(const ClientTable &) = delete;
+
+    const QString &Name() const { return m_name; }
+
+    // --- Definitions and life cycle
+    void AddFieldDef(const FieldDef &def);
+    void AddIndexDef(const IndexDef &def);
+    // Discards the field set (and the field definitions); the table must be closed.
+    void ClearFields();
+    // Opens an empty table from the field definitions and builds the named orders.
+    void CreateEmpty();
+    bool Active() const { return m_state != State::Inactive; }
+    void Open();
+    void Close();
+    State GetState() const { return m_state; }
+    bool IsEditing() const { return m_state == State::Edit || m_state == State::Insert; }
+
+    // A table bound to a file reads it on Open when it exists, and writes it back (plain form) on
+    // Close when it was loaded from it and rows changed since. The destructor does not write: owners
+    // that want the write-back call Close.
+    void SetFileName(const QString &path) { m_fileName = path; }
+    const QString &FileName() const { return m_fileName; }
+
+    // --- Documents
+    void ReadFromFile(const QString &path);
+    void ReadFromBytes(const QByteArray &bytes);
+    void ReadFromStream(QIODevice &device);
+    void WriteToFile(const QString &path, DataFormat format);
+    QByteArray WriteToBytes(DataFormat format);
+    void WriteToStream(QIODevice &device, DataFormat format);
+
+    // Off merges the log: the current rows become plain rows and the log is emptied.
+    void SetChangeLogging(bool on);
+    bool ChangeLogging() const { return m_logging; }
+    // Whether rows were inserted, changed or deleted since the table was opened or read.
+    bool ChangedSinceOpen() const { return m_changedSinceOpen; }
+
+    // --- Cursor and view
+    void MoveFirst();
+    void MoveNext();
+    void MovePrior();
+    void MoveLast();
+    // Makes the row at the 1-based position of the view current.
+    void MoveTo(int rowNumber);
+    bool AtEnd() const;
+    int RowCount() const;
+    int RowNumber() const;
+
+    const QString &IndexName() const { return m_indexName; }
+    void SetIndexName(const QString &name);
+    // An order defined at run time by name, key fields and options; it becomes available to
+    // SetIndexName.
+    void AddIndex(const QString &name, const QStringList &fields, const IndexOptions &options);
+    QStringList IndexNames() const;
+
+    const QString &Filter() const { return m_filterText; }
+    void SetFilter(const QString &expression);
+    bool Filtered() const { return m_filtered; }
+    void SetFiltered(bool on);
+
+    // Makes the first row of the view whose field equals `value` (whole value, with case) current.
+    bool LocateRow(const QString &fieldName, const Value &value);
+
+    // --- Editing
+    void AppendRow();
+    void InsertRow();
+    void EditRow();
+    void PostRow();
+    void CancelRow();
+    void DeleteRow();
+
+    // --- Fields
+    const std::vector<Field> &Fields() const { return m_data.fields; }
+    const Field &RequireField(const QString &name) const;
+    const Field *LookupField(const QString &name) const;
+
+    // Values of the current row (the pending row while editing). Null when the view is empty.
+    Value GetValue(const Field &field) const;
+    Value GetValue(const QString &name) const { return GetValue(RequireField(name)); }
+    bool IsNull(const QString &name) const { return GetValue(name).isNull(); }
+    QString AsText(const QString &name) const;
+    qint64 AsInteger(const QString &name) const;
+    QDateTime AsDateTime(const QString &name) const;
+    bool AsBoolean(const QString &name) const;
+
+    // Writes into the pending row; throws "Dataset not in edit or insert mode" in browse mode.
+    void SetValue(const Field &field, const Value &value);
+    void SetText(const QString &name, const QString &text);
+    void SetInteger(const QString &name, qint64 value);
+    void SetDateTime(const QString &name, const QDateTime &value);
+    void SetBoolean(const QString &name, bool value);
+    void SetNull(const QString &name);
+
+    // The value of a field at a 1-based position of the view without moving the cursor (the grid
+    // and the report read the view this way). The pending row's own values show at its position.
+    Value ViewValue(int rowNumber, const Field &field) const;
+
+    // The text of a value of a field, in the system formats.
+    static QString ValueText(const Field &field, const Value &value);
+    // Converts text to a value of the field; throws the field's conversion error.
+    static Value ValueFromText(const Field &field, const QString &text);
+
+    bool HasCounter() const { return m_data.hasCounter; }
+    qint64 Counter() const { return m_data.counter; }
+    const std::vector<ChangeLogEntry> &ChangeLog() const { return m_data.log; }
+    const TableData &Data() const { return m_data; }
+
+    // --- Reactions
+    void SetAfterInsert(Reaction r) { m_afterInsert = std::move(r); }
+    void SetAfterEdit(Reaction r) { m_afterEdit = std::move(r); }
+    void SetAfterScroll(Reaction r) { m_afterScroll = std::move(r); }
+
+private:
+    struct Row
+    {
+        int version = -1;
+        bool alive = false;
+    };
+    struct Order;
+
+    void requireActive() const;
+    void requireEditing() const;
+    void installData(TableData data);
+    void resetView();
+    void endPendingImplicitly();
+    void beginInsert(bool append);
+    void rebuildView(bool moveToFirst);
+    void fireScroll();
+    const std::vector<Value> &rowValues(int rowId) const;
+    Order *findOrder(const QString &name);
+    void buildOrder(Order &order);
+    int compareRows(const Order &order, int a, int b, bool withTieBreak) const;
+    int lowerBound(const Order &order, const std::vector<int> &rows, int rowId) const;
+    void removeFromOrders(int rowId);
+    void insertIntoOrders(int rowId);
+    void updateSortKeys(Order &order, int rowId);
+    void mergeChangeLog();
+    void checkUnique(int rowId) const;
+    void postInsert();
+    void postEdit();
+    bool passesFilter(int rowId) const;
+    Order &activeOrder();
+    const Order &activeOrder() const;
+
+    QString m_name;
+    std::vector<FieldDef> m_fieldDefs;
+    std::vector<IndexDef> m_indexDefs;
+    TableData m_data;
+    std::vector<Row> m_rows;
+    std::vector<std::unique_ptr<Order>> m_orders; // [0] is the default order
+    QString m_indexName;
+    std::vector<int> m_view;
+    int m_cursor = -1;     // position in m_view; -1 when the view is empty
+    bool m_atEnd = true;
+    State m_state = State::Inactive;
+    std::vector<Value> m_pending;
+    std::vector<bool> m_written;
+    bool m_pendingAppend = true; // insert mode: at the end of the view, or before the current row
+    int m_pendingRow = -1;       // edit mode: the row being edited
+    bool m_logging = true;
+    bool m_changedSinceOpen = false;
+    bool m_loadedFromFile = false;
+    QString m_fileName;
+    QString m_filterText;
+    bool m_filtered = false;
+    std::unique_ptr<FilterExpr> m_filter;
+    Reaction m_afterInsert;
+    Reaction m_afterEdit;
+    Reaction m_afterScroll;
+};
+
+} // namespace ql

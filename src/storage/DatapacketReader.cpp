@@ -1,0 +1,583 @@
+#include "common/Error.h"
+#include "storage/Datapacket.h"
+
+#include <QDate>
+#include <QHash>
+#include <QStringDecoder>
+#include <charconv>
+#include <cstring>
+#include <pugixml.hpp>
+
+namespace ql {
+
+namespace {
+
+[[noreturn]] void mismatch()
+{
+    throw Error(QStringLiteral("Mismatch in datapacket."));
+}
+
+enum class Encoding { Utf8, Utf8OrAnsi, Ansi };
+
+// Windows-1252 for bytes 0x80 to 0x9F; the rest of the code page is Latin-1.
+const char16_t Cp1252High[32] = {
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
+};
+
+QString decodeAnsi(const char *p, qsizetype n)
+{
+    QString s(n, Qt::Uninitialized);
+    QChar *out = s.data();
+    for (qsizetype i = 0; i < n; ++i) {
+        const unsigned char c = static_cast<unsigned char>(p[i]);
+        out[i] = c >= 0x80 && c < 0xA0 ? QChar(Cp1252High[c - 0x80]) : QChar(c);
+    }
+    return s;
+}
+
+bool isAscii(const char *p, qsizetype n)
+{
+    for (qsizetype i = 0; i < n; ++i)
+        if (static_cast<unsigned char>(p[i]) >= 0x80)
+            return false;
+    return true;
+}
+
+QString decode(const char *p, qsizetype n, Encoding encoding)
+{
+    if (isAscii(p, n))
+        return QString::fromLatin1(p, n);
+    switch (encoding) {
+    case Encoding::Utf8:
+        return QString::fromUtf8(p, n);
+    case Encoding::Ansi:
+        return decodeAnsi(p, n);
+    case Encoding::Utf8OrAnsi: {
+        // Files from the Windows program carry Windows-1252 bytes without a declaration.
+        QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+        QString s = decoder.decode(QByteArrayView(p, n));
+        return decoder.hasError() ? decodeAnsi(p, n) : s;
+    }
+    }
+    return QString();
+}
+
+// Undoes the escaping of a raw attribute value: the five named entities and decimal or hexadecimal
+// character references up to ";". Any other "&" is taken literally.
+QString unescape(const char *begin, const char *end, Encoding encoding)
+{
+    const char *amp = static_cast<const char *>(std::memchr(begin, '&', size_t(end - begin)));
+    if (!amp)
+        return decode(begin, end - begin, encoding);
+    QString out;
+    out.reserve(end - begin);
+    const char *run = begin;
+    for (const char *p = amp; p < end;) {
+        if (*p != '&') {
+            ++p;
+            continue;
+        }
+        const char *semi = static_cast<const char *>(std::memchr(p, ';', size_t(std::min<ptrdiff_t>(end - p, 12))));
+        QString replacement;
+        bool matched = false;
+        if (semi) {
+            const QByteArrayView name(p + 1, semi - p - 1);
+            matched = true;
+            if (name == "lt")
+                replacement = QStringLiteral("<");
+            else if (name == "gt")
+                replacement = QStringLiteral(">");
+            else if (name == "amp")
+                replacement = QStringLiteral("&");
+            else if (name == "apos")
+                replacement = QStringLiteral("'");
+            else if (name == "quot")
+                replacement = QStringLiteral("\"");
+            else if (name.size() >= 2 && name[0] == '#') {
+                const bool hex = name[1] == 'x' || name[1] == 'X';
+                const char *digits = name.data() + (hex ? 2 : 1);
+                const char *digitsEnd = name.data() + name.size();
+                unsigned long code = 0;
+                auto res = std::from_chars(digits, digitsEnd, code, hex ? 16 : 10);
+                if (digits == digitsEnd || res.ec != std::errc() || res.ptr != digitsEnd || code > 0x10FFFF
+                    || (code >= 0xD800 && code <= 0xDFFF)) {
+                    matched = false;
+                } else {
+                    const char32_t c = char32_t(code);
+                    replacement = QString::fromUcs4(&c, 1);
+                }
+            } else {
+                matched = false;
+            }
+        }
+        if (!matched) {
+            ++p;
+            continue;
+        }
+        out += decode(run, p - run, encoding);
+        out += replacement;
+        p = semi + 1;
+        run = p;
+    }
+    out += decode(run, end - run, encoding);
+    return out;
+}
+
+Encoding declaredEncoding(const pugi::xml_document &doc)
+{
+    for (pugi::xml_node node = doc.first_child(); node; node = node.next_sibling()) {
+        if (node.type() != pugi::node_declaration)
+            continue;
+        const QByteArray name = QByteArray(node.attribute("encoding").value()).toLower();
+        if (name == "utf-8" || name == "utf8")
+            return Encoding::Utf8;
+        if (name == "windows-1252" || name == "iso-8859-1" || name == "latin1" || name == "cp1252")
+            return Encoding::Ansi;
+        return Encoding::Utf8OrAnsi;
+    }
+    return Encoding::Utf8OrAnsi;
+}
+
+FieldType typeFromWord(const QByteArray &word, const QByteArray &subtype)
+{
+    if (word == "string")
+        return FieldType::Text;
+    if (word == "i4")
+        return subtype == "Autoinc" ? FieldType::Counter : FieldType::Integer;
+    if (word == "ui2")
+        return FieldType::Word;
+    if (word == "boolean")
+        return FieldType::Boolean;
+    if (word == "date")
+        return FieldType::Date;
+    if (word == "dateTime")
+        return FieldType::DateTime;
+    if (word == "bin.hex")
+        return subtype == "Text" || subtype == "WideText" ? FieldType::Memo : FieldType::Blob;
+    static const QHash<QByteArray, FieldType> others{
+        {"i1", FieldType::ShortInt},        {"i2", FieldType::SmallInt},       {"i8", FieldType::LargeInt},
+        {"ui1", FieldType::Byte},           {"ui4", FieldType::LongWord},      {"r8", FieldType::Float},
+        {"fixed", FieldType::Fixed},        {"fixedFMT", FieldType::FixedFmt}, {"time", FieldType::Time},
+        {"SQLdateTime", FieldType::SqlDateTime}, {"string.uni", FieldType::WideText},
+        {"nested", FieldType::Nested},      {"IntArray", FieldType::IntArray}, {"UIntArray", FieldType::UIntArray},
+    };
+    const auto it = others.find(word);
+    if (it == others.end())
+        throw Error(QStringLiteral("Unknown field type '%1' in datapacket.").arg(QString::fromLatin1(word)));
+    return *it;
+}
+
+bool digitsAt(const char *p, const char *end, int count)
+{
+    if (end - p < count)
+        return false;
+    for (int i = 0; i < count; ++i)
+        if (p[i] < '0' || p[i] > '9')
+            return false;
+    return true;
+}
+
+int digitsValue(const char *p, int count)
+{
+    int n = 0;
+    for (int i = 0; i < count; ++i)
+        n = n * 10 + (p[i] - '0');
+    return n;
+}
+
+// A date is four digits of year, two of month, two of day. A day that does not exist (month or day
+// 00, 30 February) reads as empty.
+std::optional<QDate> readDate(const char *p, const char *end)
+{
+    if (!digitsAt(p, end, 8))
+        return std::nullopt;
+    const QDate d(digitsValue(p, 4), digitsValue(p + 4, 2), digitsValue(p + 6, 2));
+    if (!d.isValid())
+        return std::nullopt;
+    return d;
+}
+
+[[noreturn]] void badTime(const char *begin, const char *end, const Field &field)
+{
+    throw Error(QStringLiteral("'%1' is not a valid date and time value for field '%2'")
+                    .arg(QString::fromUtf8(begin, end - begin).left(40), field.name()));
+}
+
+// hh ":" mm ":" then the remaining digits as seconds * 1000 + milliseconds, filled with zeros on the
+// right to five digits ("05" is 5 seconds). Out-of-range parts fail the read.
+qint64 readTime(const char *p, const char *end, const char *whole, const Field &field)
+{
+    if (!digitsAt(p, end, 2) || end - p < 3 || p[2] != ':' || !digitsAt(p + 3, end, 2))
+        badTime(whole, end, field);
+    const int hours = digitsValue(p, 2);
+    const int minutes = digitsValue(p + 3, 2);
+    int rest = 0;
+    const char *q = p + 5;
+    if (q < end) {
+        if (*q != ':')
+            badTime(whole, end, field);
+        ++q;
+        int digits = 0;
+        for (; q < end && *q >= '0' && *q <= '9'; ++q) {
+            if (++digits > 5)
+                badTime(whole, end, field);
+            rest = rest * 10 + (*q - '0');
+        }
+        if (q != end)
+            badTime(whole, end, field);
+        for (; digits < 5 && digits > 0; ++digits)
+            rest *= 10;
+    }
+    if (hours > 23 || minutes > 59 || rest > 59999)
+        badTime(whole, end, field);
+    return (hours * 3600LL + minutes * 60LL) * 1000 + rest;
+}
+
+Value readValue(const Field &field, const char *begin, const char *end, Encoding encoding)
+{
+    switch (field.valueKind()) {
+    case Value::Kind::Text: {
+        QString text = unescape(begin, end, encoding);
+        const int zero = text.indexOf(QChar(0));
+        if (zero >= 0)
+            text.truncate(zero);
+        if ((field.type() == FieldType::Text || field.type() == FieldType::WideText) && text.size() > field.width()) {
+            int cut = field.width();
+            if (cut > 0 && text.at(cut - 1).isHighSurrogate())
+                --cut;
+            text.truncate(cut);
+        }
+        return Value::text(std::move(text));
+    }
+    case Value::Kind::Integer: {
+        // The number starts at the first digit, unless a letter comes first; an optional sign may
+        // stand right before the digits.
+        const char *p = begin;
+        while (p < end && (*p == ' ' || *p == '\t'))
+            ++p;
+        bool negative = false;
+        if (p < end && (*p == '-' || *p == '+')) {
+            negative = *p == '-';
+            ++p;
+        }
+        if (p == end || *p < '0' || *p > '9')
+            return Value();
+        qint64 n = 0;
+        for (; p < end && *p >= '0' && *p <= '9'; ++p) {
+            if (n > (std::numeric_limits<qint64>::max() - 9) / 10)
+                return Value(); // beyond any field's range
+            n = n * 10 + (*p - '0');
+        }
+        if (negative)
+            n = -n;
+        if (n < field.minimum() || n > field.maximum())
+            return Value();
+        return Value::integer(n);
+    }
+    case Value::Kind::Float: {
+        double d = 0;
+        const char *p = begin;
+        if (p < end && *p == '+')
+            ++p;
+        auto res = std::from_chars(p, end, d);
+        if (res.ec != std::errc() || !std::isfinite(d))
+            return Value();
+        return Value::floating(d);
+    }
+    case Value::Kind::Boolean:
+        if (begin == end)
+            return Value();
+        if (*begin == 'T' || *begin == 't')
+            return Value::boolean(true);
+        if (*begin == 'F' || *begin == 'f')
+            return Value::boolean(false);
+        return Value();
+    case Value::Kind::Date: {
+        const auto d = readDate(begin, end);
+        return d ? Value::fromDate(*d) : Value();
+    }
+    case Value::Kind::DateTime: {
+        const auto d = readDate(begin, end);
+        if (!d)
+            return Value();
+        qint64 ms = 0;
+        if (end - begin > 8 && begin[8] == 'T')
+            ms = readTime(begin + 9, end, begin, field);
+        return Value::dateTime(Value::daysFromDate(*d) * Value::MsecsPerDay + ms);
+    }
+    case Value::Kind::Time: {
+        if (begin == end)
+            return Value();
+        return Value::time(readTime(begin, end, begin, field));
+    }
+    case Value::Kind::Null:
+        break;
+    }
+    return Value();
+}
+
+// Reads a whole decimal number of a structural attribute (RowState, CHANGE_LOG, AUTOINCVALUE).
+std::optional<qint64> readCount(const char *begin, const char *end)
+{
+    qint64 n = 0;
+    auto res = std::from_chars(begin, end, n);
+    if (res.ec != std::errc() || res.ptr != end)
+        return std::nullopt;
+    return n;
+}
+
+// What a modified version left out (taken from the version it replaces) and set back to empty.
+struct ModifiedVersion
+{
+    std::vector<int> missing;
+    const char *emptied = nullptr;
+};
+
+std::vector<Field> readFields(pugi::xml_node fieldsNode, Encoding encoding)
+{
+    std::vector<Field> fields;
+    for (pugi::xml_node node = fieldsNode.first_child(); node; node = node.next_sibling()) {
+        if (node.type() != pugi::node_element || std::strcmp(node.name(), "FIELD") != 0)
+            mismatch();
+        auto text = [&](const char *name) {
+            const char *v = node.attribute(name).value();
+            return unescape(v, v + std::strlen(v), encoding);
+        };
+        FieldDef def;
+        def.name = node.attribute("fieldname") ? text("fieldname") : text("attrname");
+        if (def.name.isEmpty())
+            throw Error(QStringLiteral("Field name can't be null, datapacket may be corrupted"));
+        const pugi::xml_attribute typeAttr = node.attribute("fieldtype");
+        if (!typeAttr)
+            mismatch();
+        def.type = typeFromWord(QByteArray(typeAttr.value()), QByteArray(node.attribute("SUBTYPE").value()));
+        if (def.type == FieldType::Text || def.type == FieldType::WideText) {
+            const char *w = node.attribute("WIDTH").value();
+            const auto width = readCount(w, w + std::strlen(w));
+            if (!width || *width < 1 || *width > 32767)
+                throw Error(QStringLiteral("Field '%1' has no valid width in datapacket.").arg(def.name));
+            def.width = int(*width);
+        }
+        def.readOnly = node.attribute("readonly").as_bool();
+        def.required = node.attribute("required").as_bool();
+        def.hidden = node.attribute("hidden").as_bool();
+        def.linkField = node.attribute("linkfield").as_bool();
+        for (const Field &f : fields)
+            if (f.name().compare(def.name, Qt::CaseInsensitive) == 0)
+                throw Error(QStringLiteral("Duplicate field name '%1' in datapacket.").arg(def.name));
+        fields.emplace_back(def, int(fields.size()));
+    }
+    return fields;
+}
+
+} // namespace
+
+QString unescapeValue(const char *begin, const char *end, bool utf8)
+{
+    return unescape(begin, end, utf8 ? Encoding::Utf8 : Encoding::Utf8OrAnsi);
+}
+
+TableData readDatapacket(const QByteArray &bytes)
+{
+    if (bytes.size() >= 4 && static_cast<unsigned char>(bytes[0]) == 0x96
+        && static_cast<unsigned char>(bytes[1]) == 0x19 && static_cast<unsigned char>(bytes[2]) == 0xE0
+        && static_cast<unsigned char>(bytes[3]) == 0xBD)
+        throw Error(QStringLiteral("This file is a binary datapacket, which cannot be read; only XML "
+                                   "datapackets can be opened."));
+
+    // No whitespace conversion, end-of-line normalisation or entity decoding by the parser: values
+    // are unescaped by our own rules, so a literal tab or line break inside an attribute survives.
+    pugi::xml_document doc;
+    const unsigned options = pugi::parse_minimal | pugi::parse_declaration;
+    const pugi::xml_parse_result parsed =
+        doc.load_buffer(bytes.constData(), size_t(bytes.size()), options, pugi::encoding_utf8);
+    if (!parsed)
+        throw Error(QStringLiteral("The file is not a valid datapacket: %1 at byte %2.")
+                        .arg(QString::fromLatin1(parsed.description()))
+                        .arg(parsed.offset));
+    const Encoding encoding = declaredEncoding(doc);
+
+    pugi::xml_node top = doc.document_element();
+    if (std::strcmp(top.name(), "DATAPACKET") == 0)
+        top = top.first_child();
+    while (top && top.type() != pugi::node_element)
+        top = top.next_sibling();
+    if (!top)
+        throw Error(QStringLiteral("Datapacket contains no meta data."));
+    pugi::xml_node rowdata;
+    pugi::xml_node metadata;
+    if (std::strcmp(top.name(), "METADATA") == 0) {
+        metadata = top;
+        for (rowdata = top.next_sibling(); rowdata && rowdata.type() != pugi::node_element;)
+            rowdata = rowdata.next_sibling();
+        if (rowdata && std::strcmp(rowdata.name(), "ROWDATA") != 0)
+            mismatch();
+    } else if (std::strcmp(top.name(), "ROWDATA") == 0) {
+        throw Error(QStringLiteral("Datapacket contains no meta data."));
+    } else {
+        mismatch();
+    }
+
+    TableData data;
+    const pugi::xml_node fieldsNode = metadata.child("FIELDS");
+    if (!fieldsNode)
+        throw Error(QStringLiteral("Datapacket contains no meta data."));
+    data.fields = readFields(fieldsNode, encoding);
+    if (data.fields.empty())
+        throw Error(QStringLiteral("Datapacket contains no meta data."));
+    for (const Field &f : data.fields)
+        if (f.type() == FieldType::Counter)
+            data.hasCounter = true;
+
+    const pugi::xml_node params = metadata.child("PARAMS");
+    if (const pugi::xml_attribute counter = params.attribute("AUTOINCVALUE")) {
+        const char *v = counter.value();
+        // A counter that is no number is taken from the stored numbers instead.
+        if (const auto n = readCount(v, v + std::strlen(v)); n && *n >= 1 && *n <= std::numeric_limits<qint32>::max())
+            data.counter = *n;
+    }
+
+    // Field lookup by attribute name; attributes usually come in field order, so try the next
+    // field first.
+    const int fieldCount = int(data.fields.size());
+    std::vector<QByteArray> attrNames;
+    QHash<QByteArray, int> byName;
+    bool markUsable = true;
+    for (const Field &f : data.fields) {
+        attrNames.push_back(f.attrName().toUtf8());
+        byName.insert(attrNames.back(), f.index());
+        if (attrNames.back() == NullMarkAttribute)
+            markUsable = false;
+    }
+
+    std::vector<ModifiedVersion> modifiedVersions;
+    if (rowdata) {
+        for (pugi::xml_node row = rowdata.first_child(); row; row = row.next_sibling()) {
+            if (row.type() != pugi::node_element || std::strncmp(row.name(), "ROW", 3) != 0)
+                mismatch();
+            RowVersion version;
+            version.values.resize(size_t(fieldCount));
+            std::vector<bool> present;
+            int next = 0;
+            const char *emptied = nullptr;
+            for (pugi::xml_attribute attr = row.first_attribute(); attr; attr = attr.next_attribute()) {
+                const char *name = attr.name();
+                int index = -1;
+                if (next < fieldCount && std::strcmp(name, attrNames[size_t(next)].constData()) == 0) {
+                    index = next;
+                } else if (std::strcmp(name, "RowState") == 0) {
+                    const char *v = attr.value();
+                    const auto state = readCount(v, v + std::strlen(v));
+                    if (!state || *state < 0 || *state > 15)
+                        mismatch();
+                    version.state = quint8(*state);
+                    continue;
+                } else if (markUsable && std::strcmp(name, NullMarkAttribute) == 0) {
+                    emptied = attr.value();
+                    continue;
+                } else {
+                    const auto it = byName.constFind(QByteArray::fromRawData(name, int(std::strlen(name))));
+                    if (it == byName.constEnd())
+                        continue; // attributes that name no field are ignored
+                    index = *it;
+                }
+                next = index + 1;
+                const char *v = attr.value();
+                version.values[size_t(index)] = readValue(data.fields[size_t(index)], v, v + std::strlen(v), encoding);
+                if (present.empty())
+                    present.resize(size_t(fieldCount));
+                present[size_t(index)] = true;
+            }
+            if (version.state & RowVersion::Modified) {
+                // Remember which fields the version carries; the rest come from the one it replaces.
+                version.replaces = -2;
+                ModifiedVersion info;
+                info.emptied = emptied;
+                for (int i = 0; i < fieldCount; ++i)
+                    if (present.empty() || !present[size_t(i)])
+                        info.missing.push_back(i);
+                modifiedVersions.push_back(std::move(info));
+            }
+            data.versions.push_back(std::move(version));
+        }
+    }
+
+    // The change log: three numbers per change.
+    if (const pugi::xml_attribute logAttr = params.attribute("CHANGE_LOG")) {
+        const char *p = logAttr.value();
+        const char *end = p + std::strlen(p);
+        std::vector<qint64> numbers;
+        while (p < end) {
+            while (p < end && *p == ' ')
+                ++p;
+            const char *start = p;
+            while (p < end && *p != ' ')
+                ++p;
+            if (p == start)
+                break;
+            const auto n = readCount(start, p);
+            if (!n)
+                mismatch();
+            numbers.push_back(*n);
+        }
+        if (numbers.size() % 3 != 0)
+            mismatch();
+        const qint64 count = qint64(data.versions.size());
+        for (size_t i = 0; i < numbers.size(); i += 3) {
+            const ChangeLogEntry e{int(std::clamp<qint64>(numbers[i], -1, count + 1)),
+                                   int(std::clamp<qint64>(numbers[i + 1], -1, count + 1)),
+                                   int(std::clamp<qint64>(numbers[i + 2], -1, 99))};
+            if (e.produced < 1 || e.produced > count || e.replaced < 0 || e.replaced >= e.produced
+                || (e.kind != 2 && e.kind != 4 && e.kind != 8))
+                mismatch();
+            data.log.push_back(e);
+            if (e.kind == RowVersion::Modified && e.replaced > 0) {
+                RowVersion &v = data.versions[size_t(e.produced - 1)];
+                if (v.replaces == -2)
+                    v.replaces = e.replaced - 1;
+            }
+        }
+    }
+
+    // Complete the modified versions from the versions they replace, in document order (a version
+    // can only replace an earlier one). Without a log entry, the nearest earlier superseded version
+    // that nothing replaces yet stands in.
+    std::vector<bool> taken(data.versions.size());
+    for (const RowVersion &v : data.versions)
+        if (v.replaces >= 0)
+            taken[size_t(v.replaces)] = true;
+    size_t modifiedIndex = 0;
+    for (size_t i = 0; i < data.versions.size(); ++i) {
+        RowVersion &v = data.versions[i];
+        if (!(v.state & RowVersion::Modified))
+            continue;
+        const ModifiedVersion &info = modifiedVersions[modifiedIndex++];
+        if (v.replaces == -2) {
+            v.replaces = -1;
+            for (size_t j = i; j-- > 0;) {
+                if ((data.versions[j].state & RowVersion::Superseded) && !taken[j]) {
+                    v.replaces = int(j);
+                    taken[j] = true;
+                    break;
+                }
+            }
+        }
+        if (v.replaces < 0)
+            continue;
+        const RowVersion &earlier = data.versions[size_t(v.replaces)];
+        for (int field : info.missing)
+            v.values[size_t(field)] = earlier.values[size_t(field)];
+        if (const char *emptied = info.emptied) {
+            for (const QByteArray &name : QByteArray(emptied).split(' ')) {
+                const auto it = byName.constFind(name);
+                if (it != byName.constEnd())
+                    v.values[size_t(*it)] = Value();
+            }
+        }
+    }
+    return data;
+}
+
+} // namespace ql

@@ -1,0 +1,275 @@
+#include "common/Error.h"
+#include "storage/Datapacket.h"
+
+#include <QDate>
+#include <charconv>
+
+namespace ql {
+
+// The attribute that names the fields a modified version set back to empty. A modified version
+// writes only the fields that differ from the version it replaces, and a missing attribute means
+// "unchanged", so an emptied field needs a mark of its own. Its value lists the fields' attribute
+// names, separated by blanks (attribute names never hold a blank). Readers of the format that do
+// not know it ignore it, as they ignore every attribute that names no field; they then show the
+// earlier value, which is what they did before the mark existed.
+const char NullMarkAttribute[] = "QuillonNulls";
+
+namespace {
+
+void appendNumber(QByteArray &out, qint64 n)
+{
+    char buf[24];
+    auto res = std::to_chars(buf, buf + sizeof buf, n);
+    out.append(buf, int(res.ptr - buf));
+}
+
+void appendDigits(QByteArray &out, int n, int width)
+{
+    char buf[12];
+    for (int i = width - 1; i >= 0; --i) {
+        buf[i] = char('0' + n % 10);
+        n /= 10;
+    }
+    out.append(buf, width);
+}
+
+void appendDate(QByteArray &out, const QDate &d)
+{
+    int y = 0, m = 0, day = 0;
+    d.getDate(&y, &m, &day);
+    appendDigits(out, y, 4);
+    appendDigits(out, m, 2);
+    appendDigits(out, day, 2);
+}
+
+// hh:mm: and five digits of seconds * 1000 + milliseconds.
+void appendTime(QByteArray &out, qint64 msOfDay)
+{
+    appendDigits(out, int(msOfDay / 3600000), 2);
+    out.append(':');
+    appendDigits(out, int(msOfDay / 60000 % 60), 2);
+    out.append(':');
+    appendDigits(out, int(msOfDay % 60000), 5);
+}
+
+void appendValue(QByteArray &out, const Field &field, const Value &v)
+{
+    switch (v.kind()) {
+    case Value::Kind::Null:
+        break;
+    case Value::Kind::Text:
+        appendEscaped(out, v.text(), true);
+        break;
+    case Value::Kind::Integer:
+        appendNumber(out, v.toInteger());
+        break;
+    case Value::Kind::Float: {
+        char buf[32];
+        auto res = std::to_chars(buf, buf + sizeof buf, v.toFloat());
+        out.append(buf, int(res.ptr - buf));
+        break;
+    }
+    case Value::Kind::Boolean:
+        out.append(v.toBoolean() ? "TRUE" : "FALSE");
+        break;
+    case Value::Kind::Date:
+        appendDate(out, v.toDate());
+        break;
+    case Value::Kind::DateTime: {
+        appendDate(out, v.toDate());
+        const qint64 ms = v.toTime().msecsSinceStartOfDay();
+        if (ms != 0 && field.valueKind() != Value::Kind::Date) {
+            out.append('T');
+            appendTime(out, ms);
+        }
+        break;
+    }
+    case Value::Kind::Time:
+        appendTime(out, v.msecsOfDay());
+        break;
+    }
+}
+
+void appendAttribute(QByteArray &out, const char *name, const QByteArray &value)
+{
+    out.append(' ');
+    out.append(name);
+    out.append("=\"");
+    out.append(value);
+    out.append('"');
+}
+
+QByteArray escaped(const QString &text)
+{
+    QByteArray out;
+    appendEscaped(out, text, true);
+    return out;
+}
+
+} // namespace
+
+void appendEscaped(QByteArray &out, const QString &value, bool /*utf8*/)
+{
+    // Text is held as UTF-16; the system encoding of this platform is UTF-8, so both document forms
+    // carry UTF-8 bytes and differ only in their declaration. Encoded here directly, without a
+    // temporary array per value.
+    const char16_t *p = reinterpret_cast<const char16_t *>(value.utf16());
+    const char16_t *end = p + value.size();
+    for (; p != end; ++p) {
+        const char16_t c = *p;
+        if (c >= 0x80) {
+            char32_t code = c;
+            if (QChar::isHighSurrogate(c) && p + 1 != end && QChar::isLowSurrogate(p[1])) {
+                code = QChar::surrogateToUcs4(c, p[1]);
+                ++p;
+            } else if (QChar::isSurrogate(c)) {
+                code = 0xFFFD; // a lone half of a pair cannot be encoded
+            }
+            char buf[4];
+            int n;
+            if (code < 0x800) {
+                buf[0] = char(0xC0 | (code >> 6));
+                buf[1] = char(0x80 | (code & 0x3F));
+                n = 2;
+            } else if (code < 0x10000) {
+                buf[0] = char(0xE0 | (code >> 12));
+                buf[1] = char(0x80 | ((code >> 6) & 0x3F));
+                buf[2] = char(0x80 | (code & 0x3F));
+                n = 3;
+            } else {
+                buf[0] = char(0xF0 | (code >> 18));
+                buf[1] = char(0x80 | ((code >> 12) & 0x3F));
+                buf[2] = char(0x80 | ((code >> 6) & 0x3F));
+                buf[3] = char(0x80 | (code & 0x3F));
+                n = 4;
+            }
+            out.append(buf, n);
+            continue;
+        }
+        switch (c) {
+        case '<': out.append("&lt;"); break;
+        case '>': out.append("&gt;"); break;
+        case '&': out.append("&amp;"); break;
+        case '\'': out.append("&apos;"); break;
+        case '"': out.append("&quot;"); break;
+        case '\r': out.append("&#013;"); break;
+        case '\n': out.append("&#010;"); break;
+        case '\t': out.append("&#009;"); break;
+        case '\\': out.append("&#092;"); break;
+        default:
+            if (c >= 0x20) {
+                out.append(char(c));
+            } else {
+                // Other control characters are not allowed raw in XML; write them as references.
+                out.append("&#");
+                appendDigits(out, int(c), 3);
+                out.append(';');
+            }
+        }
+    }
+}
+
+QByteArray writeDatapacket(const TableData &data, DataFormat format, bool changeLogging)
+{
+    for (const Field &field : data.fields)
+        if (Field::typeWord(field.type()).isEmpty())
+            throw Error(QStringLiteral("Fieldtype not supported for XML."));
+
+    QByteArray out;
+    out.reserve(int(512 + data.fields.size() * 80 + data.versions.size() * (data.fields.size() * 16 + 16)));
+    out.append(format == DataFormat::XmlUtf8
+                   ? "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>"
+                   : "<?xml version=\"1.0\" standalone=\"yes\"?>");
+    out.append("  <DATAPACKET Version=\"2.0\"><METADATA><FIELDS>");
+
+    std::vector<QByteArray> attrNames;
+    bool markUsable = true;
+    for (const Field &field : data.fields) {
+        attrNames.push_back(escaped(field.attrName()));
+        if (field.attrName() == QLatin1String(NullMarkAttribute))
+            markUsable = false;
+        out.append("<FIELD");
+        if (field.needsFieldNameAttribute())
+            appendAttribute(out, "fieldname", escaped(field.name()));
+        appendAttribute(out, "attrname", attrNames.back());
+        appendAttribute(out, "fieldtype", Field::typeWord(field.type()).toLatin1());
+        const FieldDef &def = field.def();
+        if (def.readOnly)
+            appendAttribute(out, "readonly", "true");
+        if (def.required)
+            appendAttribute(out, "required", "true");
+        if (def.hidden)
+            appendAttribute(out, "hidden", "true");
+        if (def.linkField)
+            appendAttribute(out, "linkfield", "true");
+        const QString subtype = Field::subtypeWord(field.type());
+        if (!subtype.isEmpty())
+            appendAttribute(out, "SUBTYPE", subtype.toLatin1());
+        if (field.type() == FieldType::Text || field.type() == FieldType::WideText) {
+            QByteArray width;
+            appendNumber(width, field.width());
+            appendAttribute(out, "WIDTH", width);
+        }
+        out.append("/>");
+    }
+    out.append("</FIELDS><PARAMS");
+    if (changeLogging && !data.log.empty()) {
+        QByteArray log;
+        for (const ChangeLogEntry &e : data.log) {
+            if (!log.isEmpty())
+                log.append(' ');
+            appendNumber(log, e.produced);
+            log.append(' ');
+            appendNumber(log, e.replaced);
+            log.append(' ');
+            appendNumber(log, e.kind);
+        }
+        appendAttribute(out, "CHANGE_LOG", log);
+    }
+    if (data.hasCounter) {
+        QByteArray counter;
+        appendNumber(counter, data.counter);
+        appendAttribute(out, "AUTOINCVALUE", counter);
+    }
+    out.append("/></METADATA><ROWDATA>");
+
+    for (const RowVersion &version : data.versions) {
+        if (!changeLogging && (version.state & (RowVersion::Superseded | RowVersion::Deleted)))
+            continue;
+        out.append("<ROW");
+        const bool modified = changeLogging && (version.state & RowVersion::Modified) && version.replaces >= 0;
+        if (changeLogging && version.state != 0) {
+            out.append(" RowState=\"");
+            appendNumber(out, version.state);
+            out.append('"');
+        }
+        const std::vector<Value> *earlier = modified ? &data.versions[size_t(version.replaces)].values : nullptr;
+        QByteArray emptied;
+        for (const Field &field : data.fields) {
+            const size_t i = size_t(field.index());
+            const Value &v = version.values[i];
+            if (earlier && v == (*earlier)[i])
+                continue;
+            if (v.isNull()) {
+                if (earlier) {
+                    if (!emptied.isEmpty())
+                        emptied.append(' ');
+                    emptied.append(attrNames[i]);
+                }
+                continue;
+            }
+            out.append(' ');
+            out.append(attrNames[i]);
+            out.append("=\"");
+            appendValue(out, field, v);
+            out.append('"');
+        }
+        if (!emptied.isEmpty() && markUsable)
+            appendAttribute(out, NullMarkAttribute, emptied);
+        out.append("/>");
+    }
+    out.append("</ROWDATA></DATAPACKET>");
+    return out;
+}
+
+} // namespace ql

@@ -1,0 +1,33 @@
+#pragma once
+
+#include "storage/Field.h"
+#include "storage/Value.h"
+
+#include <QString>
+#include <memory>
+#include <vector>
+
+namespace ql {
+
+class SystemFormats;
+
+// A filter expression, parsed and typed once against a table's fields, then evaluated per row.
+// (Grammar and worked examples: see FilterExpr.cpp's header comment.)
+class FilterExpr
+{
+public:
+    virtual ~FilterExpr();
+
+    // Parses `text` and types its literals against `fields` in `formats`. Throws ql::Error with the
+    // user-facing message when the text cannot be parsed or typed.
+    static std::unique_ptr<FilterExpr> parse(const QString &text, const std::vector<Field> &fields,
+                                             const SystemFormats &formats);
+
+    // Whether the row (values indexed by Field::index()) passes.
+    virtual bool matches(const std::vector<Value> &row) const = 0;
+
+protected:
+    FilterExpr() = default;
+};
+
+} // namespace ql

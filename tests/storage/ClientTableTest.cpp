@@ -1,0 +1,390 @@
+#include "TaskTableFixture.h"
+
+#include "common/Error.h"
+#include "platform/SystemFormats.h"
+
+#include <gtest/gtest.h>
+#include <random>
+
+using namespace ql;
+using namespace ql::test;
+
+namespace {
+
+QString errorOf(const std::function<void()> &action)
+{
+    try {
+        action();
+    } catch (const Error &e) {
+        return e.message();
+    }
+    return QStringLiteral("<no error>");
+}
+
+} // namespace
+
+TEST(ClientTable, Counter_NeverGivesANumberTwice)
+{
+    auto table = newTaskTable();
+    addTask(*table, QStringLiteral("one"));
+    addTask(*table, QStringLiteral("two"));
+    EXPECT_EQ(column(*table, QStringLiteral("ID")), QStringList({"1", "2"}));
+    table->MoveLast();
+    table->DeleteRow();
+    addTask(*table, QStringLiteral("three"));
+    EXPECT_EQ(column(*table, QStringLiteral("ID")), QStringList({"1", "3"}));
+
+    // Saved with tasks 1 to 5 (4 and 5 deleted), reloaded: the next task continues at 6.
+    for (int i = 0; i < 2; ++i)
+        addTask(*table, QStringLiteral("more"));
+    table->MoveLast();
+    table->DeleteRow();
+    table->MoveLast();
+    table->DeleteRow();
+    const QByteArray saved = table->WriteToBytes(DataFormat::XmlUtf8);
+    ClientTable loaded;
+    loaded.ReadFromBytes(saved);
+    loaded.AppendRow();
+    loaded.SetText(QStringLiteral("Task"), QStringLiteral("after reload"));
+    loaded.PostRow();
+    EXPECT_EQ(loaded.AsInteger(QStringLiteral("ID")), 6);
+}
+
+TEST(ClientTable, Counter_IgnoresWhatWasWrittenIntoTheCounterField)
+{
+    auto table = newTaskTable();
+    table->AppendRow();
+    table->SetInteger(QStringLiteral("ID"), 77);
+    table->PostRow();
+    EXPECT_EQ(table->AsInteger(QStringLiteral("ID")), 1);
+    EXPECT_EQ(table->Counter(), 2);
+}
+
+// Which reactions each operation runs, in order. AfterInsert precedes AfterScroll on an insert;
+// posting and changing the order run nothing.
+TEST(ClientTable, Reactions_RunExactlyWhenTheCursorMovesOrARowIsEdited)
+{
+    auto table = newTaskTable();
+    QStringList events;
+    table->SetAfterInsert([&](ClientTable &) { events << "insert"; });
+    table->SetAfterEdit([&](ClientTable &) { events << "edit"; });
+    table->SetAfterScroll([&](ClientTable &) { events << "scroll"; });
+
+    struct Step
+    {
+        const char *what;
+        std::function<void()> action;
+        QStringList expected;
+    };
+    const std::vector<Step> steps = {
+        {"EditRow on an empty view inserts", [&] { table->EditRow(); }, {"insert", "scroll"}},
+        {"write", [&] { table->SetText("Task", "a"); }, {}},
+        {"post", [&] { table->PostRow(); }, {}},
+        {"append", [&] { table->AppendRow(); }, {"insert", "scroll"}},
+        {"cancel an insertion", [&] { table->CancelRow(); }, {"scroll"}},
+        {"append and post", [&] { addTask(*table, "b"); }, {"insert", "scroll"}},
+        {"edit", [&] { table->EditRow(); }, {"edit"}},
+        {"edit again does nothing", [&] { table->EditRow(); }, {}},
+        {"cancel an edit", [&] { table->CancelRow(); }, {}},
+        {"order", [&] { table->SetIndexName("cdsTasksStatus"); }, {}},
+        {"filter on", [&] { table->SetFiltered(true); }, {"scroll"}},
+        {"filter on again", [&] { table->SetFiltered(true); }, {"scroll"}},
+        {"filter off", [&] { table->SetFiltered(false); }, {"scroll"}},
+        {"first", [&] { table->MoveFirst(); }, {"scroll"}},
+        {"next", [&] { table->MoveNext(); }, {"scroll"}},
+        {"prior", [&] { table->MovePrior(); }, {"scroll"}},
+        {"locate found", [&] { table->LocateRow("Task", Value::text("b")); }, {"scroll"}},
+        {"locate missing", [&] { table->LocateRow("Task", Value::text("zzz")); }, {}},
+        {"delete", [&] { table->DeleteRow(); }, {"scroll"}},
+    };
+    for (const Step &step : steps) {
+        events.clear();
+        step.action();
+        EXPECT_EQ(events, step.expected) << step.what;
+    }
+}
+
+TEST(ClientTable, ImplicitPost_StoresWrittenRowsAndDropsUntouchedOnes)
+{
+    auto table = newTaskTable();
+    // Insert defaults count as writes: the row is stored by the next movement.
+    table->SetAfterInsert([](ClientTable &t) { t.SetText("Status", "Not Started"); });
+    table->AppendRow();
+    table->MoveFirst();
+    EXPECT_EQ(table->RowCount(), 1);
+    EXPECT_EQ(table->GetState(), ClientTable::State::Browse);
+
+    table->SetAfterInsert(nullptr);
+    table->AppendRow();
+    EXPECT_EQ(table->RowCount(), 1) << "a pending insertion is not counted";
+    EXPECT_EQ(table->RowNumber(), 2);
+    table->MoveFirst();
+    EXPECT_EQ(table->RowCount(), 1) << "an untouched insertion is dropped";
+
+    // Writing the table ends the pending edit too.
+    table->EditRow();
+    table->SetText("Task", "edited");
+    table->WriteToBytes(DataFormat::XmlUtf8);
+    EXPECT_EQ(table->GetState(), ClientTable::State::Browse);
+    EXPECT_EQ(table->AsText("Task"), "edited");
+}
+
+TEST(ClientTable, KeyViolation_LeavesTheRowPendingAndTheCounterUnchanged)
+{
+    ClientTable table;
+    table.AddFieldDef({"ID", FieldType::Counter});
+    table.AddFieldDef({"Code", FieldType::Text, 10});
+    table.AddIndexDef({"ByCode", {"Code"}, {false, true, false, true}});
+    table.CreateEmpty();
+    table.AppendRow();
+    table.SetText("Code", "abc");
+    table.PostRow();
+
+    table.AppendRow();
+    table.SetText("Code", "ABC"); // equal without regard to case in a case-insensitive unique order
+    EXPECT_EQ(errorOf([&] { table.PostRow(); }), "Key violation.");
+    EXPECT_EQ(table.GetState(), ClientTable::State::Insert);
+    EXPECT_EQ(table.Counter(), 2);
+    EXPECT_EQ(table.RowCount(), 1);
+    table.SetText("Code", "xyz");
+    table.PostRow();
+    EXPECT_EQ(table.AsInteger("ID"), 2);
+
+    // An edit onto another row's key is refused as well, and the row keeps its old key.
+    table.EditRow();
+    table.SetText("Code", "abc");
+    EXPECT_EQ(errorOf([&] { table.PostRow(); }), "Key violation.");
+    table.CancelRow();
+    EXPECT_EQ(table.AsText("Code"), "xyz");
+}
+
+TEST(ClientTable, Errors_CarryTheExactMessages)
+{
+    auto table = newTaskTable();
+    ClientTable closed;
+    closed.AddFieldDef({"A", FieldType::Integer});
+    ClientTable noFields;
+    struct Case
+    {
+        std::function<void()> action;
+        QString message;
+    };
+    const std::vector<Case> cases = {
+        {[&] { table->RequireField("Nope"); }, "Field 'Nope' not found"},
+        {[&] { table->DeleteRow(); }, "Cannot perform this operation on an empty dataset"},
+        {[&] { table->SetText("Task", "x"); }, "Dataset not in edit or insert mode"},
+        {[&] { closed.MoveFirst(); }, "Cannot perform this operation on a closed dataset"},
+        {[&] { table->SetIndexName("NoSuchIndex"); }, "Index 'NoSuchIndex' not found"},
+        {[&] { noFields.CreateEmpty(); }, "No fields defined.  Cannot create dataset"},
+        {[&] { table->AppendRow(); table->SetText("Progress", "lots"); },
+         "'lots' is not a valid integer value for field 'Progress'"},
+        {[&] { table->SetText("Bookmarked", "maybe"); }, "'maybe' is not a valid boolean value for field 'Bookmarked'"},
+        {[&] { table->SetInteger("Points", 70000); },
+         "70000 is not a valid value for field 'Points'. The allowed range is 0 to 65535"},
+    };
+    for (const Case &c : cases)
+        EXPECT_EQ(errorOf(c.action), c.message);
+}
+
+TEST(ClientTable, Conversions_FollowTheSystemFormats)
+{
+    auto table = newTaskTable();
+    table->AppendRow();
+    table->SetText("Task", QString(300, u'x'));
+    EXPECT_EQ(table->AsText("Task").size(), 255);
+    table->SetInteger("Status", 7);
+    EXPECT_EQ(table->AsText("Status"), "7");
+    table->SetText("Comments", QStringLiteral("before") + QChar(0) + QStringLiteral("after"));
+    EXPECT_EQ(table->AsText("Comments"), "before");
+    // A character outside the basic plane is never cut in half.
+    table->SetText("Owner", QString(29, u'a') + QString::fromUtf8("\xF0\x9F\x98\x80"));
+    EXPECT_EQ(table->AsText("Owner"), QString(29, u'a'));
+
+    table->SetDateTime("CreatedDate", QDateTime(QDate(2024, 3, 9), QTime(14, 5)));
+    EXPECT_EQ(table->AsText("CreatedDate"), "3/9/2024") << "a date field keeps the date only";
+    table->SetText("DueDate", "12/31/2025");
+    EXPECT_EQ(table->AsDateTime("DueDate").date(), QDate(2025, 12, 31));
+    table->SetBoolean("Bookmarked", true);
+    EXPECT_EQ(table->AsText("Bookmarked"), "True");
+    table->SetText("Progress", "");
+    EXPECT_TRUE(table->IsNull("Progress"));
+    table->SetText("Category", "");
+    EXPECT_FALSE(table->IsNull("Category")) << "an empty text is not null";
+
+    Field stamp({"LastUsed", FieldType::DateTime}, 0);
+    EXPECT_EQ(ClientTable::ValueText(stamp, Value::fromDateTime(QDate(2024, 3, 9), QTime(0, 0))), "3/9/2024");
+    EXPECT_EQ(ClientTable::ValueText(stamp, Value::fromDateTime(QDate(2024, 3, 9), QTime(14, 5, 7))),
+              "3/9/2024 2:05:07 PM");
+    EXPECT_EQ(ClientTable::ValueFromText(stamp, "3/9/2024 2:05:07 PM"),
+              Value::fromDateTime(QDate(2024, 3, 9), QTime(14, 5, 7)));
+}
+
+TEST(ClientTable, NamedOrders_SortAsDefined)
+{
+    auto table = newTaskTable();
+    const struct
+    {
+        const char *task;
+        const char *status;
+        std::optional<int> progress;
+    } rows[] = {{"beta", "Cancelled", 50}, {"Alpha", "complete", 100}, {"alpha", "cancelled", std::nullopt},
+                {"Beta", "Complete", 0}};
+    for (const auto &r : rows)
+        addTask(*table, r.task, r.status, r.progress);
+
+    table->SetIndexName("cdsTasksStatus");
+    EXPECT_EQ(column(*table, "Status"), QStringList({"Cancelled", "cancelled", "complete", "Complete"}))
+        << "case-insensitive: equal words stay together in the order they were added";
+    table->SetIndexName("cdsTasksIndexTaskName");
+    EXPECT_EQ(column(*table, "Task"), QStringList({"alpha", "Alpha", "beta", "Beta"}))
+        << "case-sensitive locale collation, not code points";
+    table->SetIndexName("cdsTasksProgress");
+    EXPECT_EQ(column(*table, "Progress"), QStringList({"100", "50", "0", "<null>"}));
+    table->SetIndexName("cdsTasksIndexLastActioned");
+    table->MoveFirst();
+    table->EditRow();
+    table->SetText("LastActioned", "1/2/2024");
+    table->PostRow();
+    EXPECT_EQ(column(*table, "LastActioned"), QStringList({"1/2/2024", "<null>", "<null>", "<null>"}))
+        << "never-actioned tasks come last in a descending order";
+    table->SetIndexName("");
+    EXPECT_EQ(column(*table, "ID"), QStringList({"1", "2", "3", "4"}));
+}
+
+TEST(ClientTable, ChangingTheOrder_KeepsTheCurrentRow)
+{
+    auto table = newTaskTable();
+    for (const char *t : {"c", "a", "b"})
+        addTask(*table, t);
+    table->LocateRow("Task", Value::text("c"));
+    table->SetIndexName("cdsTasksIndexTaskName");
+    EXPECT_EQ(table->AsText("Task"), "c");
+    EXPECT_EQ(table->RowNumber(), 3);
+}
+
+// Orders are kept up to date on post, edit and delete rather than re-sorted. After a random mix of
+// operations every order must equal the same order built from scratch.
+TEST(ClientTable, MaintainedOrders_MatchFreshlyBuiltOrders)
+{
+    auto table = newTaskTable();
+    std::mt19937 rng(7);
+    const QStringList words{"apple", "Apple", "banana", "cherry", "Cherry", "", "zeta", "Éclair"};
+    auto pick = [&](int n) { return int(rng() % unsigned(n)); };
+    for (int step = 0; step < 600; ++step) {
+        const int op = pick(10);
+        if (op < 5 || table->RowCount() == 0) {
+            table->AppendRow();
+        } else if (op < 8) {
+            table->MoveTo(1 + pick(table->RowCount()));
+            table->EditRow();
+        } else {
+            table->MoveTo(1 + pick(table->RowCount()));
+            table->DeleteRow();
+            continue;
+        }
+        table->SetText("Task", words[pick(words.size())]);
+        table->SetText("Status", StatusWords()[pick(StatusWords().size())]);
+        if (pick(4))
+            table->SetInteger("Progress", pick(5) * 25);
+        else
+            table->SetNull("Progress");
+        if (pick(3))
+            table->SetDateTime("LastActioned", QDateTime(QDate(2024, 1, 1).addDays(pick(30)), QTime()));
+        table->SetInteger("GroupNo", pick(4));
+        table->PostRow();
+        if (step % 97 == 0)
+            table->SetIndexName(table->IndexNames()[pick(table->IndexNames().size())]);
+    }
+
+    ClientTable fresh;
+    DefineTaskTable(fresh);
+    fresh.ClearFields();
+    fresh.ReadFromBytes(table->WriteToBytes(DataFormat::XmlUtf8));
+    ASSERT_EQ(fresh.RowCount(), table->RowCount());
+    for (const QString &name : table->IndexNames()) {
+        table->SetIndexName(name);
+        fresh.SetIndexName(name);
+        EXPECT_EQ(column(*table, "ID"), column(fresh, "ID")) << name.toStdString();
+    }
+}
+
+TEST(ClientTable, Filter_RowCountAndEditOnAnEmptyView)
+{
+    auto table = newTaskTable();
+    addTask(*table, "a", "Complete");
+    addTask(*table, "b", "Not Started");
+    addTask(*table, "c", "Complete");
+    table->SetFilter("Status = 'Complete' ");
+    EXPECT_EQ(table->RowCount(), 3) << "the text alone does not filter";
+    table->SetFiltered(true);
+    EXPECT_EQ(table->RowCount(), 2);
+    EXPECT_EQ(table->RowNumber(), 1);
+
+    // A failing expression leaves the view and the text as they were.
+    EXPECT_EQ(errorOf([&] { table->SetFilter("Nope = 1"); }), "Field 'Nope' not found");
+    EXPECT_EQ(table->Filter(), "Status = 'Complete' ");
+    EXPECT_EQ(table->RowCount(), 2);
+
+    table->SetFilter("Status = 'Cancelled' ");
+    EXPECT_EQ(table->RowCount(), 0);
+    bool inserted = false;
+    table->SetAfterInsert([&](ClientTable &) { inserted = true; });
+    table->EditRow();
+    EXPECT_TRUE(inserted);
+    EXPECT_EQ(table->GetState(), ClientTable::State::Insert);
+    table->CancelRow();
+    table->SetFiltered(false);
+    EXPECT_EQ(table->RowCount(), 3);
+}
+
+TEST(ClientTable, PostedRowThatFailsTheFilter_StaysUntilTheViewIsRebuilt)
+{
+    auto table = newTaskTable();
+    addTask(*table, "done", "Complete");
+    table->SetFilter("Status = 'Complete' ");
+    table->SetFiltered(true);
+    addTask(*table, "new", "Not Started");
+    EXPECT_EQ(table->AsText("Task"), "new");
+    EXPECT_EQ(table->RowCount(), 2);
+    table->SetFiltered(true);
+    EXPECT_EQ(table->RowCount(), 1);
+}
+
+TEST(ClientTable, LocateRow_MatchesWholeValueWithCase)
+{
+    auto table = newTaskTable();
+    addTask(*table, "Buy milk");
+    addTask(*table, "buy milk");
+    EXPECT_TRUE(table->LocateRow("task", Value::text("buy milk")));
+    EXPECT_EQ(table->AsInteger("ID"), 2);
+    EXPECT_FALSE(table->LocateRow("Task", Value::text("Buy")));
+    EXPECT_EQ(table->AsInteger("ID"), 2) << "a failed search leaves the cursor";
+    EXPECT_TRUE(table->LocateRow("ID", Value::text("1")));
+    EXPECT_EQ(table->AsText("Task"), "Buy milk");
+}
+
+TEST(ClientTable, DeleteRow_MakesTheNextRowCurrentOrThePreviousAtTheEnd)
+{
+    auto table = newTaskTable();
+    for (const char *t : {"a", "b", "c"})
+        addTask(*table, t);
+    table->MoveTo(2);
+    table->DeleteRow();
+    EXPECT_EQ(table->AsText("Task"), "c");
+    table->DeleteRow();
+    EXPECT_EQ(table->AsText("Task"), "a");
+    table->DeleteRow();
+    EXPECT_TRUE(table->AtEnd());
+    EXPECT_EQ(table->RowNumber(), 0);
+}
+
+TEST(ClientTable, MissingField_FailsWithTheFieldError)
+{
+    ClientTable old;
+    old.ReadFromBytes("<?xml version=\"1.0\"?><DATAPACKET Version=\"2.0\"><METADATA><FIELDS>"
+                      "<FIELD attrname=\"ID\" fieldtype=\"i4\" SUBTYPE=\"Autoinc\"/>"
+                      "<FIELD attrname=\"Task\" fieldtype=\"string\" WIDTH=\"255\"/></FIELDS><PARAMS/>"
+                      "</METADATA><ROWDATA/></DATAPACKET>");
+    EXPECT_EQ(errorOf([&] { old.RequireField("Points"); }), "Field 'Points' not found");
+    EXPECT_EQ(old.LookupField("Points"), nullptr);
+}

@@ -1,0 +1,419 @@
+#include "TaskTableFixture.h"
+
+#include "common/Error.h"
+#include "platform/FileWriter.h"
+#include "storage/Datapacket.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+using namespace ql;
+using namespace ql::test;
+
+namespace {
+
+QByteArray fixture(const char *name)
+{
+    QFile file(QStringLiteral(QUILLON_TEST_DATA "/") + QString::fromLatin1(name));
+    if (!file.open(QIODevice::ReadOnly))
+        ADD_FAILURE() << "missing fixture " << name;
+    return file.readAll();
+}
+
+// A document with the given FIELD elements, PARAMS attributes and ROW elements.
+QByteArray document(const QByteArray &fields, const QByteArray &params, const QByteArray &rows)
+{
+    return "<?xml version=\"1.0\" standalone=\"yes\"?>  <DATAPACKET Version=\"2.0\"><METADATA><FIELDS>" + fields
+           + "</FIELDS><PARAMS" + params + "/></METADATA><ROWDATA>" + rows + "</ROWDATA></DATAPACKET>";
+}
+
+const QByteArray TaskFields = "<FIELD attrname=\"ID\" fieldtype=\"i4\" SUBTYPE=\"Autoinc\"/>"
+                              "<FIELD attrname=\"Task\" fieldtype=\"string\" WIDTH=\"255\"/>"
+                              "<FIELD attrname=\"Progress\" fieldtype=\"i4\"/>"
+                              "<FIELD attrname=\"Bookmarked\" fieldtype=\"boolean\"/>"
+                              "<FIELD attrname=\"Due\" fieldtype=\"date\"/>"
+                              "<FIELD attrname=\"Stamp\" fieldtype=\"dateTime\"/>"
+                              "<FIELD attrname=\"Points\" fieldtype=\"ui2\"/>";
+
+QString readError(const QByteArray &bytes)
+{
+    ClientTable table;
+    try {
+        table.ReadFromBytes(bytes);
+    } catch (const Error &e) {
+        EXPECT_FALSE(table.Active()) << "a failed read leaves the table closed";
+        return e.message();
+    }
+    return QStringLiteral("<no error>");
+}
+
+// The quick add of the worked example: one task on 9 March 2024 by ann.
+void quickAddBuyMilk(ClientTable &table)
+{
+    table.AppendRow();
+    table.SetText("Task", "Buy milk");
+    table.SetText("Status", "Not Started");
+    table.SetText("Priority", "Normal");
+    table.SetInteger("Progress", 0);
+    table.SetText("Difficulty", "Moderate");
+    table.SetDateTime("CreatedDate", QDateTime(QDate(2024, 3, 9), QTime(0, 0)));
+    table.SetInteger("Time", 0);
+    table.SetBoolean("Bookmarked", false);
+    table.SetText("AssignedTo", "ann");
+    table.SetText("Category", "");
+    table.PostRow();
+}
+
+} // namespace
+
+TEST(Datapacket, Golden_NewListAndTheWorkedExample)
+{
+    auto table = newTaskTable();
+    EXPECT_EQ(table->WriteToBytes(DataFormat::XmlUtf8), fixture("new-empty.ql1"));
+
+    quickAddBuyMilk(*table);
+    EXPECT_EQ(table->WriteToBytes(DataFormat::XmlUtf8), fixture("one-task-added.ql1"));
+
+    table->EditRow();
+    table->SetText("Status", "Complete");
+    table->SetInteger("Progress", 100);
+    table->SetDateTime("CompletedDate", QDateTime(QDate(2024, 3, 10), QTime()));
+    table->SetDateTime("LastActioned", QDateTime(QDate(2024, 3, 10), QTime()));
+    table->PostRow();
+    const QByteArray completed = table->WriteToBytes(DataFormat::XmlUtf8);
+    EXPECT_EQ(completed, fixture("one-task-completed.ql1"));
+
+    // Reading the saved list back and writing it again gives the same bytes, and a further change
+    // is appended to the restored log.
+    ClientTable loaded;
+    loaded.ReadFromBytes(completed);
+    EXPECT_EQ(loaded.WriteToBytes(DataFormat::XmlUtf8), completed);
+    EXPECT_EQ(loaded.AsText("Status"), "Complete");
+    EXPECT_EQ(loaded.AsText("Task"), "Buy milk");
+    loaded.EditRow();
+    loaded.SetText("Priority", "High");
+    loaded.PostRow();
+    const QByteArray again = loaded.WriteToBytes(DataFormat::XmlUtf8);
+    EXPECT_TRUE(again.contains("CHANGE_LOG=\"1 0 4 2 1 8 3 2 8\"")) << again.constData();
+    EXPECT_TRUE(again.contains("<ROW RowState=\"13\" Status=\"Complete\"")) << again.constData();
+    EXPECT_TRUE(again.endsWith("<ROW RowState=\"12\" Priority=\"High\"/></ROWDATA></DATAPACKET>"));
+}
+
+TEST(Datapacket, RoundTrip_KeepsEveryCharacterAndValue)
+{
+    auto table = newTaskTable();
+    const QString texts[] = {
+        "<b> & 'x'",
+        "line one\r\nline two\ttabbed \\ back \"quoted\"",
+        QString::fromUtf8("caf\xC3\xA9 \xE6\x97\xA5\xE6\x9C\xAC \xF0\x9F\x98\x80"),
+        QString("bell") + QChar(7) + "end",
+        "",
+    };
+    for (const QString &text : texts) {
+        table->AppendRow();
+        table->SetText("Details", text);
+        table->SetText("Task", text);
+        table->SetDateTime("DueDate", QDateTime(QDate(1999, 12, 31), QTime()));
+        table->SetInteger("GroupNo", -42);
+        table->SetInteger("Points", 65535);
+        table->PostRow();
+    }
+    const QByteArray bytes = table->WriteToBytes(DataFormat::XmlUtf8);
+    EXPECT_TRUE(bytes.contains("Task=\"&lt;b&gt; &amp; &apos;x&apos;\""));
+    EXPECT_TRUE(bytes.contains("line one&#013;&#010;line two&#009;tabbed &#092; back &quot;quoted&quot;"));
+    EXPECT_TRUE(bytes.contains("caf\xC3\xA9"));
+    EXPECT_FALSE(bytes.contains('\n'));
+    EXPECT_FALSE(bytes.contains('\x07'));
+
+    ClientTable loaded;
+    loaded.ReadFromBytes(bytes);
+    ASSERT_EQ(loaded.RowCount(), int(std::size(texts)));
+    for (const QString &text : texts) {
+        EXPECT_EQ(loaded.AsText("Details"), text);
+        EXPECT_EQ(loaded.AsText("Task"), text);
+        EXPECT_FALSE(loaded.IsNull("Task"));
+        EXPECT_EQ(loaded.AsInteger("GroupNo"), -42);
+        EXPECT_EQ(loaded.AsInteger("Points"), 65535);
+        EXPECT_EQ(loaded.AsDateTime("DueDate").date(), QDate(1999, 12, 31));
+        loaded.MoveNext();
+    }
+}
+
+TEST(Datapacket, DateTimes_WriteMidnightAsEightDigits)
+{
+    ClientTable table;
+    DefineRecentTable(table);
+    table.CreateEmpty();
+    const QTime times[] = {QTime(0, 0), QTime(14, 5, 7, 250), QTime(23, 59, 59, 999)};
+    for (const QTime &t : times) {
+        table.AppendRow();
+        table.SetDateTime("LastUsed", QDateTime(QDate(2024, 3, 9), t));
+        table.PostRow();
+    }
+    const QByteArray bytes = table.WriteToBytes(DataFormat::Xml);
+    EXPECT_TRUE(bytes.startsWith("<?xml version=\"1.0\" standalone=\"yes\"?>  <DATAPACKET"));
+    EXPECT_TRUE(bytes.contains("LastUsed=\"20240309\"/>"));
+    EXPECT_TRUE(bytes.contains("LastUsed=\"20240309T14:05:07250\""));
+    EXPECT_TRUE(bytes.contains("LastUsed=\"20240309T23:59:59999\""));
+    ClientTable loaded;
+    loaded.ReadFromBytes(bytes);
+    for (const QTime &t : times) {
+        EXPECT_EQ(loaded.AsDateTime("LastUsed"), QDateTime(QDate(2024, 3, 9), t));
+        loaded.MoveNext();
+    }
+}
+
+// An edit that sets a field back to empty must survive a save: a modified version otherwise only
+// carries the fields that changed, and a missing attribute means "as before".
+TEST(Datapacket, FieldSetBackToEmpty_ReadsBackEmpty)
+{
+    auto table = newTaskTable();
+    table->AppendRow();
+    table->SetText("Task", "t");
+    table->SetText("Comments", "note");
+    table->SetInteger("Progress", 40);
+    table->PostRow();
+    table->EditRow();
+    table->SetNull("Comments");
+    table->SetNull("Progress");
+    table->SetText("Task", "t2");
+    table->PostRow();
+    const QByteArray bytes = table->WriteToBytes(DataFormat::XmlUtf8);
+    EXPECT_TRUE(bytes.contains("<ROW RowState=\"12\" Task=\"t2\" QuillonNulls=\"Progress Comments\"/>"))
+        << bytes.constData();
+
+    ClientTable loaded;
+    loaded.ReadFromBytes(bytes);
+    EXPECT_TRUE(loaded.IsNull("Comments"));
+    EXPECT_TRUE(loaded.IsNull("Progress"));
+    EXPECT_EQ(loaded.AsText("Task"), "t2");
+    EXPECT_EQ(loaded.WriteToBytes(DataFormat::XmlUtf8), bytes);
+}
+
+TEST(Datapacket, AllTasksDeleted_KeepsVersionsAndTheCounter)
+{
+    auto table = newTaskTable();
+    addTask(*table, "a");
+    addTask(*table, "b");
+    table->MoveFirst();
+    table->EditRow();
+    table->SetText("Task", "a2");
+    table->PostRow();
+    table->MoveFirst();
+    table->DeleteRow();
+    table->DeleteRow();
+    const QByteArray bytes = table->WriteToBytes(DataFormat::XmlUtf8);
+    EXPECT_TRUE(bytes.contains("CHANGE_LOG=\"1 0 4 2 0 4 3 1 8 3 0 2 2 0 2\"")) << bytes.constData();
+    EXPECT_TRUE(bytes.contains("<ROW RowState=\"5\" ID=\"1\""));
+    EXPECT_TRUE(bytes.contains("<ROW RowState=\"6\" ID=\"2\""));
+    EXPECT_TRUE(bytes.contains("<ROW RowState=\"14\" Task=\"a2\"/>"));
+
+    ClientTable loaded;
+    loaded.ReadFromBytes(bytes);
+    EXPECT_EQ(loaded.RowCount(), 0);
+    loaded.AppendRow();
+    loaded.SetText("Task", "c");
+    loaded.PostRow();
+    EXPECT_EQ(loaded.AsInteger("ID"), 3);
+    EXPECT_TRUE(loaded.WriteToBytes(DataFormat::XmlUtf8).contains("CHANGE_LOG=\"1 0 4 2 0 4 3 1 8 3 0 2 2 0 2 4 0 4\""));
+}
+
+// Values as other writers may store them.
+TEST(Datapacket, ReadingValues_FollowsTheValueRules)
+{
+    struct Case
+    {
+        QByteArray attributes;
+        const char *field;
+        QString expected; // text of the value, "<null>" when empty
+    };
+    const std::vector<Case> cases = {
+        {"Progress=\"12abc\"", "Progress", "12"},
+        {"Progress=\"-7\"", "Progress", "-7"},
+        {"Progress=\"abc12\"", "Progress", "<null>"},
+        {"Progress=\"99999999999\"", "Progress", "<null>"},
+        {"Points=\"70000\"", "Points", "<null>"},
+        {"Points=\"-1\"", "Points", "<null>"},
+        {"Bookmarked=\"true\"", "Bookmarked", "True"},
+        {"Bookmarked=\"F\"", "Bookmarked", "False"},
+        {"Bookmarked=\"yes\"", "Bookmarked", "<null>"},
+        {"", "Bookmarked", "<null>"},
+        {"Due=\"20240309\"", "Due", "3/9/2024"},
+        {"Due=\"20240230\"", "Due", "<null>"},
+        {"Due=\"20241301\"", "Due", "<null>"},
+        {"Due=\"20240100\"", "Due", "<null>"},
+        {"Due=\"2024\"", "Due", "<null>"},
+        {"Stamp=\"20240309T14:05:05\"", "Stamp", "3/9/2024 2:05:05 PM"},
+        {"Stamp=\"20240309T14:05:07250\"", "Stamp", "3/9/2024 2:05:07 PM"},
+        {"Task=\"a&#x41;&#66;&amp;&foo; & x&#;\"", "Task", "aAB&&foo; & x&#;"},
+        {"Task=\"tab\there\"", "Task", "tab\there"},
+        {"Task=\"one&#0;two\"", "Task", "one"},
+    };
+    for (const Case &c : cases) {
+        ClientTable table;
+        table.ReadFromBytes(document(TaskFields, "", "<ROW " + c.attributes + "/>"));
+        const QString actual = table.IsNull(c.field) ? QStringLiteral("<null>") : table.AsText(c.field);
+        EXPECT_EQ(actual, c.expected) << c.attributes.constData();
+    }
+    EXPECT_EQ(readError(document(TaskFields, "", "<ROW Stamp=\"20240309T24:00:00\"/>")),
+              "'20240309T24:00:00' is not a valid date and time value for field 'Stamp'");
+    EXPECT_EQ(readError(document(TaskFields, "", "<ROW Stamp=\"20240309T10:60:00\"/>")),
+              "'20240309T10:60:00' is not a valid date and time value for field 'Stamp'");
+}
+
+TEST(Datapacket, Counter_IsAboveEveryStoredNumber)
+{
+    const struct
+    {
+        QByteArray params;
+        qint64 expected;
+    } cases[] = {{" AUTOINCVALUE=\"10\"", 10}, {" AUTOINCVALUE=\"2\"", 6}, {"", 6}, {" AUTOINCVALUE=\"x\"", 6}};
+    for (const auto &c : cases) {
+        ClientTable table;
+        table.ReadFromBytes(document(TaskFields, c.params, "<ROW ID=\"1\"/><ROW ID=\"5\"/>"));
+        EXPECT_EQ(table.Counter(), c.expected) << c.params.constData();
+        table.AppendRow();
+        table.SetText("Task", "new");
+        table.PostRow(); // never a key violation
+    }
+}
+
+TEST(Datapacket, MalformedDocuments_FailClosedWithAClearError)
+{
+    const QByteArray good = document(TaskFields, " AUTOINCVALUE=\"2\"", "<ROW ID=\"1\" Task=\"a\"/>");
+    struct Case
+    {
+        const char *what;
+        QByteArray bytes;
+        QString message; // empty: any message
+    };
+    const std::vector<Case> cases = {
+        {"empty file", "", ""},
+        {"truncated", good.left(good.size() / 2), ""},
+        {"wrong nesting", "<DATAPACKET><METADATA><FIELDS></METADATA></FIELDS></DATAPACKET>", ""},
+        {"unknown first element", "<DATAPACKET><FOO/></DATAPACKET>", "Mismatch in datapacket."},
+        {"no field descriptions", "<DATAPACKET><ROWDATA/></DATAPACKET>", "Datapacket contains no meta data."},
+        {"no fields", document("", "", ""), "Datapacket contains no meta data."},
+        {"foreign element in rows", document(TaskFields, "", "<ROW/><CELL/>"), "Mismatch in datapacket."},
+        {"binary datapacket", QByteArray("\x96\x19\xE0\xBD\x01\x00", 6),
+         "This file is a binary datapacket, which cannot be read; only XML datapackets can be opened."},
+        {"unknown field type", document("<FIELD attrname=\"A\" fieldtype=\"quux\"/>", "", ""),
+         "Unknown field type 'quux' in datapacket."},
+        {"nameless field", document("<FIELD fieldtype=\"i4\"/>", "", ""),
+         "Field name can't be null, datapacket may be corrupted"},
+        {"huge width", document("<FIELD attrname=\"A\" fieldtype=\"string\" WIDTH=\"99999999999\"/>", "", ""),
+         "Field 'A' has no valid width in datapacket."},
+        {"bad change log", document(TaskFields, " CHANGE_LOG=\"1 0\"", "<ROW/>"), "Mismatch in datapacket."},
+        {"log beyond the rows", document(TaskFields, " CHANGE_LOG=\"9 0 4\"", "<ROW/>"), "Mismatch in datapacket."},
+        {"bad row state", document(TaskFields, "", "<ROW RowState=\"x\"/>"), "Mismatch in datapacket."},
+        {"duplicate field", document("<FIELD attrname=\"A\" fieldtype=\"i4\"/><FIELD attrname=\"a\" fieldtype=\"i4\"/>", "", ""),
+         "Duplicate field name 'a' in datapacket."},
+    };
+    for (const Case &c : cases) {
+        const QString message = readError(c.bytes);
+        EXPECT_NE(message, "<no error>") << c.what;
+        if (!c.message.isEmpty()) {
+            EXPECT_EQ(message, c.message) << c.what;
+        }
+    }
+
+    // A table that held a list and then fails to read another is closed, not half-filled.
+    auto table = newTaskTable();
+    EXPECT_THROW(table->ReadFromBytes("<DATAPACKET>"), Error);
+    EXPECT_FALSE(table->Active());
+}
+
+TEST(Datapacket, Encoding_PlainDocumentsFallBackToWindows1252)
+{
+    const QByteArray fields = "<FIELD attrname=\"File\" fieldtype=\"string\" WIDTH=\"255\"/>";
+    ClientTable utf8;
+    utf8.ReadFromBytes(document(fields, "", "<ROW File=\"caf\xC3\xA9\"/>"));
+    EXPECT_EQ(utf8.AsText("File"), QString::fromUtf8("caf\xC3\xA9"));
+    ClientTable ansi;
+    ansi.ReadFromBytes(document(fields, "", "<ROW File=\"caf\xE9 \x80\"/>"));
+    EXPECT_EQ(ansi.AsText("File"), QString::fromUtf8("caf\xC3\xA9 \xE2\x82\xAC"));
+}
+
+// The recent-files store: fields of its own, matched by name; logging off writes plain rows.
+TEST(Datapacket, TableWithOwnFields_MatchesByNameAndWritesWithoutLog)
+{
+    ClientTable store;
+    DefineRecentTable(store);
+    store.ReadFromBytes(document("<FIELD attrname=\"Extra\" fieldtype=\"i4\"/>"
+                                 "<FIELD attrname=\"File\" fieldtype=\"string\" WIDTH=\"255\"/>",
+                                 " CHANGE_LOG=\"1 0 4\"", "<ROW RowState=\"4\" Extra=\"3\" File=\"/a.ql1\"/>"));
+    EXPECT_EQ(store.Fields().size(), 2u);
+    EXPECT_EQ(store.AsText("File"), "/a.ql1");
+    EXPECT_TRUE(store.IsNull("LastUsed"));
+    store.SetChangeLogging(false);
+    store.AppendRow();
+    store.SetText("File", "/b.ql1");
+    store.PostRow();
+    store.MoveFirst();
+    store.DeleteRow();
+    EXPECT_EQ(store.WriteToBytes(DataFormat::Xml),
+              "<?xml version=\"1.0\" standalone=\"yes\"?>  <DATAPACKET Version=\"2.0\"><METADATA><FIELDS>"
+              "<FIELD attrname=\"File\" fieldtype=\"string\" WIDTH=\"255\"/>"
+              "<FIELD attrname=\"LastUsed\" fieldtype=\"dateTime\"/></FIELDS><PARAMS/></METADATA>"
+              "<ROWDATA><ROW File=\"/b.ql1\"/></ROWDATA></DATAPACKET>");
+}
+
+TEST(Datapacket, FieldNamesWithSpecialCharacters_GetAFieldNameAttribute)
+{
+    ClientTable table;
+    table.AddFieldDef({"Due date?", FieldType::Date});
+    table.AddFieldDef({"Notes", FieldType::Blob});
+    table.CreateEmpty();
+    table.AppendRow();
+    table.SetText("Due date?", "3/9/2024");
+    table.SetText("Notes", "aGVsbG8=");
+    table.PostRow();
+    const QByteArray bytes = table.WriteToBytes(DataFormat::XmlUtf8);
+    EXPECT_TRUE(bytes.contains("<FIELD fieldname=\"Due date?\" attrname=\"Due_date_\" fieldtype=\"date\"/>"));
+    EXPECT_TRUE(bytes.contains("<FIELD attrname=\"Notes\" fieldtype=\"bin.hex\"/>"));
+    ClientTable loaded;
+    loaded.ReadFromBytes(bytes);
+    EXPECT_EQ(loaded.AsText("Due date?"), "3/9/2024");
+    EXPECT_EQ(loaded.WriteToBytes(DataFormat::XmlUtf8), bytes);
+
+    ClientTable binaryOnly;
+    binaryOnly.AddFieldDef({"V", FieldType::Variant});
+    binaryOnly.CreateEmpty();
+    EXPECT_THROW(
+        {
+            try {
+                binaryOnly.WriteToBytes(DataFormat::XmlUtf8);
+            } catch (const Error &e) {
+                EXPECT_EQ(e.message(), "Fieldtype not supported for XML.");
+                throw;
+            }
+        },
+        Error);
+}
+
+TEST(Datapacket, FailedWrite_LeavesTheOldFileWhole)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("list.ql1");
+    auto table = newTaskTable();
+    addTask(*table, "first");
+    table->WriteToFile(path, DataFormat::XmlUtf8);
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray saved = file.readAll();
+    file.close();
+    addTask(*table, "second");
+
+    for (FileFault fault : {FileFault::CannotCreate, FileFault::FailsHalfway, FileFault::CannotRename}) {
+        FileFaults::inject(fault);
+        EXPECT_THROW(table->WriteToFile(path, DataFormat::XmlUtf8), Error);
+        FileFaults::clear();
+        QFile again(path);
+        ASSERT_TRUE(again.open(QIODevice::ReadOnly));
+        EXPECT_EQ(again.readAll(), saved);
+        EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList({"list.ql1"})) << "no stray temporary file";
+    }
+    EXPECT_EQ(table->RowCount(), 2) << "the table is unchanged by a failed write";
+}
