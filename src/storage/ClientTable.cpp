@@ -122,11 +122,16 @@ void ClientTable::CreateEmpty()
             data.hasCounter = true;
     }
     installData(std::move(data));
-    // A new table builds all of its named orders at once.
-    for (auto &order : m_orders)
-        buildOrder(*order);
     m_loadedFromFile = false;
-    resetView();
+    try {
+        // A new table builds all of its named orders at once.
+        for (auto &order : m_orders)
+            buildOrder(*order);
+        resetView();
+    } catch (...) {
+        Close();
+        throw;
+    }
 }
 
 void ClientTable::Open()
@@ -492,7 +497,11 @@ void ClientTable::checkUnique(int rowId) const
 
 void ClientTable::SetIndexName(const QString &name)
 {
-    requireActive();
+    if (!Active()) {
+        // A closed table only remembers the name; opening builds the order.
+        m_indexName = name;
+        return;
+    }
     endPendingImplicitly();
     Order *order = findOrder(name);
     if (!order)

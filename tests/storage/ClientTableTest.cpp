@@ -3,6 +3,8 @@
 #include "common/Error.h"
 #include "platform/SystemFormats.h"
 
+#include <QFile>
+#include <QTemporaryDir>
 #include <gtest/gtest.h>
 #include <random>
 
@@ -387,4 +389,64 @@ TEST(ClientTable, MissingField_FailsWithTheFieldError)
                       "</METADATA><ROWDATA/></DATAPACKET>");
     EXPECT_EQ(errorOf([&] { old.RequireField("Points"); }), "Field 'Points' not found");
     EXPECT_EQ(old.LookupField("Points"), nullptr);
+}
+
+// The recent-files store: bound to its file, ordered at run time by LastUsed descending, and written
+// back on Close only when rows changed since it was read.
+TEST(ClientTable, BoundFileAndRunTimeOrder)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("Recent.XML");
+    {
+        ClientTable store;
+        DefineRecentTable(store);
+        store.CreateEmpty();
+        for (int day : {1, 3, 2}) {
+            store.AppendRow();
+            store.SetText("File", QStringLiteral("/lists/%1.ql1").arg(day));
+            store.SetDateTime("LastUsed", QDateTime(QDate(2024, 3, day), QTime(9, 0)));
+            store.PostRow();
+        }
+        store.WriteToFile(path, DataFormat::Xml);
+    }
+
+    ClientTable store;
+    DefineRecentTable(store);
+    store.SetFileName(path);
+    store.Open();
+    store.SetChangeLogging(false);
+    store.AddIndex("MyIndex", {"LastUsed"}, {false, false, true, false});
+    store.SetIndexName("MyIndex");
+    EXPECT_EQ(column(store, "File"), QStringList({"/lists/3.ql1", "/lists/2.ql1", "/lists/1.ql1"}));
+
+    // Nothing changed: Close must not write (the marker stays).
+    const QByteArray original = store.WriteToBytes(DataFormat::Xml);
+    {
+        QFile marker(path);
+        ASSERT_TRUE(marker.open(QIODevice::WriteOnly));
+        marker.write("marker");
+    }
+    store.Close();
+    {
+        QFile marker(path);
+        ASSERT_TRUE(marker.open(QIODevice::ReadOnly));
+        EXPECT_EQ(marker.readAll(), "marker");
+    }
+    {
+        QFile restore(path);
+        ASSERT_TRUE(restore.open(QIODevice::WriteOnly));
+        restore.write(original);
+    }
+
+    store.Open();
+    store.SetChangeLogging(false);
+    store.InsertRow();
+    store.SetText("File", "/lists/new.ql1");
+    store.SetDateTime("LastUsed", QDateTime(QDate(2024, 4, 1), QTime(8, 0)));
+    store.PostRow();
+    store.Close();
+    ClientTable reread;
+    reread.ReadFromFile(path);
+    EXPECT_EQ(reread.RowCount(), 4);
+    EXPECT_FALSE(reread.WriteToBytes(DataFormat::Xml).contains("RowState"));
 }
