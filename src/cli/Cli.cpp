@@ -1,0 +1,371 @@
+#include "cli/Cli.h"
+
+#include "cli/Generator.h"
+#include "common/Error.h"
+#include "platform/SystemFormats.h"
+#include "storage/ClientTable.h"
+#include "storage/TaskSchema.h"
+
+#include <QLocale>
+#include <QMap>
+#include <QSet>
+#include <QTextStream>
+#include <optional>
+
+namespace ql {
+
+namespace {
+
+const char usageText[] = "Usage:\n"
+                         "  quillon-cli dump FILE [--filter EXPR] [--index NAME] [--locale NAME]\n"
+                         "  quillon-cli copy IN OUT [--plain]\n"
+                         "  quillon-cli new OUT\n"
+                         "  quillon-cli generate OUT COUNT [--seed N]\n";
+
+// A command line that cannot be run; the text says why.
+struct UsageError
+{
+    QString reason;
+};
+
+struct CommandSyntax
+{
+    const char *name;
+    int positionals;
+    QStringList valueOptions;
+    QStringList flags;
+};
+
+const CommandSyntax commands[] = {
+    { "dump", 1, { QStringLiteral("filter"), QStringLiteral("index"), QStringLiteral("locale") }, {} },
+    { "copy", 2, {}, { QStringLiteral("plain") } },
+    { "new", 1, {}, {} },
+    { "generate", 2, { QStringLiteral("seed") }, {} },
+};
+
+struct CommandLine
+{
+    QString command;
+    QStringList positionals;
+    QMap<QString, QString> values;
+    QSet<QString> flags;
+
+    std::optional<QString> value(const QString &name) const
+    {
+        const auto it = values.find(name);
+        return it == values.end() ? std::nullopt : std::optional<QString>(*it);
+    }
+};
+
+CommandLine parseCommandLine(const QStringList &args)
+{
+    if (args.isEmpty())
+        throw UsageError { QStringLiteral("no command given") };
+    CommandLine line;
+    line.command = args.first();
+    const CommandSyntax *syntax = nullptr;
+    for (const CommandSyntax &candidate : commands) {
+        if (line.command == QLatin1String(candidate.name))
+            syntax = &candidate;
+    }
+    if (!syntax)
+        throw UsageError { QStringLiteral("unknown command '%1'").arg(line.command) };
+
+    bool optionsEnded = false;
+    for (int i = 1; i < args.size(); ++i) {
+        const QString &arg = args.at(i);
+        if (optionsEnded || !arg.startsWith(QLatin1String("--"))) {
+            line.positionals.append(arg);
+            continue;
+        }
+        if (arg == QLatin1String("--")) {
+            optionsEnded = true;
+            continue;
+        }
+        const qsizetype equals = arg.indexOf(u'=');
+        const QString name = arg.mid(2, equals < 0 ? -1 : equals - 2);
+        if (line.values.contains(name) || line.flags.contains(name))
+            throw UsageError { QStringLiteral("option --%1 given twice").arg(name) };
+        if (syntax->valueOptions.contains(name)) {
+            if (equals >= 0)
+                line.values.insert(name, arg.mid(equals + 1));
+            else if (i + 1 < args.size())
+                line.values.insert(name, args.at(++i));
+            else
+                throw UsageError { QStringLiteral("option --%1 needs a value").arg(name) };
+        } else if (syntax->flags.contains(name) && equals < 0) {
+            line.flags.insert(name);
+        } else {
+            throw UsageError { QStringLiteral("unknown option '%1' for %2").arg(arg, line.command) };
+        }
+    }
+    if (line.positionals.size() != syntax->positionals)
+        throw UsageError { QStringLiteral("%1 takes %2 argument(s), %3 given")
+                               .arg(line.command)
+                               .arg(syntax->positionals)
+                               .arg(line.positionals.size()) };
+    return line;
+}
+
+// Text as stored, on one line: the escapes keep every row on a line and every value between tabs.
+void appendEscaped(QString &out, const QString &text)
+{
+    for (const QChar c : text) {
+        switch (c.unicode()) {
+        case '\\':
+            out += QLatin1String("\\\\");
+            break;
+        case '\t':
+            out += QLatin1String("\\t");
+            break;
+        case '\r':
+            out += QLatin1String("\\r");
+            break;
+        case '\n':
+            out += QLatin1String("\\n");
+            break;
+        default:
+            out += c;
+            break;
+        }
+    }
+}
+
+QString escaped(const QString &text)
+{
+    QString out;
+    appendEscaped(out, text);
+    return out;
+}
+
+// Appends `value` with at least `digits` digits, zero-padded.
+void appendNumber(QString &out, int value, int digits)
+{
+    char buffer[16];
+    int n = 0;
+    unsigned int v = value < 0 ? 0u - unsigned(value) : unsigned(value);
+    do {
+        buffer[n++] = char('0' + v % 10);
+        v /= 10;
+    } while (v != 0 || n < digits);
+    if (value < 0)
+        out += u'-';
+    while (n > 0)
+        out += QLatin1Char(buffer[--n]);
+}
+
+void appendDate(QString &out, const QDate &d)
+{
+    appendNumber(out, d.year(), 4);
+    out += u'-';
+    appendNumber(out, d.month(), 2);
+    out += u'-';
+    appendNumber(out, d.day(), 2);
+}
+
+void appendTime(QString &out, const QTime &t)
+{
+    appendNumber(out, t.hour(), 2);
+    out += u':';
+    appendNumber(out, t.minute(), 2);
+    out += u':';
+    appendNumber(out, t.second(), 2);
+    out += u'.';
+    appendNumber(out, t.msec(), 3);
+}
+
+// The dump's text of a non-null value, independent of the system formats so that scripts can rely
+// on it. Dumps of 100,000 tasks print millions of values, hence appending in place.
+void appendValue(QString &out, const Value &value)
+{
+    switch (value.kind()) {
+    case Value::Kind::Null:
+        break;
+    case Value::Kind::Integer:
+        out += QString::number(value.toInteger());
+        break;
+    case Value::Kind::Float:
+        out += QString::number(value.toFloat(), 'g', QLocale::FloatingPointShortest);
+        break;
+    case Value::Kind::Boolean:
+        out += value.toBoolean() ? QLatin1String("TRUE") : QLatin1String("FALSE");
+        break;
+    case Value::Kind::Date:
+        appendDate(out, value.toDate());
+        break;
+    case Value::Kind::DateTime:
+        appendDate(out, value.toDate());
+        out += u'T';
+        appendTime(out, value.toTime());
+        break;
+    case Value::Kind::Time:
+        appendTime(out, value.toTime());
+        break;
+    case Value::Kind::Text:
+        appendEscaped(out, value.text());
+        break;
+    }
+}
+
+QLocale requestedLocale(const QString &name)
+{
+    const QLocale locale(name);
+    // QLocale gives C for any name it does not know; only a real C or POSIX request may mean that.
+    const QString base = name.section(u'.', 0, 0).section(u'@', 0, 0);
+    if (locale.language() == QLocale::C && base.compare(QLatin1String("C"), Qt::CaseInsensitive) != 0
+        && base.compare(QLatin1String("POSIX"), Qt::CaseInsensitive) != 0)
+        throw UsageError { QStringLiteral("unknown locale '%1'").arg(name) };
+    return locale;
+}
+
+// Pins the system formats for one run and restores the earlier ones afterwards, so that a caller
+// that runs several commands in one process is not left with another locale.
+class LocalePin
+{
+public:
+    explicit LocalePin(const QLocale &locale)
+        : m_previous(SystemFormats::current().locale())
+    {
+        SystemFormats::pin(locale);
+    }
+    ~LocalePin() { SystemFormats::pin(m_previous); }
+    LocalePin(const LocalePin &) = delete;
+    LocalePin &operator=(const LocalePin &) = delete;
+
+private:
+    QLocale m_previous;
+};
+
+void dump(const CommandLine &line, QTextStream &out)
+{
+    std::optional<LocalePin> pin;
+    if (const auto name = line.value(QStringLiteral("locale")))
+        pin.emplace(requestedLocale(*name));
+
+    ClientTable table;
+    const auto index = line.value(QStringLiteral("index"));
+    if (index) {
+        // The named orders of a task list are definitions, not file content: take them from the
+        // task schema and drop its fields, so the fields still come from the file.
+        DefineTaskTable(table);
+        table.ClearFields();
+    }
+    table.ReadFromFile(line.positionals.at(0));
+    if (index)
+        table.SetIndexName(*index);
+    if (const auto filter = line.value(QStringLiteral("filter"))) {
+        table.SetFilter(*filter);
+        table.SetFiltered(true);
+    }
+
+    // Nothing is printed before the table has accepted the file, the order and the filter, so an
+    // error leaves stdout empty.
+    const std::vector<Field> &fields = table.Fields();
+    QString text;
+    for (const Field &field : fields) {
+        text += QLatin1String("FIELD\t") + escaped(field.name()) + u'\t' + Field::typeWord(field.type());
+        if (field.type() == FieldType::Text || field.type() == FieldType::WideText)
+            text += u'\t' + QString::number(field.width());
+        const QString subtype = Field::subtypeWord(field.type());
+        if (!subtype.isEmpty())
+            text += u'\t' + subtype;
+        text += u'\n';
+    }
+    out << text;
+
+    QStringList prefixes; // "<TAB>name=" per field
+    for (const Field &field : fields)
+        prefixes.append(u'\t' + escaped(field.name()) + u'=');
+    const int rows = table.RowCount();
+    for (int row = 1; row <= rows; ++row) {
+        text = QStringLiteral("ROW");
+        for (size_t i = 0; i < fields.size(); ++i) {
+            const Value value = table.ViewValue(row, fields[i]);
+            if (value.isNull())
+                continue;
+            text += prefixes.at(qsizetype(i));
+            appendValue(text, value);
+        }
+        text += u'\n';
+        out << text;
+    }
+    out << "COUNT\t" << rows << '\n';
+    if (table.HasCounter())
+        out << "AUTOINC\t" << table.Counter() << '\n';
+}
+
+void copy(const CommandLine &line)
+{
+    ClientTable table;
+    table.ReadFromFile(line.positionals.at(0));
+    table.WriteToFile(line.positionals.at(1),
+        line.flags.contains(QStringLiteral("plain")) ? DataFormat::Xml : DataFormat::XmlUtf8);
+}
+
+void newList(const CommandLine &line)
+{
+    ClientTable table;
+    DefineTaskTable(table);
+    table.CreateEmpty();
+    table.WriteToFile(line.positionals.at(0), DataFormat::XmlUtf8);
+}
+
+void generateList(const CommandLine &line)
+{
+    bool ok = false;
+    const int count = line.positionals.at(1).toInt(&ok);
+    if (!ok || count < 0)
+        throw UsageError {
+            QStringLiteral("COUNT must be a whole number of at least 0, not '%1'").arg(line.positionals.at(1))
+        };
+    quint32 seed = 1;
+    if (const auto text = line.value(QStringLiteral("seed"))) {
+        seed = text->toUInt(&ok);
+        if (!ok)
+            throw UsageError {
+                QStringLiteral("--seed must be a whole number from 0 to 4294967295, not '%1'").arg(*text)
+            };
+    }
+    generate(line.positionals.at(0), count, seed);
+}
+
+} // namespace
+
+int runCli(const QStringList &args, QTextStream &out, QTextStream &err)
+{
+    if (args.size() == 1
+        && (args.first() == QLatin1String("--help") || args.first() == QLatin1String("-h"))) {
+        out << usageText;
+        return 0;
+    }
+    try {
+        const CommandLine line = parseCommandLine(args);
+        if (line.command == QLatin1String("dump"))
+            dump(line, out);
+        else if (line.command == QLatin1String("copy"))
+            copy(line);
+        else if (line.command == QLatin1String("new"))
+            newList(line);
+        else
+            generateList(line);
+        out.flush();
+        return 0;
+    } catch (const UsageError &e) {
+        err << "quillon-cli: " << e.reason << '\n' << usageText;
+        err.flush();
+        return 2;
+    } catch (const Error &e) {
+        out.flush();
+        err << e.message() << '\n';
+        err.flush();
+        return 1;
+    } catch (const std::exception &e) {
+        // Not the table's own error (out of memory, say): still one line and status 1.
+        out.flush();
+        err << QString::fromLocal8Bit(e.what()) << '\n';
+        err.flush();
+        return 1;
+    }
+}
+
+} // namespace ql

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QStringList>
+
+class QTextStream;
+
+namespace ql {
+
+// quillon-cli: works on list files without a window, through the same table code as the program.
+//
+//   quillon-cli dump FILE [--filter EXPR] [--index NAME] [--locale NAME]
+//   quillon-cli copy IN OUT [--plain]
+//   quillon-cli new OUT
+//   quillon-cli generate OUT COUNT [--seed N]
+//
+// `args` are the arguments after the program name. Options may stand anywhere after the command,
+// as "--name VALUE" or "--name=VALUE"; "--" ends the options. Returns the exit status: 0 done,
+// 1 the table's error (its message alone on `err`), 2 a bad command line (the reason and the usage
+// on `err`). "--help" prints the usage on `out` and returns 0.
+//
+// dump prints one line per field, per row of the view and the totals, fields separated by tabs:
+//   FIELD  name  type word [width of a text field] [SUBTYPE]
+//   ROW    name=value ...        (non-null fields in field order)
+//   COUNT  rows in the view
+//   AUTOINC  the counter, when the table has one
+// Values: text with \\ \t \r \n escaped, numbers in decimal, TRUE/FALSE, dates YYYY-MM-DD,
+// date-times YYYY-MM-DDTHH:MM:SS.zzz, times HH:MM:SS.zzz. --locale pins the system formats (for
+// date literals in the filter and the collation of orders) for this run only.
+int runCli(const QStringList &args, QTextStream &out, QTextStream &err);
+
+} // namespace ql

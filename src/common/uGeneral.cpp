@@ -1,0 +1,66 @@
+#include "common/uGeneral.h"
+
+#include "common/Error.h"
+#include "platform/SystemFormats.h"
+
+#include <cerrno>
+#include <cstring>
+#include <pwd.h>
+#include <unistd.h>
+#include <vector>
+
+namespace ql {
+
+QString FileNameWithoutExt(const QString &path)
+{
+    // Only the name part counts: a dot in a folder name is no extension.
+    const QString name = path.mid(path.lastIndexOf(u'/') + 1);
+    const qsizetype dot = name.lastIndexOf(u'.');
+    return dot < 0 ? name : name.left(dot);
+}
+
+void SortMemoLines(QStringList &lines)
+{
+    // An exchange sort, not std::sort: each line is compared with every later one and swapped only
+    // when it sorts strictly after it, so lines that compare equal (such as "a" and "A") keep the
+    // order the user gave them.
+    const SystemFormats &formats = SystemFormats::current();
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        for (qsizetype j = i + 1; j < lines.size(); ++j) {
+            if (formats.compareText(lines.at(i), lines.at(j), false) > 0)
+                lines.swapItemsAt(i, j);
+        }
+    }
+}
+
+QString UserNameOf(unsigned int userId)
+{
+    // The user's name is read into a buffer of 1024 characters. getpwuid_r also stores the home
+    // folder, shell and comment there, so the buffer grows when an entry does not fit.
+    std::vector<char> buffer(1024);
+    passwd entry {};
+    passwd *found = nullptr;
+    int rc;
+    while (
+        (rc = getpwuid_r(static_cast<uid_t>(userId), &entry, buffer.data(), buffer.size(), &found)) == ERANGE
+        && buffer.size() < (1u << 20))
+        buffer.resize(buffer.size() * 2);
+    if (rc != 0) {
+        char text[256] = {};
+        // The GNU strerror_r may return a static text instead of filling the buffer.
+        const char *message = strerror_r(rc, text, sizeof text);
+        throw Error(QString::fromLocal8Bit(message));
+    }
+    // No error but no entry: the user database does not know this user. The system has no error
+    // text for that (errno stays 0), so say it plainly.
+    if (!found)
+        throw Error(QStringLiteral("The user ID %1 has no entry in the user database").arg(userId));
+    return QString::fromLocal8Bit(found->pw_name);
+}
+
+QString CurrentUserName()
+{
+    return UserNameOf(geteuid());
+}
+
+} // namespace ql

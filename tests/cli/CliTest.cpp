@@ -1,0 +1,501 @@
+#include "cli/Cli.h"
+#include "common/Error.h"
+#include "platform/SystemFormats.h"
+#include "storage/ClientTable.h"
+#include "storage/TaskSchema.h"
+
+#include <QDir>
+#include <QFile>
+#include <QSet>
+#include <QTemporaryDir>
+#include <QTextStream>
+#include <algorithm>
+#include <gtest/gtest.h>
+
+// Readable failure output for QString comparisons (found by argument-dependent lookup).
+inline void PrintTo(const QString &text, std::ostream *os)
+{
+    *os << '"' << text.toStdString() << '"';
+}
+
+namespace {
+
+using ql::ClientTable;
+
+struct Result
+{
+    int code;
+    QString out;
+    QString err;
+};
+
+Result run(const QStringList &args)
+{
+    QString out;
+    QString err;
+    QTextStream outStream(&out);
+    QTextStream errStream(&err);
+    const int code = ql::runCli(args, outStream, errStream);
+    outStream.flush();
+    errStream.flush();
+    return { code, out, err };
+}
+
+QByteArray readAll(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+void writeBytes(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(bytes);
+}
+
+QString testData(const char *name)
+{
+    return QStringLiteral(QUILLON_TEST_DATA "/") + QString::fromLatin1(name);
+}
+
+// The IDs of the ROW lines of a dump, in order.
+QList<int> rowIds(const QString &dump)
+{
+    QList<int> ids;
+    for (const QString &line : dump.split(u'\n')) {
+        if (line.startsWith(QLatin1String("ROW\tID=")))
+            ids.append(line.section(u'\t', 1, 1).mid(3).toInt());
+    }
+    return ids;
+}
+
+void setDate(ClientTable &t, const char *field, int y, int m, int d)
+{
+    t.SetDateTime(QString::fromLatin1(field), QDateTime(QDate(y, m, d), QTime(0, 0)));
+}
+
+// Five tasks (4 was deleted) with one of each value kind, the characters the dump escapes, an
+// edited and a deleted row, so the file holds row versions and a change log.
+void writeSampleList(const QString &path)
+{
+    ClientTable t(QStringLiteral("cdsTasks"));
+    ql::DefineTaskTable(t);
+    t.CreateEmpty();
+    auto add = [&](const QString &task, const char *status, const char *priority) {
+        t.AppendRow();
+        t.SetText(QStringLiteral("Task"), task);
+        t.SetText(QStringLiteral("Status"), QString::fromLatin1(status));
+        t.SetText(QStringLiteral("Priority"), QString::fromLatin1(priority));
+    };
+    add(QStringLiteral("Buy milk"), "Not Started", "Normal");
+    t.SetInteger(QStringLiteral("Progress"), 0);
+    t.SetText(QStringLiteral("Difficulty"), QStringLiteral("Moderate"));
+    setDate(t, "CreatedDate", 2024, 3, 9);
+    t.SetBoolean(QStringLiteral("Bookmarked"), false);
+    t.SetText(QStringLiteral("Category"), QString());
+    t.PostRow();
+
+    add(QStringLiteral(R"(Pay R&D C:\Temp)"), "In progress", "Urgent");
+    t.SetInteger(QStringLiteral("Progress"), 50);
+    t.SetText(QStringLiteral("Difficulty"), QStringLiteral("Hard"));
+    setDate(t, "CreatedDate", 2023, 12, 31);
+    t.SetBoolean(QStringLiteral("Bookmarked"), true);
+    setDate(t, "DueDate", 2024, 2, 29);
+    t.SetText(QStringLiteral("Details"), QStringLiteral("line 1\r\nline\t2\n"));
+    t.SetText(QStringLiteral("Category"), QStringLiteral("Work"));
+    t.SetInteger(QStringLiteral("Points"), 65535);
+    t.PostRow();
+
+    add(QString::fromUtf8("café <b> & 'x'"), "Not Started", "Low");
+    t.SetInteger(QStringLiteral("Progress"), 0);
+    t.SetText(QStringLiteral("Difficulty"), QStringLiteral("Easy"));
+    setDate(t, "CreatedDate", 2024, 3, 9);
+    t.SetText(QStringLiteral("Category"), QStringLiteral("Home"));
+    t.PostRow();
+
+    add(QStringLiteral("to delete"), "Not Started", "Normal");
+    t.PostRow();
+
+    add(QStringLiteral("Zeta task"), "Complete", "High");
+    t.SetText(QStringLiteral("Difficulty"), QStringLiteral("Easy"));
+    setDate(t, "CreatedDate", 2020, 1, 1);
+    t.SetText(QStringLiteral("Category"), QStringLiteral("Work"));
+    t.PostRow();
+
+    add(QStringLiteral("alpha task"), "Cancelled", "Normal");
+    t.SetInteger(QStringLiteral("Progress"), 20);
+    setDate(t, "CreatedDate", 2024, 3, 8);
+    t.SetInteger(QStringLiteral("GroupNo"), 3);
+    t.PostRow();
+
+    ASSERT_TRUE(t.LocateRow(QStringLiteral("ID"), ql::Value::integer(4)));
+    t.DeleteRow();
+    ASSERT_TRUE(t.LocateRow(QStringLiteral("ID"), ql::Value::integer(1)));
+    t.EditRow();
+    t.SetText(QStringLiteral("Status"), QStringLiteral("Complete"));
+    t.SetInteger(QStringLiteral("Progress"), 100);
+    setDate(t, "CompletedDate", 2024, 3, 10);
+    t.PostRow();
+    t.WriteToFile(path, ql::DataFormat::XmlUtf8);
+}
+
+// A recent-files store: no counter, a date-time field, the plain format.
+void writeRecentStore(const QString &path)
+{
+    ClientTable t(QStringLiteral("cdsFiles"));
+    ql::DefineRecentTable(t);
+    t.CreateEmpty();
+    t.SetChangeLogging(false);
+    t.AppendRow();
+    t.SetText(QStringLiteral("File"), QStringLiteral("/lists/Work.ql1"));
+    t.SetDateTime(QStringLiteral("LastUsed"), QDateTime(QDate(2024, 3, 9), QTime(14, 5, 7, 250)));
+    t.PostRow();
+    t.AppendRow();
+    t.SetText(QStringLiteral("File"), QString::fromUtf8("/lists/Été.ql1"));
+    t.SetDateTime(QStringLiteral("LastUsed"), QDateTime(QDate(2024, 3, 10), QTime(0, 0)));
+    t.PostRow();
+    t.WriteToFile(path, ql::DataFormat::Xml);
+}
+
+const char taskFieldLines[] = "FIELD\tID\ti4\tAutoinc\n"
+                              "FIELD\tTask\tstring\t255\n"
+                              "FIELD\tStatus\tstring\t20\n"
+                              "FIELD\tPriority\tstring\t20\n"
+                              "FIELD\tProgress\ti4\n"
+                              "FIELD\tDifficulty\tstring\t20\n"
+                              "FIELD\tCreatedDate\tdate\n"
+                              "FIELD\tCompletedDate\tdate\n"
+                              "FIELD\tLastActioned\tdate\n"
+                              "FIELD\tStartDate\tdate\n"
+                              "FIELD\tTime\ti4\n"
+                              "FIELD\tParentID\ti4\n"
+                              "FIELD\tBookmarked\tboolean\n"
+                              "FIELD\tAssignedTo\tstring\t30\n"
+                              "FIELD\tDueDate\tdate\n"
+                              "FIELD\tGroupNo\ti4\n"
+                              "FIELD\tComments\tstring\t255\n"
+                              "FIELD\tOwner\tstring\t30\n"
+                              "FIELD\tDetails\tbin.hex\tText\n"
+                              "FIELD\tCategory\tstring\t30\n"
+                              "FIELD\tRelatedFile\tstring\t255\n"
+                              "FIELD\tLinkedList\tstring\t255\n"
+                              "FIELD\tProperties\tbin.hex\tText\n"
+                              "FIELD\tPoints\tui2\n"
+                              "FIELD\tURL\tstring\t255\n";
+
+class Cli : public ::testing::Test
+{
+protected:
+    void SetUp() override { ASSERT_TRUE(m_dir.isValid()); }
+    QString path(const char *name) const { return m_dir.filePath(QString::fromUtf8(name)); }
+    QStringList folder() const { return QDir(m_dir.path()).entryList(QDir::Files | QDir::Hidden); }
+
+    QTemporaryDir m_dir;
+};
+
+TEST_F(Cli, New_WritesTheEmptyTaskListAndDumpsItsSchema)
+{
+    const QString list = path("new.ql1");
+    const Result made = run({ QStringLiteral("new"), list });
+    ASSERT_EQ(made.code, 0) << made.err.toStdString();
+    EXPECT_TRUE(made.out.isEmpty());
+    EXPECT_EQ(readAll(list), readAll(testData("new-empty.ql1")));
+
+    const Result dumped = run({ QStringLiteral("dump"), list });
+    ASSERT_EQ(dumped.code, 0) << dumped.err.toStdString();
+    EXPECT_EQ(dumped.out, QString::fromLatin1(taskFieldLines) + QStringLiteral("COUNT\t0\nAUTOINC\t1\n"));
+    EXPECT_TRUE(dumped.err.isEmpty());
+}
+
+TEST_F(Cli, Dump_WritesEveryValueKindEscaped)
+{
+    writeSampleList(path("sample.ql1"));
+    writeRecentStore(path("Recent.XML"));
+    struct Case
+    {
+        QString file;
+        QString expected;
+    };
+    const Case cases[] = {
+        { testData("one-task-completed.ql1"),
+            QString::fromLatin1(taskFieldLines)
+                + QStringLiteral(
+                    "ROW\tID=1\tTask=Buy milk\tStatus=Complete\tPriority=Normal\tProgress=100"
+                    "\tDifficulty=Moderate\tCreatedDate=2024-03-09\tCompletedDate=2024-03-10"
+                    "\tLastActioned=2024-03-10\tTime=0\tBookmarked=FALSE\tAssignedTo=ann\tCategory=\n"
+                    "COUNT\t1\nAUTOINC\t2\n") },
+        { path("sample.ql1"),
+            QString::fromLatin1(taskFieldLines)
+                + QString::fromUtf8(
+                    "ROW\tID=1\tTask=Buy "
+                    "milk\tStatus=Complete\tPriority=Normal\tProgress=100\tDifficulty=Moderate"
+                    "\tCreatedDate=2024-03-09\tCompletedDate=2024-03-10\tBookmarked=FALSE\tCategory=\n"
+                    "ROW\tID=2\tTask=Pay R&D C:\\\\Temp\tStatus=In progress\tPriority=Urgent\tProgress=50"
+                    "\tDifficulty=Hard\tCreatedDate=2023-12-31\tBookmarked=TRUE\tDueDate=2024-02-29"
+                    "\tDetails=line 1\\r\\nline\\t2\\n\tCategory=Work\tPoints=65535\n"
+                    "ROW\tID=3\tTask=café <b> & 'x'\tStatus=Not "
+                    "Started\tPriority=Low\tProgress=0\tDifficulty=Easy"
+                    "\tCreatedDate=2024-03-09\tCategory=Home\n"
+                    "ROW\tID=5\tTask=Zeta task\tStatus=Complete\tPriority=High\tDifficulty=Easy"
+                    "\tCreatedDate=2020-01-01\tCategory=Work\n"
+                    "ROW\tID=6\tTask=alpha task\tStatus=Cancelled\tPriority=Normal\tProgress=20"
+                    "\tCreatedDate=2024-03-08\tGroupNo=3\n"
+                    "COUNT\t5\nAUTOINC\t7\n") },
+        { path("Recent.XML"),
+            QString::fromUtf8("FIELD\tFile\tstring\t255\nFIELD\tLastUsed\tdateTime\n"
+                              "ROW\tFile=/lists/Work.ql1\tLastUsed=2024-03-09T14:05:07.250\n"
+                              "ROW\tFile=/lists/Été.ql1\tLastUsed=2024-03-10T00:00:00.000\n"
+                              "COUNT\t2\n") },
+    };
+    for (const Case &c : cases) {
+        const Result r = run({ QStringLiteral("dump"), c.file });
+        EXPECT_EQ(r.code, 0) << r.err.toStdString();
+        EXPECT_EQ(r.out, c.expected) << c.file.toStdString();
+    }
+}
+
+TEST_F(Cli, Dump_AppliesIndexAndFilterAsTheTableDoes)
+{
+    const QString list = path("sample.ql1");
+    writeSampleList(list);
+    struct Case
+    {
+        QStringList options;
+        QList<int> ids;
+    };
+    const Case cases[] = {
+        { {}, { 1, 2, 3, 5, 6 } },
+        { { "--index", "cdsTasksIndexID" }, { 1, 2, 3, 5, 6 } },
+        { { "--index", "cdsTasksProgress" }, { 1, 2, 6, 3, 5 } }, // highest first, no progress last
+        { { "--index", "cdsTasksIndexTaskName" }, { 6, 1, 3, 2, 5 } }, // collation, not code points
+        { { "--index=cdsTasksIndexTaskName" }, { 6, 1, 3, 2, 5 } },
+        { { "--filter", "Status = 'Complete' " }, { 1, 5 } },
+        { { "--filter", "Task LIKE '%task%'" }, { 5, 6 } },
+        { { "--filter", "Priority = 'Normal' and Status <> 'Complete' " }, { 6 } },
+        { { "--filter", "Bookmarked =True " }, { 2 } },
+        { { "--index", "cdsTasksProgress", "--filter", "Status <> 'Complete' " }, { 2, 6, 3 } },
+        { { "--filter", "Status = 'Nothing'" }, {} },
+        // Date literals are read in the short date format of the chosen locale.
+        { { "--locale", "de_DE", "--filter", "CreatedDate = '09.03.2024' " }, { 1, 3 } },
+        { { "--locale", "en_US", "--filter", "CreatedDate = '3/9/2024' " }, { 1, 3 } },
+        { { "--locale", "ja_JP", "--filter", "CreatedDate = '2024/03/09' " }, { 1, 3 } },
+        { { "--locale", "C", "--filter", "CreatedDate = '3/9/2024' " }, { 1, 3 } },
+    };
+    for (const Case &c : cases) {
+        const Result r = run(QStringList { QStringLiteral("dump"), list } + c.options);
+        ASSERT_EQ(r.code, 0) << c.options.join(u' ').toStdString() << ": " << r.err.toStdString();
+        EXPECT_EQ(rowIds(r.out), c.ids) << c.options.join(u' ').toStdString();
+        EXPECT_TRUE(r.out.endsWith(QStringLiteral("COUNT\t%1\nAUTOINC\t7\n").arg(c.ids.size())))
+            << c.options.join(u' ').toStdString();
+        // --locale holds for the run only.
+        EXPECT_EQ(ql::SystemFormats::current().locale().name(), QStringLiteral("en_US"));
+    }
+}
+
+TEST_F(Cli, Generate_IsDeterministicAndVaried)
+{
+    const int count = 400;
+    const QString a = path("a.ql1");
+    const QString b = path("b.ql1");
+    const QString c = path("c.ql1");
+    ASSERT_EQ(run({ QStringLiteral("generate"), a, QString::number(count), QStringLiteral("--seed"),
+                      QStringLiteral("7") })
+                  .code,
+        0);
+    ASSERT_EQ(
+        run({ QStringLiteral("generate"), b, QString::number(count), QStringLiteral("--seed=7") }).code, 0);
+    ASSERT_EQ(run({ QStringLiteral("generate"), c, QString::number(count), QStringLiteral("--seed"),
+                      QStringLiteral("8") })
+                  .code,
+        0);
+    EXPECT_EQ(readAll(a), readAll(b));
+    EXPECT_NE(readAll(a), readAll(c));
+
+    const Result r = run({ QStringLiteral("dump"), a });
+    ASSERT_EQ(r.code, 0) << r.err.toStdString();
+    QList<int> expectedIds;
+    for (int id = 1; id <= count; ++id)
+        expectedIds.append(id);
+    EXPECT_EQ(rowIds(r.out), expectedIds);
+    EXPECT_TRUE(r.out.endsWith(QStringLiteral("COUNT\t%1\nAUTOINC\t%2\n").arg(count).arg(count + 1)));
+
+    for (const QString &word : ql::StatusWords())
+        EXPECT_TRUE(r.out.contains(QStringLiteral("\tStatus=%1\t").arg(word))) << word.toStdString();
+    for (const QString &word : ql::PriorityWords())
+        EXPECT_TRUE(r.out.contains(QStringLiteral("\tPriority=%1\t").arg(word))) << word.toStdString();
+    for (const QString &word : ql::DifficultyWords())
+        EXPECT_TRUE(r.out.contains(QStringLiteral("\tDifficulty=%1\t").arg(word))) << word.toStdString();
+
+    QStringList rows;
+    for (const QString &line : r.out.split(u'\n')) {
+        if (line.startsWith(QLatin1String("ROW\t")))
+            rows.append(line);
+    }
+    auto rowsWith = [&](const QString &needle) {
+        return std::count_if(
+            rows.begin(), rows.end(), [&](const QString &row) { return row.contains(needle); });
+    };
+    EXPECT_GT(rowsWith(QStringLiteral("\\r\\n")), 0); // memos with line breaks
+    EXPECT_GT(rowsWith(QStringLiteral("\tDueDate=")), 0);
+    EXPECT_LT(rowsWith(QStringLiteral("\tDueDate=")), count); // and without: nulls
+    EXPECT_GT(rowsWith(QStringLiteral("\tCategory=")), 0);
+    EXPECT_GT(std::count_if(rows.begin(), rows.end(),
+                  [](const QString &row) {
+                      return std::any_of(row.begin(), row.end(), [](QChar ch) { return ch.unicode() > 127; });
+                  }),
+        0);
+    // Dates spread over several years.
+    QSet<QString> years;
+    for (const QString &row : rows)
+        years.insert(row.section(QStringLiteral("\tCreatedDate="), 1).left(4));
+    EXPECT_GE(years.size(), 8);
+
+    // An empty list is a valid count too.
+    ASSERT_EQ(run({ QStringLiteral("generate"), path("none.ql1"), QStringLiteral("0") }).code, 0);
+    EXPECT_EQ(run({ QStringLiteral("dump"), path("none.ql1") }).out,
+        QString::fromLatin1(taskFieldLines) + QStringLiteral("COUNT\t0\nAUTOINC\t1\n"));
+}
+
+TEST_F(Cli, Copy_OfAWrittenFileGivesTheSameBytes)
+{
+    writeSampleList(path("sample.ql1"));
+    writeRecentStore(path("Recent.XML"));
+    ASSERT_EQ(run({ QStringLiteral("generate"), path("generated.ql1"), QStringLiteral("300") }).code, 0);
+    struct Case
+    {
+        QString in;
+        bool plain;
+    };
+    const Case cases[] = {
+        { path("sample.ql1"), false },
+        { path("generated.ql1"), false },
+        { testData("one-task-completed.ql1"), false },
+        { path("Recent.XML"), true },
+    };
+    for (const Case &c : cases) {
+        const QString out = path("copy.out");
+        QStringList args { QStringLiteral("copy"), c.in, out };
+        if (c.plain)
+            args.append(QStringLiteral("--plain"));
+        const Result r = run(args);
+        ASSERT_EQ(r.code, 0) << r.err.toStdString();
+        EXPECT_EQ(readAll(out), readAll(c.in)) << c.in.toStdString();
+    }
+
+    // The plain form of a list holds the same table.
+    const Result r
+        = run({ QStringLiteral("copy"), path("sample.ql1"), path("plain.xml"), QStringLiteral("--plain") });
+    ASSERT_EQ(r.code, 0) << r.err.toStdString();
+    EXPECT_TRUE(
+        readAll(path("plain.xml")).startsWith("<?xml version=\"1.0\" standalone=\"yes\"?>  <DATAPACKET"));
+    EXPECT_EQ(run({ QStringLiteral("dump"), path("plain.xml") }).out,
+        run({ QStringLiteral("dump"), path("sample.ql1") }).out);
+}
+
+TEST_F(Cli, TableError_PrintsTheMessageAloneAndExitsOne)
+{
+    const QString list = path("sample.ql1");
+    writeSampleList(list);
+    writeBytes(path("mismatch.ql1"),
+        "<?xml version=\"1.0\" standalone=\"yes\"?>  <DATAPACKET Version=\"2.0\"><FOO/></DATAPACKET>");
+
+    // The table's own message for a filter that cannot be parsed, to be passed on verbatim.
+    auto filterMessage = [&](const QString &expression) {
+        ClientTable t;
+        t.ReadFromFile(list);
+        t.SetFilter(expression);
+        try {
+            t.SetFiltered(true);
+        } catch (const ql::Error &e) {
+            return e.message();
+        }
+        return QStringLiteral("(no error)");
+    };
+
+    struct Case
+    {
+        QStringList args;
+        QString message; // empty: any one-line message
+    };
+    const Case cases[] = {
+        { { "dump", path("missing.ql1") }, {} },
+        { { "dump", path("mismatch.ql1") }, QStringLiteral("Mismatch in datapacket.") },
+        { { "dump", list, "--filter", "Nope = 1" }, QStringLiteral("Field 'Nope' not found") },
+        { { "dump", list, "--filter", "Status = " }, filterMessage(QStringLiteral("Status = ")) },
+        { { "dump", list, "--filter", "Task = 'unterminated" },
+            filterMessage(QStringLiteral("Task = 'unterminated")) },
+        { { "dump", list, "--locale", "de_DE", "--filter", "CreatedDate = '3/9/2024'" },
+            QStringLiteral("'3/9/2024' is not a valid date") },
+        { { "dump", list, "--index", "bogus" }, QStringLiteral("Index 'bogus' not found") },
+        { { "copy", path("missing.ql1"), path("out.ql1") }, {} },
+        { { "copy", path("mismatch.ql1"), path("out.ql1") }, QStringLiteral("Mismatch in datapacket.") },
+        { { "new", path("no folder/new.ql1") }, {} },
+        { { "generate", path("no folder/gen.ql1"), "3" }, {} },
+    };
+    for (const Case &c : cases) {
+        const QStringList before = folder();
+        const Result r = run(c.args);
+        const std::string what = c.args.join(u' ').toStdString();
+        EXPECT_EQ(r.code, 1) << what;
+        EXPECT_TRUE(r.out.isEmpty()) << what << ": " << r.out.toStdString();
+        if (c.message.isEmpty()) {
+            EXPECT_GT(r.err.size(), 1) << what;
+            EXPECT_EQ(r.err.count(u'\n'), 1) << what << ": " << r.err.toStdString();
+            EXPECT_TRUE(r.err.endsWith(u'\n')) << what;
+        } else {
+            EXPECT_EQ(r.err, c.message + u'\n') << what;
+        }
+        EXPECT_EQ(folder(), before) << what; // nothing written
+        EXPECT_EQ(ql::SystemFormats::current().locale().name(), QStringLiteral("en_US")) << what;
+    }
+}
+
+TEST_F(Cli, BadCommandLine_PrintsUsageAndExitsTwo)
+{
+    const QString list = path("sample.ql1");
+    writeSampleList(list);
+    const QString out = path("out.ql1");
+    const QList<QStringList> cases = {
+        {},
+        { "frobnicate", list },
+        { "dump" },
+        { "dump", list, list },
+        { "dump", list, "--filter" },
+        { "dump", list, "--bogus" },
+        { "dump", list, "--plain" },
+        { "dump", list, "--locale", "xx_nowhere" },
+        { "dump", list, "--index", "cdsTasksIndexID", "--index", "cdsTasksProgress" },
+        { "copy", list },
+        { "copy", list, out, "--plain=yes" },
+        { "new" },
+        { "new", out, "--plain" },
+        { "generate", out },
+        { "generate", out, "ten" },
+        { "generate", out, "-1" },
+        { "generate", out, "5", "--seed", "abc" },
+        { "generate", out, "5", "--seed", "-3" },
+    };
+    for (const QStringList &args : cases) {
+        const QStringList before = folder();
+        const Result r = run(args);
+        const std::string what = args.join(u' ').toStdString();
+        EXPECT_EQ(r.code, 2) << what;
+        EXPECT_TRUE(r.out.isEmpty()) << what;
+        EXPECT_TRUE(r.err.startsWith(QLatin1String("quillon-cli: "))) << what << ": " << r.err.toStdString();
+        EXPECT_TRUE(r.err.contains(QLatin1String("\nUsage:\n  quillon-cli dump FILE"))) << what;
+        EXPECT_EQ(folder(), before) << what;
+    }
+
+    const Result help = run({ QStringLiteral("--help") });
+    EXPECT_EQ(help.code, 0);
+    EXPECT_TRUE(help.out.startsWith(QLatin1String("Usage:\n")));
+    EXPECT_TRUE(help.err.isEmpty());
+
+    // "--" ends the options, so a file name may begin with dashes.
+    const QString dashed = path("--odd.ql1");
+    EXPECT_EQ(run({ QStringLiteral("new"), QStringLiteral("--"), dashed }).code, 0);
+    EXPECT_TRUE(QFile::exists(dashed));
+}
+
+} // namespace

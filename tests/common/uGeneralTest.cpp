@@ -1,0 +1,81 @@
+#include "common/uGeneral.h"
+#include "common/Error.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+// Readable failure output for QString comparisons (found by argument-dependent lookup).
+inline void PrintTo(const QString &text, std::ostream *os)
+{
+    *os << '"' << text.toStdString() << '"';
+}
+
+namespace {
+
+TEST(uGeneral, FileNameWithoutExt_TakesNamePartWithoutLastExtension)
+{
+    struct Case
+    {
+        const char *path;
+        const char *expected;
+    };
+    const Case cases[] = {
+        { "/lists/Work.ql1", "Work" },
+        { "Work.ql1", "Work" },
+        { "/lists/archive.tar.gz", "archive.tar" }, // only the last extension goes
+        { "/lists/v1.2/Plain", "Plain" }, // a dot in a folder is no extension
+        { "/lists/.hidden", "" },
+        { "/lists/Name.", "Name" },
+        { "/lists/", "" },
+        { "", "" },
+        { "C:\\Lists\\Work.ql1", "C:\\Lists\\Work" }, // "\" and ":" separate folders only on Windows
+        { "/lists/Ünïcødé tasks.ql1", "Ünïcødé tasks" },
+    };
+    for (const Case &c : cases)
+        EXPECT_EQ(ql::FileNameWithoutExt(QString::fromUtf8(c.path)), QString::fromUtf8(c.expected)) << c.path;
+}
+
+TEST(uGeneral, SortMemoLines_ExchangeSortsCaseInsensitivelyByLocale)
+{
+    struct Case
+    {
+        QStringList lines;
+        QStringList expected;
+    };
+    const Case cases[] = {
+        { {}, {} },
+        { { "only" }, { "only" } },
+        { { "pear", "Apple", "banana" }, { "Apple", "banana", "pear" } },
+        // Collation, not code points: "Zeta" is not first, "Éclair" sits with the e's.
+        { { "Zeta", "Éclair", "alpha", "eagle" }, { "alpha", "eagle", "Éclair", "Zeta" } },
+        // Equal lines are never swapped with each other...
+        { { "b", "A", "a" }, { "A", "a", "b" } },
+        { { "b", "a", "A" }, { "a", "A", "b" } },
+        // ...but a swap with a third line can move one past the other, as the exchange sort does.
+        { { "B", "b", "a" }, { "a", "b", "B" } },
+        { { "", "x", "" }, { "", "", "x" } },
+    };
+    for (const Case &c : cases) {
+        QStringList lines = c.lines;
+        ql::SortMemoLines(lines);
+        EXPECT_EQ(lines, c.expected) << c.lines.join(u'|').toStdString();
+    }
+}
+
+TEST(uGeneral, CurrentUserName_NamesTheUserOrExplainsWhyNot)
+{
+    EXPECT_FALSE(ql::CurrentUserName().isEmpty());
+    EXPECT_EQ(ql::CurrentUserName(), ql::UserNameOf(geteuid()));
+    EXPECT_EQ(ql::UserNameOf(0), QStringLiteral("root"));
+
+    // An ID nobody has: no system error, but the message must still say what went wrong.
+    const unsigned int unknown = 3999999999u;
+    try {
+        ql::UserNameOf(unknown);
+        FAIL() << "no error";
+    } catch (const ql::Error &e) {
+        EXPECT_EQ(e.message(), QStringLiteral("The user ID 3999999999 has no entry in the user database"));
+    }
+}
+
+} // namespace
