@@ -459,25 +459,35 @@ TableData readDatapacket(const QByteArray &bytes)
                 mismatch();
             RowVersion version;
             version.values.resize(size_t(fieldCount));
-            std::vector<bool> present;
+            const pugi::xml_attribute stateAttr = row.attribute("RowState");
+            if (stateAttr) {
+                const char *v = stateAttr.value();
+                const auto state = readCount(v, v + std::strlen(v));
+                if (!state || *state < 0 || *state > 15)
+                    mismatch();
+                version.state = quint8(*state);
+            }
+            const bool modified = version.state & RowVersion::Modified;
+            std::vector<bool> present(modified ? size_t(fieldCount) : 0);
             int next = 0;
             const char *emptied = nullptr;
             for (pugi::xml_attribute attr = row.first_attribute(); attr; attr = attr.next_attribute()) {
+                if (attr == stateAttr)
+                    continue;
                 const char *name = attr.name();
                 int index = -1;
-                if (next < fieldCount && std::strcmp(name, attrNames[size_t(next)].constData()) == 0) {
-                    index = next;
-                } else if (std::strcmp(name, "RowState") == 0) {
-                    const char *v = attr.value();
-                    const auto state = readCount(v, v + std::strlen(v));
-                    if (!state || *state < 0 || *state > 15)
-                        mismatch();
-                    version.state = quint8(*state);
-                    continue;
-                } else if (markUsable && std::strcmp(name, NullMarkAttribute) == 0) {
-                    emptied = attr.value();
-                    continue;
-                } else {
+                // Attributes come in field order, with empty fields left out: look ahead first.
+                for (int i = next; i < fieldCount; ++i) {
+                    if (std::strcmp(name, attrNames[size_t(i)].constData()) == 0) {
+                        index = i;
+                        break;
+                    }
+                }
+                if (index < 0) {
+                    if (markUsable && std::strcmp(name, NullMarkAttribute) == 0) {
+                        emptied = attr.value();
+                        continue;
+                    }
                     const auto it = byName.constFind(QByteArray::fromRawData(name, int(std::strlen(name))));
                     if (it == byName.constEnd())
                         continue; // attributes that name no field are ignored
@@ -486,9 +496,8 @@ TableData readDatapacket(const QByteArray &bytes)
                 next = index + 1;
                 const char *v = attr.value();
                 version.values[size_t(index)] = readValue(data.fields[size_t(index)], v, v + std::strlen(v), encoding);
-                if (present.empty())
-                    present.resize(size_t(fieldCount));
-                present[size_t(index)] = true;
+                if (modified)
+                    present[size_t(index)] = true;
             }
             if (version.state & RowVersion::Modified) {
                 // Remember which fields the version carries; the rest come from the one it replaces.
@@ -496,7 +505,7 @@ TableData readDatapacket(const QByteArray &bytes)
                 ModifiedVersion info;
                 info.emptied = emptied;
                 for (int i = 0; i < fieldCount; ++i)
-                    if (present.empty() || !present[size_t(i)])
+                    if (!present[size_t(i)])
                         info.missing.push_back(i);
                 modifiedVersions.push_back(std::move(info));
             }
