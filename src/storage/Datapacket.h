@@ -19,8 +19,4 @@ TableData readDatapacket(const QByteArray &bytes);
 // The ROW attribute that lists the fields a modified version set back to empty.
 extern const char NullMarkAttribute[];
 
-// Escapes a value for an attribute and undoes it. Exposed for tests and the fuzz target.
-void appendEscaped(QByteArray &out, const QString &value, bool utf8);
-QString unescapeValue(const char *begin, const char *end, bool utf8);
-
 } // namespace ql

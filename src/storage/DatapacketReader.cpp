@@ -374,11 +374,6 @@ std::vector<Field> readFields(pugi::xml_node fieldsNode, Encoding encoding)
 
 } // namespace
 
-QString unescapeValue(const char *begin, const char *end, bool utf8)
-{
-    return unescape(begin, end, utf8 ? Encoding::Utf8 : Encoding::Utf8OrAnsi);
-}
-
 TableData readDatapacket(const QByteArray &bytes)
 {
     if (bytes.size() >= 4 && static_cast<unsigned char>(bytes[0]) == 0x96

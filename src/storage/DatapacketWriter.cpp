@@ -2,7 +2,9 @@
 #include "storage/Datapacket.h"
 
 #include <QDate>
+#include <algorithm>
 #include <charconv>
+#include <cstring>
 
 namespace ql {
 
@@ -16,14 +18,64 @@ const char NullMarkAttribute[] = "QuillonNulls";
 
 namespace {
 
-void appendNumber(QByteArray &out, qint64 n)
+// The output buffer: a byte array written through a pointer, grown by doubling. Appending a byte
+// costs a compare and a store, which matters for documents of tens of megabytes.
+class Sink
+{
+public:
+    explicit Sink(qsizetype reserve)
+    {
+        m_buf.resize(std::max<qsizetype>(reserve, 256));
+        m_p = m_buf.data();
+        m_end = m_p + m_buf.size();
+    }
+
+    void append(char c)
+    {
+        if (m_p == m_end)
+            grow(1);
+        *m_p++ = c;
+    }
+    void append(const char *s, qsizetype n)
+    {
+        if (m_end - m_p < n)
+            grow(n);
+        std::memcpy(m_p, s, size_t(n));
+        m_p += n;
+    }
+    void append(const char *s) { append(s, qsizetype(std::strlen(s))); }
+    void append(const QByteArray &b) { append(b.constData(), b.size()); }
+
+    QByteArray take()
+    {
+        m_buf.resize(m_p - m_buf.constData());
+        return std::move(m_buf);
+    }
+
+private:
+    void grow(qsizetype n)
+    {
+        const qsizetype used = m_p - m_buf.constData();
+        m_buf.resize(std::max(m_buf.size() * 2, used + n));
+        m_p = m_buf.data() + used;
+        m_end = m_buf.data() + m_buf.size();
+    }
+
+    QByteArray m_buf;
+    char *m_p;
+    char *m_end;
+};
+
+void appendEscaped(Sink &out, const QString &value);
+
+void appendNumber(Sink &out, qint64 n)
 {
     char buf[24];
     auto res = std::to_chars(buf, buf + sizeof buf, n);
     out.append(buf, int(res.ptr - buf));
 }
 
-void appendDigits(QByteArray &out, int n, int width)
+void appendDigits(Sink &out, int n, int width)
 {
     char buf[12];
     for (int i = width - 1; i >= 0; --i) {
@@ -33,7 +85,7 @@ void appendDigits(QByteArray &out, int n, int width)
     out.append(buf, width);
 }
 
-void appendDate(QByteArray &out, const QDate &d)
+void appendDate(Sink &out, const QDate &d)
 {
     int y = 0, m = 0, day = 0;
     d.getDate(&y, &m, &day);
@@ -43,7 +95,7 @@ void appendDate(QByteArray &out, const QDate &d)
 }
 
 // hh:mm: and five digits of seconds * 1000 + milliseconds.
-void appendTime(QByteArray &out, qint64 msOfDay)
+void appendTime(Sink &out, qint64 msOfDay)
 {
     appendDigits(out, int(msOfDay / 3600000), 2);
     out.append(':');
@@ -52,13 +104,13 @@ void appendTime(QByteArray &out, qint64 msOfDay)
     appendDigits(out, int(msOfDay % 60000), 5);
 }
 
-void appendValue(QByteArray &out, const Field &field, const Value &v)
+void appendValue(Sink &out, const Field &field, const Value &v)
 {
     switch (v.kind()) {
     case Value::Kind::Null:
         break;
     case Value::Kind::Text:
-        appendEscaped(out, v.text(), true);
+        appendEscaped(out, v.text());
         break;
     case Value::Kind::Integer:
         appendNumber(out, v.toInteger());
@@ -90,7 +142,7 @@ void appendValue(QByteArray &out, const Field &field, const Value &v)
     }
 }
 
-void appendAttribute(QByteArray &out, const char *name, const QByteArray &value)
+void appendAttribute(Sink &out, const char *name, const QByteArray &value)
 {
     out.append(' ');
     out.append(name);
@@ -101,14 +153,12 @@ void appendAttribute(QByteArray &out, const char *name, const QByteArray &value)
 
 QByteArray escaped(const QString &text)
 {
-    QByteArray out;
-    appendEscaped(out, text, true);
-    return out;
+    Sink out(text.size() + 16);
+    appendEscaped(out, text);
+    return out.take();
 }
 
-} // namespace
-
-void appendEscaped(QByteArray &out, const QString &value, bool /*utf8*/)
+void appendEscaped(Sink &out, const QString &value)
 {
     // Text is held as UTF-16; the system encoding of this platform is UTF-8, so both document forms
     // carry UTF-8 bytes and differ only in their declaration. Encoded here directly, without a
@@ -169,14 +219,15 @@ void appendEscaped(QByteArray &out, const QString &value, bool /*utf8*/)
     }
 }
 
+} // namespace
+
 QByteArray writeDatapacket(const TableData &data, DataFormat format, bool changeLogging)
 {
     for (const Field &field : data.fields)
         if (Field::typeWord(field.type()).isEmpty())
             throw Error(QStringLiteral("Fieldtype not supported for XML."));
 
-    QByteArray out;
-    out.reserve(int(512 + data.fields.size() * 80 + data.versions.size() * (data.fields.size() * 16 + 16)));
+    Sink out(qsizetype(512 + data.fields.size() * 80 + data.versions.size() * (data.fields.size() * 16 + 16)));
     out.append(format == DataFormat::XmlUtf8
                    ? "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>"
                    : "<?xml version=\"1.0\" standalone=\"yes\"?>");
@@ -206,17 +257,17 @@ QByteArray writeDatapacket(const TableData &data, DataFormat format, bool change
         if (!subtype.isEmpty())
             appendAttribute(out, "SUBTYPE", subtype.toLatin1());
         if (field.type() == FieldType::Text || field.type() == FieldType::WideText) {
-            QByteArray width;
+            Sink width(24);
             appendNumber(width, field.width());
-            appendAttribute(out, "WIDTH", width);
+            appendAttribute(out, "WIDTH", width.take());
         }
         out.append("/>");
     }
     out.append("</FIELDS><PARAMS");
     if (changeLogging && !data.log.empty()) {
-        QByteArray log;
+        Sink log(qsizetype(data.log.size() * 12));
         for (const ChangeLogEntry &e : data.log) {
-            if (!log.isEmpty())
+            if (&e != &data.log.front())
                 log.append(' ');
             appendNumber(log, e.produced);
             log.append(' ');
@@ -224,12 +275,12 @@ QByteArray writeDatapacket(const TableData &data, DataFormat format, bool change
             log.append(' ');
             appendNumber(log, e.kind);
         }
-        appendAttribute(out, "CHANGE_LOG", log);
+        appendAttribute(out, "CHANGE_LOG", log.take());
     }
     if (data.hasCounter) {
-        QByteArray counter;
+        Sink counter(24);
         appendNumber(counter, data.counter);
-        appendAttribute(out, "AUTOINCVALUE", counter);
+        appendAttribute(out, "AUTOINCVALUE", counter.take());
     }
     out.append("/></METADATA><ROWDATA>");
 
@@ -269,7 +320,7 @@ QByteArray writeDatapacket(const TableData &data, DataFormat format, bool change
         out.append("/>");
     }
     out.append("</ROWDATA></DATAPACKET>");
-    return out;
+    return out.take();
 }
 
 } // namespace ql
