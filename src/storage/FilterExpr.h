@@ -19,7 +19,8 @@ public:
     virtual ~FilterExpr();
 
     // Parses `text` and types its literals against `fields` in `formats`. Throws ql::Error with the
-    // user-facing message when the text cannot be parsed or typed.
+    // user-facing message when the text cannot be parsed or typed. The filter keeps its own copy of
+    // `formats`; a text of nothing but blanks and comments gives a filter that passes every row.
     static std::unique_ptr<FilterExpr> parse(const QString &text, const std::vector<Field> &fields,
                                              const SystemFormats &formats);
 
