@@ -5,6 +5,7 @@
 #include "platform/SystemFormats.h"
 #include "storage/Datapacket.h"
 #include "storage/FilterExpr.h"
+#include "storage/RowSequence.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -27,7 +28,7 @@ struct ClientTable::Order
     std::vector<int> keyFields;
     std::vector<bool> textKey;
     std::vector<std::vector<std::optional<QCollatorSortKey>>> sortKeys; // [key][rowId]
-    std::vector<int> rows;
+    RowSequence rows;
 };
 
 namespace {
@@ -386,6 +387,7 @@ const ClientTable::Order &ClientTable::activeOrder() const
 void ClientTable::buildOrder(Order &order)
 {
     order.rows.clear();
+    std::vector<int> rows;
     order.keyFields.clear();
     order.textKey.clear();
     order.sortKeys.clear();
@@ -395,19 +397,19 @@ void ClientTable::buildOrder(Order &order)
         order.textKey.push_back(field.isText());
     }
     order.sortKeys.resize(order.keyFields.size());
-    order.rows.reserve(m_rows.size());
+    rows.reserve(m_rows.size());
     for (size_t id = 0; id < m_rows.size(); ++id)
         if (m_rows[id].alive)
-            order.rows.push_back(int(id));
+            rows.push_back(int(id));
+    if (!order.isDefault) {
+        for (size_t k = 0; k < order.keyFields.size(); ++k)
+            order.sortKeys[k].resize(m_rows.size());
+        for (int id : rows)
+            updateSortKeys(order, id);
+        std::sort(rows.begin(), rows.end(), [&](int a, int b) { return compareRows(order, a, b, true) < 0; });
+    }
+    order.rows.assign(rows);
     order.built = true;
-    if (order.isDefault)
-        return;
-    for (size_t k = 0; k < order.keyFields.size(); ++k)
-        order.sortKeys[k].resize(m_rows.size());
-    for (int id : order.rows)
-        updateSortKeys(order, id);
-    std::sort(order.rows.begin(), order.rows.end(),
-              [&](int a, int b) { return compareRows(order, a, b, true) < 0; });
 }
 
 void ClientTable::updateSortKeys(Order &order, int rowId)
@@ -452,11 +454,9 @@ int ClientTable::compareRows(const Order &order, int a, int b, bool withTieBreak
     return a < b ? -1 : (a > b ? 1 : 0);
 }
 
-int ClientTable::lowerBound(const Order &order, const std::vector<int> &rows, int rowId) const
+int ClientTable::lowerBound(const Order &order, const RowSequence &rows, int rowId) const
 {
-    auto it = std::lower_bound(rows.begin(), rows.end(), rowId,
-                               [&](int x, int id) { return compareRows(order, x, id, true) < 0; });
-    return int(it - rows.begin());
+    return rows.lowerBound([&](int x) { return compareRows(order, x, rowId, true) < 0; });
 }
 
 void ClientTable::removeFromOrders(int rowId)
@@ -465,8 +465,8 @@ void ClientTable::removeFromOrders(int rowId)
         if (!order->built)
             continue;
         const int pos = lowerBound(*order, order->rows, rowId);
-        if (pos < int(order->rows.size()) && order->rows[size_t(pos)] == rowId)
-            order->rows.erase(order->rows.begin() + pos);
+        if (pos < order->rows.size() && order->rows[pos] == rowId)
+            order->rows.erase(pos);
     }
 }
 
@@ -477,7 +477,7 @@ void ClientTable::insertIntoOrders(int rowId)
             continue;
         updateSortKeys(*order, rowId);
         const int pos = lowerBound(*order, order->rows, rowId);
-        order->rows.insert(order->rows.begin() + pos, rowId);
+        order->rows.insert(pos, rowId);
     }
 }
 
@@ -487,10 +487,10 @@ void ClientTable::checkUnique(int rowId) const
     for (const auto &order : m_orders) {
         if (!order->built || order->isDefault || !order->def.options.unique)
             continue;
-        auto it = std::lower_bound(order->rows.begin(), order->rows.end(), rowId,
-                                   [&](int x, int id) { return compareRows(*order, x, id, false) < 0; });
-        for (; it != order->rows.end() && compareRows(*order, *it, rowId, false) == 0; ++it)
-            if (*it != rowId)
+        const RowSequence &rows = order->rows;
+        int pos = rows.lowerBound([&](int x) { return compareRows(*order, x, rowId, false) < 0; });
+        for (; pos < rows.size() && compareRows(*order, rows[pos], rowId, false) == 0; ++pos)
+            if (rows[pos] != rowId)
                 fail(QStringLiteral("Key violation."));
     }
 }
@@ -508,13 +508,13 @@ void ClientTable::SetIndexName(const QString &name)
         fail(QStringLiteral("Index '%1' not found").arg(name));
     if (!order->built)
         buildOrder(*order);
-    const int current = m_cursor >= 0 ? m_view[size_t(m_cursor)] : -1;
+    const int current = m_cursor >= 0 ? m_view[m_cursor] : -1;
     m_indexName = order->def.name;
     rebuildView(false);
     // The current row stays current; the cursor does not scroll.
     if (current >= 0) {
         const int pos = lowerBound(*order, m_view, current);
-        if (pos < int(m_view.size()) && m_view[size_t(pos)] == current)
+        if (pos < m_view.size() && m_view[pos] == current)
             m_cursor = pos;
     }
 }
@@ -559,11 +559,12 @@ void ClientTable::rebuildView(bool moveToFirst)
         m_view = order.rows;
     } else {
         m_view.clear();
-        for (int id : order.rows)
+        order.rows.forEach([&](int id) {
             if (passesFilter(id))
                 m_view.push_back(id);
+        });
     }
-    if (moveToFirst || m_cursor >= int(m_view.size()))
+    if (moveToFirst || m_cursor >= m_view.size())
         m_cursor = m_view.empty() ? -1 : 0;
     m_atEnd = m_view.empty();
 }
@@ -625,7 +626,7 @@ void ClientTable::MoveLast()
 {
     requireActive();
     endPendingImplicitly();
-    m_cursor = int(m_view.size()) - 1;
+    m_cursor = m_view.size() - 1;
     m_atEnd = m_view.empty();
     fireScroll();
 }
@@ -634,7 +635,7 @@ void ClientTable::MoveNext()
 {
     requireActive();
     endPendingImplicitly();
-    if (m_cursor + 1 < int(m_view.size()))
+    if (m_cursor + 1 < m_view.size())
         ++m_cursor;
     else
         m_atEnd = true;
@@ -656,7 +657,7 @@ void ClientTable::MoveTo(int rowNumber)
     requireActive();
     endPendingImplicitly();
     if (!m_view.empty())
-        m_cursor = std::clamp(rowNumber, 1, int(m_view.size())) - 1;
+        m_cursor = std::clamp(rowNumber, 1, m_view.size()) - 1;
     m_atEnd = m_view.empty();
     fireScroll();
 }
@@ -668,13 +669,13 @@ bool ClientTable::AtEnd() const
 
 int ClientTable::RowCount() const
 {
-    return Active() ? int(m_view.size()) : 0;
+    return Active() ? m_view.size() : 0;
 }
 
 int ClientTable::RowNumber() const
 {
     if (m_state == State::Insert)
-        return (m_pendingAppend ? int(m_view.size()) : std::max(m_cursor, 0)) + 1;
+        return (m_pendingAppend ? m_view.size() : std::max(m_cursor, 0)) + 1;
     return m_cursor + 1;
 }
 
@@ -686,16 +687,19 @@ bool ClientTable::LocateRow(const QString &fieldName, const Value &value)
     Value wanted = value;
     if (!wanted.isNull() && wanted.kind() != field.valueKind())
         wanted = ValueFromText(field, wanted.kind() == Value::Kind::Text ? wanted.text() : ValueText(field, wanted));
-    for (size_t i = 0; i < m_view.size(); ++i) {
-        const Value &v = rowValues(m_view[i])[size_t(field.index())];
-        if (v == wanted) {
-            m_cursor = int(i);
-            m_atEnd = false;
-            fireScroll();
-            return true;
-        }
-    }
-    return false;
+    int found = -1;
+    int pos = 0;
+    m_view.forEach([&](int id) {
+        if (found < 0 && rowValues(id)[size_t(field.index())] == wanted)
+            found = pos;
+        ++pos;
+    });
+    if (found < 0)
+        return false;
+    m_cursor = found;
+    m_atEnd = false;
+    fireScroll();
+    return true;
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -746,7 +750,7 @@ void ClientTable::EditRow()
         return;
     }
     m_state = State::Edit;
-    m_pendingRow = m_view[size_t(m_cursor)];
+    m_pendingRow = m_view[m_cursor];
     m_pending = rowValues(m_pendingRow);
     m_written.assign(m_data.fields.size(), false);
     if (m_afterEdit)
@@ -799,7 +803,7 @@ void ClientTable::postInsert()
         ++m_data.counter;
     insertIntoOrders(rowId);
     const int pos = lowerBound(activeOrder(), m_view, rowId);
-    m_view.insert(m_view.begin() + pos, rowId);
+    m_view.insert(pos, rowId);
     m_cursor = pos;
     m_atEnd = false;
     m_state = State::Browse;
@@ -844,11 +848,11 @@ void ClientTable::postEdit()
 
     const int viewPos = [&] {
         const int pos = lowerBound(activeOrder(), m_view, rowId);
-        return pos < int(m_view.size()) && m_view[size_t(pos)] == rowId ? pos : -1;
+        return pos < m_view.size() && m_view[pos] == rowId ? pos : -1;
     }();
     removeFromOrders(rowId);
     if (viewPos >= 0)
-        m_view.erase(m_view.begin() + viewPos);
+        m_view.erase(viewPos);
 
     if (m_logging) {
         RowVersion &old = m_data.versions[size_t(oldVersion)];
@@ -867,7 +871,7 @@ void ClientTable::postEdit()
 
     insertIntoOrders(rowId);
     const int pos = lowerBound(activeOrder(), m_view, rowId);
-    m_view.insert(m_view.begin() + pos, rowId);
+    m_view.insert(pos, rowId);
     m_cursor = pos;
     m_atEnd = false;
     m_state = State::Browse;
@@ -905,17 +909,17 @@ void ClientTable::DeleteRow()
         m_written.clear();
         m_pendingRow = -1;
     }
-    const int rowId = m_view[size_t(m_cursor)];
+    const int rowId = m_view[m_cursor];
     removeFromOrders(rowId);
-    m_view.erase(m_view.begin() + m_cursor);
+    m_view.erase(m_cursor);
     Row &row = m_rows[size_t(rowId)];
     RowVersion &version = m_data.versions[size_t(row.version)];
     version.state |= RowVersion::Deleted;
     if (m_logging)
         m_data.log.push_back({row.version + 1, 0, RowVersion::Deleted});
     row.alive = false;
-    if (m_cursor >= int(m_view.size()))
-        m_cursor = int(m_view.size()) - 1;
+    if (m_cursor >= m_view.size())
+        m_cursor = m_view.size() - 1;
     m_atEnd = m_view.empty();
     m_changedSinceOpen = true;
     fireScroll();
@@ -945,22 +949,22 @@ Value ClientTable::GetValue(const Field &field) const
         return m_pending[size_t(field.index())];
     if (!Active() || m_cursor < 0)
         return Value();
-    return rowValues(m_view[size_t(m_cursor)])[size_t(field.index())];
+    return rowValues(m_view[m_cursor])[size_t(field.index())];
 }
 
 Value ClientTable::ViewValue(int rowNumber, const Field &field) const
 {
     int index = rowNumber - 1;
     if (m_state == State::Insert) {
-        const int insertAt = m_pendingAppend ? int(m_view.size()) : std::max(m_cursor, 0);
+        const int insertAt = m_pendingAppend ? m_view.size() : std::max(m_cursor, 0);
         if (index == insertAt)
             return m_pending[size_t(field.index())];
         if (index > insertAt)
             --index;
     }
-    if (index < 0 || index >= int(m_view.size()))
+    if (index < 0 || index >= m_view.size())
         return Value();
-    const int rowId = m_view[size_t(index)];
+    const int rowId = m_view[index];
     if (m_state == State::Edit && rowId == m_pendingRow)
         return m_pending[size_t(field.index())];
     return rowValues(rowId)[size_t(field.index())];

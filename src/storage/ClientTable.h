@@ -1,6 +1,7 @@
 #pragma once
 
 #include "storage/Field.h"
+#include "storage/RowSequence.h"
 #include "storage/Value.h"
 
 #include <QByteArray>
@@ -226,7 +227,7 @@ private:
     Order *findOrder(const QString &name);
     void buildOrder(Order &order);
     int compareRows(const Order &order, int a, int b, bool withTieBreak) const;
-    int lowerBound(const Order &order, const std::vector<int> &rows, int rowId) const;
+    int lowerBound(const Order &order, const RowSequence &rows, int rowId) const;
     void removeFromOrders(int rowId);
     void insertIntoOrders(int rowId);
     void updateSortKeys(Order &order, int rowId);
@@ -245,7 +246,7 @@ private:
     std::vector<Row> m_rows;
     std::vector<std::unique_ptr<Order>> m_orders; // [0] is the default order
     QString m_indexName;
-    std::vector<int> m_view;
+    RowSequence m_view;
     int m_cursor = -1;     // position in m_view; -1 when the view is empty
     bool m_atEnd = true;
     State m_state = State::Inactive;
