@@ -3,7 +3,6 @@
 
 #include <QDate>
 #include <QHash>
-#include <QStringDecoder>
 #include <charconv>
 #include <cstring>
 #include <pugixml.hpp>
@@ -26,103 +25,114 @@ const char16_t Cp1252High[32] = {
     0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
 };
 
-QString decodeAnsi(const char *p, qsizetype n)
+// Reads the reference that starts at the "&" at `p`: one of the five named entities, or "&#" with
+// decimal digits or "&#x" with hexadecimal digits, up to ";". Returns the character and moves `p`
+// past the ";", or returns -1 when the text there is no reference (the "&" is then taken literally).
+long readReference(const char *&p, const char *end)
 {
-    QString s(n, Qt::Uninitialized);
-    QChar *out = s.data();
-    for (qsizetype i = 0; i < n; ++i) {
-        const unsigned char c = static_cast<unsigned char>(p[i]);
-        out[i] = c >= 0x80 && c < 0xA0 ? QChar(Cp1252High[c - 0x80]) : QChar(c);
+    const char *semi = static_cast<const char *>(std::memchr(p, ';', size_t(std::min<ptrdiff_t>(end - p, 12))));
+    if (!semi)
+        return -1;
+    const QByteArrayView name(p + 1, semi - p - 1);
+    long code = -1;
+    if (name == "lt")
+        code = '<';
+    else if (name == "gt")
+        code = '>';
+    else if (name == "amp")
+        code = '&';
+    else if (name == "apos")
+        code = '\'';
+    else if (name == "quot")
+        code = '"';
+    else if (name.size() >= 2 && name[0] == '#') {
+        const bool hex = name[1] == 'x' || name[1] == 'X';
+        const char *digits = name.data() + (hex ? 2 : 1);
+        const char *digitsEnd = name.data() + name.size();
+        unsigned long value = 0;
+        const auto res = std::from_chars(digits, digitsEnd, value, hex ? 16 : 10);
+        if (digits != digitsEnd && res.ec == std::errc() && res.ptr == digitsEnd && value <= 0x10FFFF
+            && (value < 0xD800 || value > 0xDFFF))
+            code = long(value);
     }
-    return s;
+    if (code >= 0)
+        p = semi + 1;
+    return code;
 }
 
-bool isAscii(const char *p, qsizetype n)
+void put(char16_t *&out, char32_t c)
 {
-    for (qsizetype i = 0; i < n; ++i)
-        if (static_cast<unsigned char>(p[i]) >= 0x80)
-            return false;
+    if (c > 0xFFFF) {
+        *out++ = QChar::highSurrogate(c);
+        *out++ = QChar::lowSurrogate(c);
+    } else {
+        *out++ = char16_t(c);
+    }
+}
+
+// Decodes a raw attribute value and resolves its references in one pass, into one allocation (the
+// text never has more UTF-16 units than the value has bytes). With `ansi` the bytes are
+// Windows-1252; otherwise UTF-8, where an invalid sequence either fails the decoding (when
+// `failOnInvalid`, so the caller can fall back) or becomes U+FFFD.
+bool decodeValue(const char *p, const char *end, bool ansi, bool failOnInvalid, QString &result)
+{
+    QString text(end - p, Qt::Uninitialized);
+    char16_t *const start = reinterpret_cast<char16_t *>(text.data());
+    char16_t *out = start;
+    while (p < end) {
+        const unsigned char c = static_cast<unsigned char>(*p);
+        if (c == '&') {
+            const long code = readReference(p, end);
+            if (code >= 0) {
+                put(out, char32_t(code));
+                continue;
+            }
+            *out++ = u'&';
+            ++p;
+        } else if (c < 0x80) {
+            *out++ = c;
+            ++p;
+        } else if (ansi) {
+            *out++ = c < 0xA0 ? Cp1252High[c - 0x80] : char16_t(c);
+            ++p;
+        } else {
+            int length = c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : c >= 0xC2 ? 2 : 0;
+            char32_t code = length == 4 ? c & 0x07 : length == 3 ? c & 0x0F : c & 0x1F;
+            bool valid = length > 0 && c < 0xF5 && end - p >= length;
+            for (int i = 1; valid && i < length; ++i) {
+                const unsigned char next = static_cast<unsigned char>(p[i]);
+                valid = (next & 0xC0) == 0x80;
+                code = (code << 6) | (next & 0x3F);
+            }
+            // No overlong forms, no surrogates, nothing beyond the last code point.
+            valid = valid && !(length == 3 && code < 0x800) && !(length == 4 && (code < 0x10000 || code > 0x10FFFF))
+                    && !(code >= 0xD800 && code <= 0xDFFF);
+            if (!valid) {
+                if (failOnInvalid)
+                    return false;
+                *out++ = 0xFFFD;
+                ++p;
+                continue;
+            }
+            put(out, code);
+            p += length;
+        }
+    }
+    text.truncate(out - start);
+    result = std::move(text);
     return true;
 }
 
-QString decode(const char *p, qsizetype n, Encoding encoding)
-{
-    if (isAscii(p, n))
-        return QString::fromLatin1(p, n);
-    switch (encoding) {
-    case Encoding::Utf8:
-        return QString::fromUtf8(p, n);
-    case Encoding::Ansi:
-        return decodeAnsi(p, n);
-    case Encoding::Utf8OrAnsi: {
-        // Files from the Windows program carry Windows-1252 bytes without a declaration.
-        QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-        QString s = decoder.decode(QByteArrayView(p, n));
-        return decoder.hasError() ? decodeAnsi(p, n) : s;
-    }
-    }
-    return QString();
-}
-
-// Undoes the escaping of a raw attribute value: the five named entities and decimal or hexadecimal
-// character references up to ";". Any other "&" is taken literally.
+// Undoes the escaping of a raw attribute value. Documents without a declared encoding are UTF-8,
+// but files from the Windows program carry Windows-1252 bytes: a value that is no valid UTF-8 is
+// read as Windows-1252.
 QString unescape(const char *begin, const char *end, Encoding encoding)
 {
-    const char *amp = static_cast<const char *>(std::memchr(begin, '&', size_t(end - begin)));
-    if (!amp)
-        return decode(begin, end - begin, encoding);
-    QString out;
-    out.reserve(end - begin);
-    const char *run = begin;
-    for (const char *p = amp; p < end;) {
-        if (*p != '&') {
-            ++p;
-            continue;
-        }
-        const char *semi = static_cast<const char *>(std::memchr(p, ';', size_t(std::min<ptrdiff_t>(end - p, 12))));
-        QString replacement;
-        bool matched = false;
-        if (semi) {
-            const QByteArrayView name(p + 1, semi - p - 1);
-            matched = true;
-            if (name == "lt")
-                replacement = QStringLiteral("<");
-            else if (name == "gt")
-                replacement = QStringLiteral(">");
-            else if (name == "amp")
-                replacement = QStringLiteral("&");
-            else if (name == "apos")
-                replacement = QStringLiteral("'");
-            else if (name == "quot")
-                replacement = QStringLiteral("\"");
-            else if (name.size() >= 2 && name[0] == '#') {
-                const bool hex = name[1] == 'x' || name[1] == 'X';
-                const char *digits = name.data() + (hex ? 2 : 1);
-                const char *digitsEnd = name.data() + name.size();
-                unsigned long code = 0;
-                auto res = std::from_chars(digits, digitsEnd, code, hex ? 16 : 10);
-                if (digits == digitsEnd || res.ec != std::errc() || res.ptr != digitsEnd || code > 0x10FFFF
-                    || (code >= 0xD800 && code <= 0xDFFF)) {
-                    matched = false;
-                } else {
-                    const char32_t c = char32_t(code);
-                    replacement = QString::fromUcs4(&c, 1);
-                }
-            } else {
-                matched = false;
-            }
-        }
-        if (!matched) {
-            ++p;
-            continue;
-        }
-        out += decode(run, p - run, encoding);
-        out += replacement;
-        p = semi + 1;
-        run = p;
-    }
-    out += decode(run, end - run, encoding);
-    return out;
+    QString text;
+    if (encoding != Encoding::Ansi && decodeValue(begin, end, false, encoding == Encoding::Utf8OrAnsi, text))
+        return text;
+    decodeValue(begin, end, true, false, text);
+    return text;
 }
 
 Encoding declaredEncoding(const pugi::xml_document &doc)
