@@ -8,9 +8,11 @@
 #include "storage/RowSequence.h"
 
 #include <QFile>
+#include <QHash>
 #include <QFileInfo>
 #include <QIODevice>
 #include <algorithm>
+#include <cstring>
 #include <limits>
 #include <numeric>
 
@@ -28,6 +30,7 @@ struct ClientTable::Order
     std::vector<int> keyFields;
     std::vector<bool> textKey;
     std::vector<std::vector<std::optional<QCollatorSortKey>>> sortKeys; // [key][rowId]
+    std::vector<QHash<QString, QCollatorSortKey>> keyCache;               // [key]: text -> sort key
     RowSequence rows;
 };
 
@@ -384,29 +387,131 @@ const ClientTable::Order &ClientTable::activeOrder() const
     return *const_cast<ClientTable *>(this)->findOrder(m_indexName);
 }
 
+namespace {
+
+// An integer that orders as the value does, for the non-text kinds.
+qint64 orderedInteger(const Value &v)
+{
+    switch (v.kind()) {
+    case Value::Kind::Integer: return v.toInteger();
+    case Value::Kind::Boolean: return v.toBoolean() ? 1 : 0;
+    case Value::Kind::Date: return v.days();
+    case Value::Kind::DateTime: return v.msecs();
+    case Value::Kind::Time: return v.msecsOfDay();
+    case Value::Kind::Float: {
+        const double d = v.toFloat() == 0 ? 0.0 : v.toFloat(); // -0 equals 0
+        qint64 bits;
+        std::memcpy(&bits, &d, sizeof bits);
+        return bits >= 0 ? bits : bits ^ std::numeric_limits<qint64>::max();
+    }
+    default: return 0;
+    }
+}
+
+} // namespace
+
+// Builds an order in one sort. Every key is first turned into an integer rank per row: texts get
+// the rank of their collation sort key among the distinct texts of the field (so a list whose
+// statuses are five words computes five sort keys, not one per row), other kinds order by value.
+// Equal ranks mean equal keys, exactly as compareRows sees them, so the orders that posts keep up
+// to date afterwards by binary search agree with this build.
 void ClientTable::buildOrder(Order &order)
 {
     order.rows.clear();
-    std::vector<int> rows;
     order.keyFields.clear();
     order.textKey.clear();
     order.sortKeys.clear();
+    order.keyCache.clear();
     for (const QString &name : order.def.fields) {
         const Field &field = RequireField(name);
         order.keyFields.push_back(field.index());
         order.textKey.push_back(field.isText());
     }
-    order.sortKeys.resize(order.keyFields.size());
+    const size_t keyCount = order.keyFields.size();
+    order.sortKeys.resize(keyCount);
+    order.keyCache.resize(keyCount);
+    std::vector<int> rows;
     rows.reserve(m_rows.size());
     for (size_t id = 0; id < m_rows.size(); ++id)
         if (m_rows[id].alive)
             rows.push_back(int(id));
+
     if (!order.isDefault) {
-        for (size_t k = 0; k < order.keyFields.size(); ++k)
-            order.sortKeys[k].resize(m_rows.size());
-        for (int id : rows)
-            updateSortKeys(order, id);
-        std::sort(rows.begin(), rows.end(), [&](int a, int b) { return compareRows(order, a, b, true) < 0; });
+        const bool caseSensitive = !order.def.options.caseInsensitive;
+        std::vector<std::vector<qint64>> ranks(keyCount, std::vector<qint64>(m_rows.size()));
+        std::vector<std::vector<bool>> nulls(keyCount, std::vector<bool>(m_rows.size()));
+        for (size_t k = 0; k < keyCount; ++k) {
+            const size_t f = size_t(order.keyFields[k]);
+            if (!order.textKey[k]) {
+                for (int id : rows) {
+                    const Value &v = rowValues(id)[f];
+                    nulls[k][size_t(id)] = v.isNull();
+                    ranks[k][size_t(id)] = v.isNull() ? 0 : orderedInteger(v);
+                }
+                continue;
+            }
+            QHash<QString, int> distinctIndex;
+            std::vector<const QString *> distinct;
+            std::vector<int> textOf(m_rows.size(), -1);
+            for (int id : rows) {
+                const Value &v = rowValues(id)[f];
+                if (v.isNull()) {
+                    nulls[k][size_t(id)] = true;
+                    continue;
+                }
+                const auto it = distinctIndex.constFind(v.text());
+                if (it != distinctIndex.constEnd()) {
+                    textOf[size_t(id)] = *it;
+                } else {
+                    textOf[size_t(id)] = int(distinct.size());
+                    distinctIndex.insert(v.text(), int(distinct.size()));
+                    distinct.push_back(&v.text());
+                }
+            }
+            std::vector<QCollatorSortKey> keys;
+            keys.reserve(distinct.size());
+            for (const QString *text : distinct) {
+                keys.push_back(SystemFormats::current().sortKey(*text, caseSensitive));
+                order.keyCache[k].insert(*text, keys.back());
+            }
+            std::vector<int> byKey(distinct.size());
+            std::iota(byKey.begin(), byKey.end(), 0);
+            std::sort(byKey.begin(), byKey.end(), [&](int a, int b) { return keys[size_t(a)].compare(keys[size_t(b)]) < 0; });
+            std::vector<qint64> rankOf(distinct.size());
+            qint64 rank = 0;
+            for (size_t i = 0; i < byKey.size(); ++i) {
+                if (i > 0 && keys[size_t(byKey[i])].compare(keys[size_t(byKey[i - 1])]) != 0)
+                    ++rank;
+                rankOf[size_t(byKey[i])] = rank;
+            }
+            auto &rowKeys = order.sortKeys[k];
+            rowKeys.resize(m_rows.size());
+            for (int id : rows) {
+                const int t = textOf[size_t(id)];
+                if (t < 0)
+                    continue;
+                ranks[k][size_t(id)] = rankOf[size_t(t)];
+                rowKeys[size_t(id)] = keys[size_t(t)];
+            }
+        }
+        const bool descending = order.def.options.descending;
+        std::sort(rows.begin(), rows.end(), [&](int a, int b) {
+            for (size_t k = 0; k < keyCount; ++k) {
+                const bool na = nulls[k][size_t(a)];
+                const bool nb = nulls[k][size_t(b)];
+                int c;
+                if (na || nb) {
+                    c = int(!na) - int(!nb);
+                } else {
+                    const qint64 ra = ranks[k][size_t(a)];
+                    const qint64 rb = ranks[k][size_t(b)];
+                    c = ra < rb ? -1 : (ra > rb ? 1 : 0);
+                }
+                if (c != 0)
+                    return descending ? c > 0 : c < 0;
+            }
+            return a < b;
+        });
     }
     order.rows.assign(rows);
     order.built = true;
@@ -422,10 +527,16 @@ void ClientTable::updateSortKeys(Order &order, int rowId)
         if (keys.size() <= size_t(rowId))
             keys.resize(size_t(rowId) + 1);
         const Value &v = values[size_t(order.keyFields[k])];
-        if (v.isNull())
+        if (v.isNull()) {
             keys[size_t(rowId)].reset();
-        else
-            keys[size_t(rowId)] = SystemFormats::current().sortKey(v.text(), !order.def.options.caseInsensitive);
+            continue;
+        }
+        // Most posts repeat a text the order has seen (a status, a category): reuse its key.
+        auto &cache = order.keyCache[k];
+        auto it = cache.constFind(v.text());
+        if (it == cache.constEnd())
+            it = cache.insert(v.text(), SystemFormats::current().sortKey(v.text(), !order.def.options.caseInsensitive));
+        keys[size_t(rowId)] = *it;
     }
 }
 
