@@ -450,3 +450,18 @@ TEST(ClientTable, BoundFileAndRunTimeOrder)
     EXPECT_EQ(reread.RowCount(), 4);
     EXPECT_FALSE(reread.WriteToBytes(DataFormat::Xml).contains("RowState"));
 }
+
+// Equality in filters is by collation: canonically equivalent texts are equal even though their
+// characters differ, while distinct plain ASCII texts never are.
+TEST(ClientTable, FilterEquality_IsByCollation)
+{
+    auto table = newTaskTable();
+    addTask(*table, QString::fromUtf8("Caf\xC3\xA9"));        // precomposed é
+    addTask(*table, QString::fromUtf8("Cafe\xCC\x81"));       // e + combining acute
+    addTask(*table, "Cafe");
+    table->SetFilter(QString::fromUtf8("Task = 'Caf\xC3\xA9'"));
+    table->SetFiltered(true);
+    EXPECT_EQ(table->RowCount(), 2);
+    table->SetFilter("Task <> 'Cafe'");
+    EXPECT_EQ(table->RowCount(), 2);
+}
