@@ -1,0 +1,12 @@
+#pragma once
+
+#include <QByteArrayView>
+#include <QString>
+
+namespace ql {
+
+// Text in the system encoding without a declaration: UTF-8 on Linux. Files written by the Windows
+// program hold Windows-1252 instead, so bytes that are not valid UTF-8 are read as Windows-1252.
+QString decodeSystemText(QByteArrayView bytes);
+
+} // namespace ql
