@@ -33,6 +33,25 @@ void SortMemoLines(QStringList &lines)
     }
 }
 
+QStringList MemoLines(const QString &text)
+{
+    QStringList lines;
+    qsizetype start = 0;
+    const qsizetype size = text.size();
+    while (start < size) {
+        qsizetype end = start;
+        while (end < size && text.at(end) != u'\n' && text.at(end) != u'\r')
+            ++end;
+        lines << text.mid(start, end - start);
+        if (end < size && text.at(end) == u'\r' && end + 1 < size && text.at(end + 1) == u'\n')
+            ++end;
+        // Past the line break: when it was the text's last character, the loop ends here and no
+        // empty line follows it.
+        start = end + 1;
+    }
+    return lines;
+}
+
 QString UserNameOf(unsigned int userId)
 {
     // The user's name is read into a buffer of 1024 characters. getpwuid_r also stores the home

@@ -15,6 +15,11 @@ QString FileNameWithoutExt(const QString &path);
 // other: "B", "b", "a" becomes "a", "b", "B").
 void SortMemoLines(QStringList &lines);
 
+// The lines of a multi-line box's text. "\n", "\r\n" and a lone "\r" each end a line; a final line
+// break adds no empty line, so "a\nb\n" and "a\nb" are both the two lines "a" and "b", while
+// "a\n\n" is "a" and an empty line. An empty text has no lines at all.
+QStringList MemoLines(const QString &text);
+
 // Whether the table has a field of that name (without regard to case).
 template<class Table>
 bool FieldExists(const Table &table, const QString &fieldName)

@@ -62,6 +62,38 @@ TEST(uGeneral, SortMemoLines_ExchangeSortsCaseInsensitivelyByLocale)
     }
 }
 
+TEST(uGeneral, MemoLines_FinalLineBreakAddsNoEmptyLine)
+{
+    struct Case
+    {
+        QString text;
+        QStringList expected;
+    };
+    const Case cases[] = {
+        { "", {} },
+        { "Work", { "Work" } },
+        { "Work\nHome", { "Work", "Home" } },
+        { "Work\nHome\n", { "Work", "Home" } },
+        // Only the last line break is dropped: empty lines inside and before it are lines.
+        { "Work\n\n", { "Work", "" } },
+        { "Work\n\nHome", { "Work", "", "Home" } },
+        { "\n", { "" } },
+        { "\nWork", { "", "Work" } },
+        // Windows and old Mac line breaks, as pasted text may hold them.
+        { "Work\r\nHome\r\n", { "Work", "Home" } },
+        { "Work\rHome\r", { "Work", "Home" } },
+        { "Work\r\rHome", { "Work", "", "Home" } },
+        { "\r\n", { "" } },
+        // Blanks belong to the line.
+        { " Work \n ", { " Work ", " " } },
+    };
+    for (const Case &c : cases) {
+        QString shown = c.text;
+        shown.replace(u'\r', QLatin1String("\\r")).replace(u'\n', QLatin1String("\\n"));
+        EXPECT_EQ(ql::MemoLines(c.text), c.expected) << shown.toStdString();
+    }
+}
+
 TEST(uGeneral, CurrentUserName_NamesTheUserOrExplainsWhyNot)
 {
     EXPECT_FALSE(ql::CurrentUserName().isEmpty());

@@ -1,0 +1,175 @@
+#include "dialogs/uFrmCategories.h"
+
+#include "common/uGeneral.h"
+#include "platform/ProfileFile.h"
+#include "platform/ProgramFolder.h"
+#include "platform/gui/BarPicture.h"
+#include "platform/gui/ErrorBox.h"
+#include "platform/gui/Ui.h"
+
+#include <QFont>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QPalette>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace ql {
+
+namespace {
+
+// The categories occupy one section, one key per line: Line0, Line1, ... No count is stored; the
+// list ends at the first key that is missing or empty.
+const QString CategorySection = QStringLiteral("Category");
+
+QString lineKey(qsizetype index)
+{
+    return QStringLiteral("Line%1").arg(index);
+}
+
+// The background of the list while it cannot be edited: the desktop's 3-D light colour.
+QColor readOnlyBackground()
+{
+    return QGuiApplication::palette().color(QPalette::Midlight);
+}
+
+QPushButton *makeButton(const QString &name, const QString &caption, const QRect &geometry, QWidget *parent)
+{
+    auto *button = new QPushButton(caption, parent);
+    button->setObjectName(name);
+    button->setAccessibleName(caption);
+    button->setGeometry(geometry);
+    return button;
+}
+
+} // namespace
+
+TfrmCategories::TfrmCategories(QWidget *parent)
+    : QDialog(parent)
+{
+    setObjectName(QStringLiteral("frmCategories"));
+    setWindowTitle(QStringLiteral("Categories"));
+    setFont(QFont(QStringLiteral("Tahoma"), 8));
+    // Qt centres a dialog on its parent (the main window) when it is shown.
+    resize(306, 528);
+
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+
+    Panel2 = new BarPanel(this);
+    Panel2->setObjectName(QStringLiteral("Panel2"));
+    Panel2->setFixedHeight(41);
+    Label1 = new QLabel(QStringLiteral("Categories"), Panel2);
+    Label1->setObjectName(QStringLiteral("Label1"));
+    Label1->setFont(QFont(QStringLiteral("Tahoma"), 10));
+    Label1->move(10, 13);
+    Label1->adjustSize();
+    layout->addWidget(Panel2);
+
+    mCats = new QPlainTextEdit(this);
+    mCats->setObjectName(QStringLiteral("mCats"));
+    mCats->setAccessibleName(QStringLiteral("Categories"));
+    mCats->setLineWrapMode(QPlainTextEdit::NoWrap);
+    mCats->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    mCats->setReadOnly(true);
+    setListBackground(readOnlyBackground());
+    Label1->setBuddy(mCats);
+    layout->addWidget(mCats, 1);
+
+    Panel1 = new BarPanel(this);
+    Panel1->setObjectName(QStringLiteral("Panel1"));
+    Panel1->setFixedHeight(58);
+    Button3 = makeButton(QStringLiteral("Button3"), QStringLiteral("Update"), QRect(16, 16, 75, 25), Panel1);
+    btnSave = makeButton(QStringLiteral("btnSave"), QStringLiteral("Save"), QRect(96, 16, 75, 25), Panel1);
+    Button2 = makeButton(QStringLiteral("Button2"), QStringLiteral("Close"), QRect(192, 16, 75, 25), Panel1);
+    layout->addWidget(Panel1);
+
+    connect(Button3, &QPushButton::clicked, this, &TfrmCategories::Button3Click);
+    connect(btnSave, &QPushButton::clicked, this, &TfrmCategories::btnSaveClick);
+    connect(Button2, &QPushButton::clicked, this, &TfrmCategories::Button2Click);
+    // Any change of the list, typed or loaded, makes it worth saving.
+    connect(mCats, &QPlainTextEdit::textChanged, btnSave, [this] { btnSave->setEnabled(true); });
+
+    m_settingsPath = ProgramFolder::filePath(QStringLiteral("Quillon.ini"));
+    loadCategories();
+}
+
+QStringList TfrmCategories::categories() const
+{
+    return MemoLines(mCats->toPlainText());
+}
+
+void TfrmCategories::loadCategories()
+{
+    // A missing or unreadable file reads as empty: the list starts empty and nothing is said.
+    const ProfileFile settings(m_settingsPath);
+    QStringList lines;
+    for (qsizetype n = 0;; ++n) {
+        const QString value = settings.readString(CategorySection, lineKey(n), QString());
+        if (value.isEmpty())
+            break;
+        lines << value;
+    }
+    SortMemoLines(lines);
+    mCats->setPlainText(lines.join(u'\n'));
+}
+
+void TfrmCategories::Button3Click()
+{
+    runGuarded([this] {
+        mCats->setReadOnly(false);
+        setListBackground(Qt::white);
+        btnSave->setEnabled(true);
+    });
+}
+
+void TfrmCategories::btnSaveClick()
+{
+    runGuarded([this] { saveCategories(); });
+    // Save closes the dialog whether or not the file could be written; the error box has been
+    // shown by then.
+    done(QDialog::Accepted);
+}
+
+void TfrmCategories::Button2Click()
+{
+    runGuarded([this] { done(QDialog::Rejected); });
+}
+
+void TfrmCategories::saveCategories()
+{
+    try {
+        // The section is erased first, so a shorter list leaves no keys of a longer one behind.
+        // Lines are written in the order shown, empty ones as empty values; they are sorted only
+        // when the list is loaded again at the next start. A failure leaves the keys written
+        // before it in the file.
+        ProfileFile settings(m_settingsPath);
+        settings.eraseSection(CategorySection);
+        const QStringList lines = categories();
+        for (qsizetype i = 0; i < lines.size(); ++i)
+            settings.writeString(CategorySection, lineKey(i), lines.at(i));
+        Ui::current().message(QStringLiteral("Categories saved."));
+    } catch (...) {
+        endEditing();
+        throw;
+    }
+    endEditing();
+}
+
+void TfrmCategories::endEditing()
+{
+    btnSave->setEnabled(false);
+    mCats->setReadOnly(true);
+    setListBackground(readOnlyBackground());
+}
+
+void TfrmCategories::setListBackground(const QColor &colour)
+{
+    QPalette palette = mCats->palette();
+    palette.setColor(QPalette::Base, colour);
+    mCats->setPalette(palette);
+}
+
+} // namespace ql
