@@ -1,0 +1,241 @@
+#include "recent/RecentStore.h"
+
+#include "common/Error.h"
+#include "platform/Clock.h"
+#include "platform/ProgramFolder.h"
+#include "platform/gui/ErrorBox.h"
+#include "platform/gui/Shell.h"
+#include "platform/gui/Ui.h"
+#include "storage/TaskSchema.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+namespace ql {
+
+namespace {
+
+const QString FileField = QStringLiteral("File");
+const QString LastUsedField = QStringLiteral("LastUsed");
+const QString SaveErrorPrefix = QStringLiteral("Error saving to recent: ");
+
+QString quotedLiteral(QString text)
+{
+    text.replace(u'\'', QStringLiteral("''"));
+    return u'\'' + text + u'\'';
+}
+
+} // namespace
+
+RecentStore::RecentStore()
+    : m_files(QStringLiteral("cdsFiles"))
+{
+    DefineRecentTable(m_files);
+    m_files.CreateEmpty();
+    runGuarded([this] { LoadRecentFile(); });
+    m_files.SetChangeLogging(false);
+    IndexOptions newestFirst;
+    newestFirst.descending = true;
+    m_files.AddIndex(QStringLiteral("MyIndex"), { LastUsedField }, newestFirst);
+    m_files.SetIndexName(QStringLiteral("MyIndex"));
+}
+
+QString RecentStore::StorePath()
+{
+    return ProgramFolder::filePath(QStringLiteral("Recent.XML"));
+}
+
+void RecentStore::LoadRecentFile()
+{
+    const QString path = StorePath();
+    if (!QFileInfo::exists(path))
+        return;
+    m_files.Close();
+    m_files.SetFileName(path);
+    try {
+        m_files.Open();
+    } catch (...) {
+        // A store that cannot be read is treated as a missing one: the user is shown the table's
+        // error, and the run goes on with an empty store bound to no file. The damaged file is left
+        // as it is until the store is written (when the Reopen dialog closes, or at program end when
+        // something was added), so nothing of it is lost unless the user goes on using the program.
+        m_files.SetFileName(QString());
+        m_files.CreateEmpty();
+        throw;
+    }
+}
+
+int RecentStore::fileWidth() const
+{
+    return m_files.RequireField(FileField).width();
+}
+
+void RecentStore::AddToRecent(const QString &fileName)
+{
+    // A longer path would be cut to the field's width and then name no file; worse, the cut entry
+    // would never equal the path again, so every open would add another one.
+    if (!fitsFileField(fileName)) {
+        Ui::current().message(SaveErrorPrefix
+            + QStringLiteral("The path is too long to remember (more than %1 characters).").arg(fileWidth()));
+        return;
+    }
+    const bool filtered = m_files.Filtered();
+    const QString previous = CurrentFile();
+    try {
+        // LocateRow searches only what the view shows, so a filter set in the Reopen dialog would
+        // hide an existing entry and a second one would be added: look with the filter off.
+        if (filtered)
+            m_files.SetFiltered(false);
+        if (!m_files.LocateRow(FileField, Value::text(fileName)))
+            insertEntry(fileName);
+        if (filtered) {
+            m_files.SetFiltered(true);
+            // The entry stays current when the filter shows it, else the one that was current.
+            if (!m_files.LocateRow(FileField, Value::text(fileName)) && !previous.isEmpty())
+                m_files.LocateRow(FileField, Value::text(previous));
+        }
+    } catch (...) {
+        const QString reason = currentExceptionMessage();
+        if (m_files.IsEditing())
+            m_files.CancelRow();
+        if (filtered && !m_files.Filtered())
+            runGuarded([this] { m_files.SetFiltered(true); });
+        Ui::current().message(SaveErrorPrefix + reason);
+    }
+    notifyViewChanged();
+}
+
+void RecentStore::insertEntry(const QString &fileName)
+{
+    m_files.InsertRow();
+    m_files.SetText(FileField, fileName);
+    m_files.SetDateTime(LastUsedField, Clock::now());
+    m_files.PostRow();
+    m_unsaved = true;
+}
+
+QString RecentStore::FilterExpression(const QString &text)
+{
+    return QStringLiteral("File LIKE ") + quotedLiteral(u'%' + text + u'%');
+}
+
+void RecentStore::ApplyFilter(const QString &text)
+{
+    if (text.isEmpty()) {
+        m_files.SetFiltered(false);
+    } else {
+        m_files.SetFilter(FilterExpression(text));
+        m_files.SetFiltered(true);
+    }
+    notifyViewChanged();
+}
+
+QString RecentStore::CurrentFile() const
+{
+    if (m_files.RowCount() == 0)
+        return QString();
+    return m_files.AsText(FileField);
+}
+
+bool RecentStore::FileExists(const QString &path)
+{
+    return QFileInfo(path).isFile();
+}
+
+QString RecentStore::ChooseCurrent()
+{
+    const QString path = CurrentFile();
+    if (!FileExists(path))
+        throw Error(QStringLiteral("File does not exist in folder."));
+    m_files.EditRow();
+    m_files.SetDateTime(LastUsedField, Clock::now());
+    m_files.PostRow();
+    m_unsaved = true;
+    notifyViewChanged();
+    return path;
+}
+
+void RecentStore::RenameCurrent()
+{
+    // With no entry shown there is no file to rename.
+    if (m_files.RowCount() == 0)
+        return;
+    const QString oldPath = CurrentFile();
+    const QString newPath
+        = Ui::current().input(QStringLiteral("Rename"), QStringLiteral("Enter new name"), oldPath);
+    // Cancel gives back the path unchanged, which leaves nothing to do either.
+    if (newPath.trimmed().isEmpty() || newPath == oldPath)
+        return;
+
+    // The new path is used exactly as typed: a bare name is taken relative to the current folder.
+    auto refuse = [&](const QString &reason) {
+        throw Error(QStringLiteral("Cannot rename \"%1\" to \"%2\": %3").arg(oldPath, newPath, reason));
+    };
+    if (!fitsFileField(newPath))
+        refuse(QStringLiteral("the new path is too long to remember (more than %1 characters)")
+                   .arg(fileWidth()));
+    // On Linux a plain rename replaces the target without a word. QFile::rename refuses an existing
+    // target itself; asking first gives the user a clearer reason.
+    if (QFileInfo(newPath).exists() || QFileInfo(newPath).isSymLink())
+        refuse(QStringLiteral("a file of that name already exists"));
+    QFile file(oldPath);
+    if (!file.exists())
+        refuse(QStringLiteral("the file does not exist"));
+    if (!file.rename(newPath))
+        refuse(file.errorString());
+
+    m_files.EditRow();
+    m_files.SetText(FileField, newPath);
+    m_files.PostRow();
+    m_unsaved = true;
+    notifyViewChanged();
+}
+
+QString RecentStore::FolderOf(const QString &path)
+{
+    return path.left(path.lastIndexOf(u'/') + 1);
+}
+
+void RecentStore::ExploreCurrentFolder()
+{
+    // Whether the desktop took the folder is not looked at: it shows its own message when it fails.
+    Shell::current().explore(FolderOf(CurrentFile()));
+}
+
+void RecentStore::RemoveCurrent()
+{
+    m_files.DeleteRow();
+    m_unsaved = true;
+    notifyViewChanged();
+}
+
+bool RecentStore::writeStore()
+{
+    try {
+        m_files.WriteToFile(StorePath(), DataFormat::Xml);
+        m_unsaved = false;
+        return true;
+    } catch (...) {
+        Ui::current().message(SaveErrorPrefix + currentExceptionMessage());
+        return false;
+    }
+}
+
+void RecentStore::WriteOnClose()
+{
+    writeStore();
+}
+
+void RecentStore::WriteAtProgramEnd()
+{
+    if (m_unsaved)
+        writeStore();
+}
+
+void RecentStore::notifyViewChanged()
+{
+    if (m_viewChanged)
+        m_viewChanged();
+}
+
+} // namespace ql

@@ -1,0 +1,84 @@
+#pragma once
+
+#include "recent/RecentStore.h"
+
+#include <QDialog>
+#include <QString>
+
+class QAction;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QModelIndex;
+class QPushButton;
+class QTableView;
+class QToolButton;
+
+namespace ql {
+
+class BarPanel;
+class RecentFilesModel;
+
+// The Reopen dialog: the recent-files store, most recently used first, narrowed by a part of the
+// file name, with Rename, Explorer Folder and Remove on the grid's popup menu. Open ends it with
+// QDialog::Accepted and SelectedFile() holding the chosen path; Cancel and the window's close button
+// end it with QDialog::Rejected.
+//
+// Created once at start-up, it owns the store for the whole run: the file commands add to it through
+// AddToRecent without showing it. Every closing writes the store; destroying it writes the store
+// again when it changed since.
+class TfrmReOpen final : public QDialog
+{
+    Q_OBJECT
+
+public:
+    explicit TfrmReOpen(QWidget *parent = nullptr);
+    ~TfrmReOpen() override;
+
+    RecentStore &Store() { return m_store; }
+    void AddToRecent(const QString &fileName) { m_store.AddToRecent(fileName); }
+    // The path of the entry last chosen with Open; kept between showings.
+    const QString &SelectedFile() const { return m_selectedFile; }
+
+    // Handlers. Each runs its command under the error box's guard, so an error ends the command and
+    // is shown; none leaves an exception behind.
+    void Button2Click();
+    void SpeedButton1Click();
+    void Rename1Click();
+    void ExplorerFolder1Click();
+    void Remove1Click();
+    void FormClose();
+
+    // Every ending, whatever its result, closes the form through here.
+    void done(int result) override;
+
+    // Components, under the names the form gives them.
+    QTableView *DBGrid1 = nullptr;
+    QMenu *PopupMenu1 = nullptr;
+    QAction *Rename1 = nullptr;
+    QAction *ExplorerFolder1 = nullptr;
+    QAction *Remove1 = nullptr;
+    BarPanel *Panel1 = nullptr;
+    QLabel *Label1 = nullptr;
+    QLineEdit *Edit1 = nullptr;
+    QToolButton *SpeedButton1 = nullptr;
+    QPushButton *Button2 = nullptr;
+    QPushButton *Button4 = nullptr;
+
+protected:
+    void keyPressEvent(QKeyEvent *event) override;
+
+private:
+    void buildGrid();
+    void buildPanel();
+    void storeChanged();
+    void selectCurrentEntry();
+    void gridRowChanged(const QModelIndex &current);
+
+    RecentStore m_store;
+    RecentFilesModel *m_model = nullptr;
+    QString m_selectedFile;
+    bool m_followingTable = false;
+};
+
+} // namespace ql
