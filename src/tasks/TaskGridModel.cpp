@@ -1,0 +1,233 @@
+#include "tasks/TaskGridModel.h"
+
+#include "platform/gui/ErrorBox.h"
+#include "storage/ClientTable.h"
+
+namespace ql {
+
+namespace {
+
+struct Column
+{
+    const char *field;
+    const char *title; // nullptr: the field name
+};
+
+const Column Columns[] = {
+    { "ID", nullptr },
+    { "Task", nullptr },
+    { "Status", nullptr },
+    { "Difficulty", nullptr },
+    { "Priority", nullptr },
+    { "Progress", nullptr },
+    { "Category", nullptr },
+    { "CreatedDate", "Created Date" },
+    { "LastActioned", "Last Actioned" },
+    { "CompletedDate", "Completed Date" },
+    { "StartDate", "Start Date" },
+    { "Time", "Time Taken" },
+    { "Bookmarked", nullptr },
+    { "AssignedTo", "Assigned To" },
+    { "DueDate", "Due Date" },
+    { "GroupNo", "Group No" },
+    { "Comments", nullptr },
+    { "Owner", nullptr },
+    { "Details", nullptr },
+    { "RelatedFile", "Related File" },
+    { "LinkedList", "Linked List" },
+    { "Points", nullptr },
+    { "URL", nullptr },
+};
+
+constexpr int ColumnCount = int(std::size(Columns));
+
+const QString Yes = QStringLiteral("Yes");
+const QString No = QStringLiteral("No");
+
+} // namespace
+
+TaskGridModel::TaskGridModel(ClientTable &table, QObject *parent)
+    : QAbstractTableModel(parent)
+    , m_table(table)
+{
+    m_rows = tableRowCount();
+}
+
+const QStringList &TaskGridModel::columnFields()
+{
+    static const QStringList fields = [] {
+        QStringList names;
+        for (const Column &c : Columns)
+            names << QString::fromLatin1(c.field);
+        return names;
+    }();
+    return fields;
+}
+
+int TaskGridModel::columnOf(const QString &fieldName)
+{
+    return int(columnFields().indexOf(fieldName));
+}
+
+void TaskGridModel::setYesNoBookmarks(bool on)
+{
+    m_yesNoBookmarks = on;
+    refresh();
+}
+
+int TaskGridModel::tableRowCount() const
+{
+    if (!m_table.Active())
+        return 0;
+    // The pending new row has a place in the grid before it is stored.
+    return m_table.RowCount() + (m_table.GetState() == ClientTable::State::Insert ? 1 : 0);
+}
+
+const Field *TaskGridModel::fieldOf(int column) const
+{
+    if (column < 0 || column >= ColumnCount || !m_table.Active())
+        return nullptr;
+    return m_table.LookupField(columnFields().at(column));
+}
+
+int TaskGridModel::rowCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : m_rows;
+}
+
+int TaskGridModel::columnCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : ColumnCount;
+}
+
+QString TaskGridModel::displayText(const Field &field, int row) const
+{
+    const Value value = m_table.ViewValue(row + 1, field);
+    if (m_yesNoBookmarks && field.type() == FieldType::Boolean)
+        return value.kind() == Value::Kind::Boolean && value.toBoolean() ? Yes : No;
+    return ClientTable::ValueText(field, value);
+}
+
+QVariant TaskGridModel::data(const QModelIndex &index, int role) const
+{
+    if (!index.isValid() || (role != Qt::DisplayRole && role != Qt::EditRole))
+        return QVariant();
+    const Field *field = fieldOf(index.column());
+    if (!field)
+        return role == Qt::EditRole ? QVariant(QString()) : QVariant();
+    return displayText(*field, index.row());
+}
+
+QVariant TaskGridModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (orientation != Qt::Horizontal || role != Qt::DisplayRole || section < 0 || section >= ColumnCount)
+        return QAbstractTableModel::headerData(section, orientation, role);
+    const Column &column = Columns[section];
+    return QString::fromLatin1(column.title ? column.title : column.field);
+}
+
+Qt::ItemFlags TaskGridModel::flags(const QModelIndex &index) const
+{
+    Qt::ItemFlags flags = QAbstractTableModel::flags(index);
+    const Field *field = fieldOf(index.column());
+    // The table numbers the rows itself; its counter is not typed over.
+    if (field && !field->def().readOnly && field->type() != FieldType::Counter)
+        flags |= Qt::ItemIsEditable;
+    return flags;
+}
+
+void TaskGridModel::makeCurrent(int row)
+{
+    if (m_table.RowNumber() != row + 1)
+        m_table.MoveTo(row + 1);
+}
+
+void TaskGridModel::writeCell(const QModelIndex &index, const QString &text)
+{
+    const Field *field = fieldOf(index.column());
+    if (!field)
+        return;
+    // An editor that closes without a change writes nothing, so a visit that only looks at a row
+    // neither marks the list nor stores a new version of the row.
+    if (text == displayText(*field, index.row()))
+        return;
+    Value value;
+    if (m_yesNoBookmarks && field->type() == FieldType::Boolean
+        && (text.compare(Yes, Qt::CaseInsensitive) == 0 || text.compare(No, Qt::CaseInsensitive) == 0))
+        value = Value::boolean(text.compare(Yes, Qt::CaseInsensitive) == 0);
+    else
+        value = ClientTable::ValueFromText(*field, text);
+    makeCurrent(index.row());
+    m_table.EditRow();
+    m_table.SetValue(*field, value);
+    emit dataChanged(index.siblingAtColumn(0), index.siblingAtColumn(ColumnCount - 1));
+}
+
+bool TaskGridModel::setData(const QModelIndex &index, const QVariant &value, int role)
+{
+    if (!index.isValid() || role != Qt::EditRole)
+        return false;
+    // The grid writes a cell when its editor loses the focus too: a box shown in the middle of that
+    // focus change would start another one, so the error is shown after it.
+    return runGuarded([&] { writeCell(index, value.toString()); }, ErrorTiming::Queued);
+}
+
+bool TaskGridModel::beginRowEdit(int row)
+{
+    return runGuarded([&] {
+        makeCurrent(row);
+        m_table.EditRow(); // nothing when the row is pending already
+    });
+}
+
+bool TaskGridModel::submit()
+{
+    if (!m_table.IsEditing())
+        return true;
+    const bool posted = runGuarded([&] { m_table.PostRow(); });
+    refresh();
+    return posted;
+}
+
+void TaskGridModel::revert()
+{
+    if (!m_table.IsEditing())
+        return;
+    runGuarded([&] { m_table.CancelRow(); });
+    refresh();
+}
+
+int TaskGridModel::currentRow() const
+{
+    return m_table.Active() ? m_table.RowNumber() - 1 : -1;
+}
+
+bool TaskGridModel::rowPending() const
+{
+    return m_table.IsEditing();
+}
+
+bool TaskGridModel::moveToRow(int row)
+{
+    return runGuarded([&] { makeCurrent(row); });
+}
+
+void TaskGridModel::refresh()
+{
+    // Rows are added and removed at the end: the cells read the table afresh anyway, and a view
+    // keeps its current cell and open editor across an insert or removal elsewhere.
+    const int rows = tableRowCount();
+    if (rows > m_rows) {
+        beginInsertRows(QModelIndex(), m_rows, rows - 1);
+        m_rows = rows;
+        endInsertRows();
+    } else if (rows < m_rows) {
+        beginRemoveRows(QModelIndex(), rows, m_rows - 1);
+        m_rows = rows;
+        endRemoveRows();
+    }
+    if (m_rows > 0)
+        emit dataChanged(index(0, 0), index(m_rows - 1, ColumnCount - 1));
+}
+
+} // namespace ql

@@ -1,0 +1,74 @@
+#pragma once
+
+#include <QAbstractTableModel>
+#include <QStringList>
+
+namespace ql {
+
+class ClientTable;
+class Field;
+
+// The task grid's model: one row per row of the table's view (in its current order and filter,
+// plus the pending new row while one is being inserted), one column per task field. It keeps no
+// copy of the rows: every cell is read from the table when the grid asks for it.
+//
+// Editing follows the rows of the table, not the cells: the first change of a cell puts the row
+// into edit mode, further cells of the same row write into that pending row, and the row is stored
+// once, when the grid submits it (Enter, or leaving the row). Reverting abandons the whole row.
+// Every failure is shown in the error box and never reaches Qt.
+class TaskGridModel final : public QAbstractTableModel
+{
+    Q_OBJECT
+
+public:
+    explicit TaskGridModel(ClientTable &table, QObject *parent = nullptr);
+
+    // The field each column shows, left to right. Columns are bound by name: a loaded list that
+    // lacks a field keeps the column, with empty cells that cannot be edited.
+    static const QStringList &columnFields();
+    static int columnOf(const QString &fieldName);
+
+    // A new list shows Bookmarked as "Yes" and "No"; a loaded list shows the table's own boolean
+    // text, because loading replaces the field set of a new list by the one the file declares.
+    void setYesNoBookmarks(bool on);
+
+    int rowCount(const QModelIndex &parent = QModelIndex()) const override;
+    int columnCount(const QModelIndex &parent = QModelIndex()) const override;
+    QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
+    Qt::ItemFlags flags(const QModelIndex &index) const override;
+    bool setData(const QModelIndex &index, const QVariant &value, int role = Qt::EditRole) override;
+
+    // Stores the pending row (Enter in a cell editor). Returns false when the table refused it.
+    bool submit() override;
+    // Abandons the pending row (Esc).
+    void revert() override;
+
+    // The first change of a cell in `row`: makes that row current and puts it into edit mode.
+    bool beginRowEdit(int row);
+
+    // The table's current row (0-based; the pending new row while one is inserted), -1 when none.
+    int currentRow() const;
+    // Whether a row is in edit or insert mode.
+    bool rowPending() const;
+    // Makes `row` current; the table stores the pending row of the row that is left. Returns false
+    // when the table refused (the error is shown).
+    bool moveToRow(int row);
+
+    // Re-reads the row count and repaints every cell, after the table changed by any route.
+    void refresh();
+
+private:
+    const Field *fieldOf(int column) const;
+    int tableRowCount() const;
+    QString displayText(const Field &field, int row) const;
+    // Makes `row` the table's current row unless it already is.
+    void makeCurrent(int row);
+    void writeCell(const QModelIndex &index, const QString &text);
+
+    ClientTable &m_table;
+    int m_rows = 0; // the row count the views were last told about
+    bool m_yesNoBookmarks = false;
+};
+
+} // namespace ql

@@ -1,0 +1,138 @@
+#pragma once
+
+#include "storage/ClientTable.h"
+
+#include <QWidget>
+#include <memory>
+
+class QAction;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QStatusBar;
+class QToolBar;
+class QToolButton;
+
+namespace ql {
+
+class TabCaption;
+class TaskGrid;
+class TaskGridModel;
+
+// The frame that shows one open task list on a tab of the main window: the filter and sort bar,
+// the tool bar of task commands, the task grid, the status bar and the quick-add bar, over the
+// list's task table, which the frame owns. It keeps the list's document state: its file, whether
+// it has unsaved changes, whether it was created new, and the unsaved mark on its tab caption.
+//
+// Task commands, the filter and sort bar and the links are present but disabled until their
+// commands exist.
+class TfrTasks final : public QWidget
+{
+    Q_OBJECT
+
+public:
+    explicit TfrTasks(QWidget *parent = nullptr);
+    ~TfrTasks() override;
+
+    // The list's table; the main window saves, prints and imports into it directly, and calls
+    // refreshGrid() after changing it.
+    ClientTable &cdsTasks() { return m_cdsTasks; }
+    const ClientTable &cdsTasks() const { return m_cdsTasks; }
+    // The category box of the quick-add bar; the main window fills its items after OpenList.
+    QComboBox *cbCat() const { return m_cbCat; }
+    TaskGrid *DBGrid1() const { return m_DBGrid1; }
+
+    // --- Document state
+    // Full path of the list file; empty for a new list. Save As replaces it.
+    const QString &ListFileName() const { return m_listFileName; }
+    void SetListFileName(const QString &path) { m_listFileName = path; }
+    bool Modified() const { return m_modified; }
+    bool IsNewList() const { return m_isNewList; }
+    // The tab caption as it was when the unsaved mark was last added; empty until then.
+    const QString &SavedTabCaption() const { return m_savedTabCaption; }
+
+    // Creates a new empty list (isNew), or loads the list file `fileName`. A path where no file
+    // exists leaves the table closed and changes nothing else. Throws the table's error when the
+    // file cannot be read as a task list.
+    void OpenList(const QString &fileName, bool isNew);
+    // Records unsaved changes: the tab caption gets " *" once, the status bar says "Unsaved".
+    void MarkUnsaved();
+    // Records a save: the tab caption loses the unsaved mark, the status bar says "Saved".
+    void MarkSaved();
+
+    // Where the frame reads and writes its tab caption. By default, the tab of a QTabWidget whose
+    // page is the frame's parent.
+    void setTabCaption(std::unique_ptr<TabCaption> caption);
+
+    // The text of a status bar panel (0: the item count, 1: the save state).
+    QString statusPanelText(int panel) const;
+
+    // Makes the grid show the table as it is now, after it was changed from outside the frame.
+    void refreshGrid();
+
+protected:
+    void wheelEvent(QWheelEvent *event) override;
+
+private:
+    void buildFilterBar(QWidget *bar);
+    void buildToolBar(QToolBar *bar);
+    void buildPopupMenu();
+    void buildQuickAddBar(QWidget *bar);
+    QAction *command(const char *name, const QString &caption, const QString &hint, int icon);
+    QAction *menuItem(
+        const char *name, const QString &caption, int icon, const QKeySequence &shortcut, QAction *runs);
+    void addToolButton(QToolBar *bar, QAction *action, const char *name);
+
+    // The table's reactions.
+    void cdsTasksAfterInsert(ClientTable &table);
+    void cdsTasksAfterEdit(ClientTable &table);
+    void cdsTasksAfterScroll(ClientTable &table);
+
+    // A wheel turn that no control under the pointer took: one task up or down.
+    void FrameMouseWheel(int delta);
+    // Quick add: the "Add" button and Enter in the entry box.
+    void SpeedButton1Click();
+    void quickAdd();
+    // Pastes the clipboard's text into the entry box.
+    void Paste1Click();
+
+    ClientTable m_cdsTasks;
+    TaskGridModel *m_model = nullptr;
+    std::unique_ptr<TabCaption> m_tabCaption;
+
+    QString m_listFileName;
+    bool m_modified = false;
+    bool m_isNewList = false;
+    QString m_savedTabCaption;
+    // The caption this frame gave its tab when it added the unsaved mark; empty while the tab
+    // shows no mark of ours. Kept as state because a file name may itself contain "*".
+    QString m_markedCaption;
+
+    QLineEdit *m_edSearch = nullptr;
+    QComboBox *m_cbShow = nullptr;
+    QComboBox *m_cbOrder = nullptr;
+    TaskGrid *m_DBGrid1 = nullptr;
+    QStatusBar *m_StatusBar1 = nullptr;
+    QLabel *m_statusPanels[2] = { nullptr, nullptr };
+    QLineEdit *m_Edit2 = nullptr;
+    QComboBox *m_cbDifficulty = nullptr;
+    QComboBox *m_cbPriority = nullptr;
+    QComboBox *m_cbCat = nullptr;
+    QToolButton *m_SpeedButton1 = nullptr;
+    QMenu *m_PopupMenu1 = nullptr;
+    QMenu *m_PopupMenu2 = nullptr;
+
+    // The task commands of the action list actTasks.
+    QAction *m_acSetProgress = nullptr;
+    QAction *m_acInProgress = nullptr;
+    QAction *m_actCancel = nullptr;
+    QAction *m_actPause = nullptr;
+    QAction *m_actComplete = nullptr;
+    QAction *m_actDelete = nullptr;
+    QAction *m_actBookmark = nullptr;
+    QAction *m_ActLastNow = nullptr;
+    QAction *m_actSetDate = nullptr;
+};
+
+} // namespace ql

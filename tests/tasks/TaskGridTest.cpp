@@ -1,0 +1,213 @@
+// The task grid over the frame's table: what it shows, and in-place editing with the rows of the
+// table (one stored version per visit of a row, Enter stores, Esc abandons).
+#include "TaskListFixture.h"
+
+#include <QApplication>
+#include <QLineEdit>
+
+namespace {
+
+using ql::ClientTable;
+using ql::ScriptedUi;
+using ql::TaskGrid;
+using ql::TaskGridModel;
+using ql::TfrTasks;
+
+const int TaskColumn = TaskGridModel::columnOf(QStringLiteral("Task"));
+const int CategoryColumn = TaskGridModel::columnOf(QStringLiteral("Category"));
+const int ProgressColumn = TaskGridModel::columnOf(QStringLiteral("Progress"));
+
+// A loaded list of three tasks, unmarked, shown on its tab.
+class TaskGridTest : public TaskListFixture
+{
+protected:
+    void SetUp() override
+    {
+        TaskListFixture::SetUp();
+        m_frame = &loadedList(
+            writeList(QStringLiteral("Plan.ql1"), { "one", "two", "three" }), QStringLiteral("Plan"));
+        showTabs();
+        m_grid = m_frame->DBGrid1();
+        m_grid->setFocus();
+    }
+
+    ClientTable &table() { return m_frame->cdsTasks(); }
+    QString cell(int row, int column) const { return m_grid->model()->index(row, column).data().toString(); }
+
+    void goTo(int row, int column) { m_grid->setCurrentIndex(m_grid->model()->index(row, column)); }
+
+    // Opens the editor of the current cell and types `text` over its contents.
+    QLineEdit *typeInto(int row, int column, const QString &text)
+    {
+        goTo(row, column);
+        m_grid->edit(m_grid->currentIndex());
+        QLineEdit *editor = openEditor();
+        if (editor) {
+            editor->selectAll();
+            QTest::keyClicks(editor, text);
+        }
+        return editor;
+    }
+
+    QLineEdit *openEditor() const
+    {
+        for (QLineEdit *editor : m_grid->viewport()->findChildren<QLineEdit *>())
+            if (editor->isVisible())
+                return editor;
+        return nullptr;
+    }
+
+    TfrTasks *m_frame = nullptr;
+    TaskGrid *m_grid = nullptr;
+};
+
+TEST_F(TaskGridTest, ShowsTheViewWithTitlesAndNoCopyOfTheRows)
+{
+    const QAbstractItemModel *model = m_grid->model();
+    EXPECT_EQ(model->rowCount(), 3);
+    EXPECT_EQ(model->columnCount(), 23);
+    EXPECT_EQ(
+        model->headerData(TaskGridModel::columnOf(QStringLiteral("CreatedDate")), Qt::Horizontal).toString(),
+        QStringLiteral("Created Date"));
+    EXPECT_EQ(model->headerData(TaskGridModel::columnOf(QStringLiteral("Time")), Qt::Horizontal).toString(),
+        QStringLiteral("Time Taken"));
+    EXPECT_TRUE(m_grid->isColumnHidden(TaskGridModel::columnOf(QStringLiteral("Details"))));
+    EXPECT_EQ(cell(0, TaskColumn), QStringLiteral("one"));
+    EXPECT_EQ(cell(2, TaskColumn), QStringLiteral("three"));
+    EXPECT_FALSE(
+        model->flags(model->index(0, TaskGridModel::columnOf(QStringLiteral("ID")))) & Qt::ItemIsEditable);
+
+    // A change made to the table through another route shows at once.
+    table().MoveTo(2);
+    table().EditRow();
+    table().SetText(QStringLiteral("Task"), QStringLiteral("TWO"));
+    EXPECT_EQ(cell(1, TaskColumn), QStringLiteral("TWO"));
+}
+
+TEST_F(TaskGridTest, Bookmarked_ReadsYesNoInANewListAndTheTablesTextInALoadedOne)
+{
+    table().EditRow();
+    table().SetBoolean(QStringLiteral("Bookmarked"), true);
+    table().PostRow();
+    const int column = TaskGridModel::columnOf(QStringLiteral("Bookmarked"));
+    EXPECT_EQ(cell(0, column), QStringLiteral("True"));
+    EXPECT_EQ(cell(1, column), QString());
+
+    TfrTasks &fresh = newList();
+    typeTask(fresh, QStringLiteral("a"));
+    EXPECT_EQ(fresh.DBGrid1()->model()->index(0, column).data().toString(), QStringLiteral("No"));
+}
+
+TEST_F(TaskGridTest, FirstKeystrokePutsTheRowIntoEditModeAndMarksTheList)
+{
+    typeInto(1, TaskColumn, QStringLiteral("x"));
+    EXPECT_EQ(table().GetState(), ClientTable::State::Edit);
+    EXPECT_EQ(table().RowNumber(), 2);
+    EXPECT_TRUE(m_frame->Modified());
+    EXPECT_EQ(caption(*m_frame), QStringLiteral("Plan *"));
+    EXPECT_EQ(m_frame->statusPanelText(1), QStringLiteral("Unsaved"));
+}
+
+// Two cells of one row, then another row: one stored version. A visit that opens an editor and
+// changes nothing stores nothing.
+TEST_F(TaskGridTest, LeavingARow_StoresOneVersionForAllItsCells)
+{
+    const QString before = writtenChangeLog(table());
+    ASSERT_EQ(before, QStringLiteral("1 0 4 2 0 4 3 0 4"));
+
+    QTest::keyClick(typeInto(0, TaskColumn, QStringLiteral("ONE")), Qt::Key_Tab);
+    QTest::keyClick(typeInto(0, CategoryColumn, QStringLiteral("Home")), Qt::Key_Tab);
+    EXPECT_EQ(table().GetState(), ClientTable::State::Edit);
+    EXPECT_EQ(table().ChangeLog().size(), 3u);
+
+    goTo(1, TaskColumn);
+    EXPECT_EQ(table().GetState(), ClientTable::State::Browse);
+    EXPECT_EQ(table().RowNumber(), 2);
+    EXPECT_EQ(writtenChangeLog(table()), before + QStringLiteral(" 4 1 8"));
+    EXPECT_EQ(writtenRows(table()), 4);
+    EXPECT_EQ(cell(0, TaskColumn), QStringLiteral("ONE"));
+    EXPECT_EQ(cell(0, CategoryColumn), QStringLiteral("Home"));
+
+    // Looking only.
+    m_grid->edit(m_grid->currentIndex());
+    ASSERT_NE(openEditor(), nullptr);
+    goTo(2, TaskColumn);
+    EXPECT_EQ(writtenChangeLog(table()), before + QStringLiteral(" 4 1 8"));
+    EXPECT_TRUE(m_ui.prompts().empty());
+}
+
+TEST_F(TaskGridTest, Enter_StoresTheRowInPlace)
+{
+    QTest::keyClick(typeInto(1, TaskColumn, QStringLiteral("TWO")), Qt::Key_Return);
+    settle();
+    EXPECT_EQ(table().GetState(), ClientTable::State::Browse);
+    EXPECT_EQ(writtenChangeLog(table()), QStringLiteral("1 0 4 2 0 4 3 0 4 4 2 8"));
+    EXPECT_EQ(m_grid->currentIndex().row(), 1);
+
+    // With the editor closed, Enter stores what Tab wrote into the row.
+    QTest::keyClick(typeInto(1, CategoryColumn, QStringLiteral("Work")), Qt::Key_Tab);
+    m_grid->setFocus();
+    m_grid->finishEditing(false);
+    QTest::keyClick(m_grid, Qt::Key_Return);
+    EXPECT_EQ(table().GetState(), ClientTable::State::Browse);
+    EXPECT_EQ(writtenChangeLog(table()), QStringLiteral("1 0 4 2 0 4 3 0 4 4 2 8 5 4 8"));
+    EXPECT_EQ(cell(1, CategoryColumn), QStringLiteral("Work"));
+}
+
+// Esc abandons the whole row, whether a cell editor is open or not.
+TEST_F(TaskGridTest, Esc_AbandonsTheRow)
+{
+    for (const bool editorOpen : { true, false }) {
+        SCOPED_TRACE(editorOpen);
+        QTest::keyClick(typeInto(0, TaskColumn, QStringLiteral("gone")), Qt::Key_Tab);
+        ASSERT_EQ(table().GetState(), ClientTable::State::Edit);
+        if (editorOpen) {
+            QLineEdit *next = openEditor();
+            ASSERT_NE(next, nullptr);
+            QTest::keyClick(next, Qt::Key_Escape);
+        } else {
+            m_grid->finishEditing(false);
+            m_grid->setFocus();
+            QTest::keyClick(m_grid, Qt::Key_Escape);
+        }
+        EXPECT_EQ(table().GetState(), ClientTable::State::Browse);
+        EXPECT_EQ(cell(0, TaskColumn), QStringLiteral("one"));
+        EXPECT_EQ(writtenChangeLog(table()), QStringLiteral("1 0 4 2 0 4 3 0 4"));
+        // Abandoning keeps the list marked: it was changed, as far as the user could see.
+        EXPECT_TRUE(m_frame->Modified());
+    }
+}
+
+TEST_F(TaskGridTest, Wheel_StoresTheTextBeingTypedWithTheRowItLeaves)
+{
+    typeInto(0, TaskColumn, QStringLiteral("ONE"));
+    QWheelEvent wheel(QPointF(1, 1), QPointF(1, 1), QPoint(), QPoint(0, -120), Qt::NoButton, Qt::NoModifier,
+        Qt::NoScrollPhase, false);
+    QCoreApplication::sendEvent(m_frame, &wheel);
+    EXPECT_EQ(table().RowNumber(), 2);
+    EXPECT_EQ(cell(0, TaskColumn), QStringLiteral("ONE"));
+    EXPECT_EQ(writtenChangeLog(table()), QStringLiteral("1 0 4 2 0 4 3 0 4 4 1 8"));
+}
+
+TEST_F(TaskGridTest, BadCellText_ShowsTheFieldErrorAndChangesNothing)
+{
+    QTest::keyClick(typeInto(0, ProgressColumn, QStringLiteral("lots")), Qt::Key_Return);
+    settle();
+    EXPECT_EQ(m_ui.prompts().size(), 1u);
+    EXPECT_EQ(shownMessages(ScriptedUi::Kind::Error),
+        QStringList { QStringLiteral("'lots' is not a valid integer value for field 'Progress'") });
+    EXPECT_EQ(writtenChangeLog(table()), QStringLiteral("1 0 4 2 0 4 3 0 4"));
+}
+
+// Rows refused by the table stay pending, and the grid stays on them.
+TEST_F(TaskGridTest, RefusedPost_KeepsTheGridOnThePendingRow)
+{
+    table().AddIndex(QStringLiteral("UniqueTask"), { QStringLiteral("Task") }, { false, true, false, false });
+    QTest::keyClick(typeInto(0, TaskColumn, QStringLiteral("two")), Qt::Key_Tab);
+    goTo(2, TaskColumn);
+    EXPECT_EQ(shownMessages(ScriptedUi::Kind::Error), QStringList { QStringLiteral("Key violation.") });
+    EXPECT_EQ(table().GetState(), ClientTable::State::Edit);
+    EXPECT_EQ(m_grid->currentIndex().row(), 0);
+}
+
+} // namespace
