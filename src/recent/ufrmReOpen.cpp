@@ -68,6 +68,9 @@ void TfrmReOpen::buildGrid()
                                          "padding: 2px; }")
                               .arg(gridTitleColour().name()));
     DBGrid1->setColumnWidth(0, 475);
+    // The date and time must show whole; the last column takes the rest of the width.
+    DBGrid1->setColumnWidth(1, 150);
+    titles->setStretchLastSection(true);
 
     connect(DBGrid1->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
         &TfrmReOpen::gridRowChanged);
