@@ -1,4 +1,5 @@
 #include "common/Error.h"
+#include "platform/TextEncoding.h"
 #include "storage/Datapacket.h"
 
 #include <QDate>
@@ -17,13 +18,6 @@ namespace {
 }
 
 enum class Encoding { Utf8, Utf8OrAnsi, Ansi };
-
-// Windows-1252 for bytes 0x80 to 0x9F; the rest of the code page is Latin-1.
-const char16_t Cp1252High[32] = {
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
-};
 
 // Reads the reference that starts at the "&" at `p`: one of the five named entities, or "&#" with
 // decimal digits or "&#x" with hexadecimal digits, up to ";". Returns the character and moves `p`
@@ -93,7 +87,7 @@ bool decodeValue(const char *p, const char *end, bool ansi, bool failOnInvalid, 
             *out++ = c;
             ++p;
         } else if (ansi) {
-            *out++ = c < 0xA0 ? Cp1252High[c - 0x80] : char16_t(c);
+            *out++ = windows1252Char(c);
             ++p;
         } else {
             int length = c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : c >= 0xC2 ? 2 : 0;
