@@ -1,0 +1,702 @@
+#include "app/Unit1.h"
+
+#include "app/MainIcons.h"
+#include "common/Error.h"
+#include "common/uGeneral.h"
+#include "dialogs/uFrmCategories.h"
+#include "platform/ApplicationTitle.h"
+#include "platform/ProgramFolder.h"
+#include "platform/gui/BarPicture.h"
+#include "platform/gui/ErrorBox.h"
+#include "platform/gui/Shell.h"
+#include "platform/gui/ShowModal.h"
+#include "platform/gui/Ui.h"
+#include "recent/RecentStore.h"
+#include "recent/ufrmReOpen.h"
+#include "tasks/uFrTasks.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPainter>
+#include <QScreen>
+#include <QTabBar>
+#include <QTabWidget>
+#include <QToolBar>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+namespace ql {
+
+namespace {
+
+const QString NewListName = QStringLiteral("New");
+
+QFont tahoma(int pixelSize)
+{
+    QFont font(QStringLiteral("Tahoma"));
+    font.setPixelSize(pixelSize);
+    return font;
+}
+
+// The 25 by 25 picture tiled behind the menu button row: a vertical gradient from RGB (227, 227,
+// 233) at its top row to RGB (186, 186, 202) at its bottom row.
+const QImage &menuBandPicture()
+{
+    static const QImage picture = [] {
+        QImage image(25, 25, QImage::Format_RGB32);
+        const QColor top(227, 227, 233);
+        const QColor bottom(186, 186, 202);
+        for (int y = 0; y < image.height(); ++y) {
+            const double t = double(y) / (image.height() - 1);
+            const QColor colour(qRound(top.red() + (bottom.red() - top.red()) * t),
+                qRound(top.green() + (bottom.green() - top.green()) * t),
+                qRound(top.blue() + (bottom.blue() - top.blue()) * t));
+            for (int x = 0; x < image.width(); ++x)
+                image.setPixel(x, y, colour.rgb());
+        }
+        return image;
+    }();
+    return picture;
+}
+
+// A band whose background is the menu band picture, tiled.
+class TiledBand final : public QWidget
+{
+public:
+    using QWidget::QWidget;
+
+protected:
+    void paintEvent(QPaintEvent *) override
+    {
+        QPainter painter(this);
+        painter.drawTiledPixmap(rect(), QPixmap::fromImage(menuBandPicture()));
+    }
+};
+
+// A tool bar that shows its buttons on the picture of the band behind it.
+QToolBar *flatToolBar(const char *name)
+{
+    auto *bar = new QToolBar;
+    bar->setObjectName(QString::fromLatin1(name));
+    bar->setFloatable(false);
+    bar->setMovable(false);
+    bar->setAttribute(Qt::WA_TranslucentBackground);
+    bar->setStyleSheet(QStringLiteral("QToolBar { background: transparent; border: none; }"));
+    return bar;
+}
+
+} // namespace
+
+// Marks a change of the active tab as made by code, for as long as it lives.
+class TfrmMain::CodeSelection final
+{
+public:
+    explicit CodeSelection(TfrmMain &window)
+        : m_window(window)
+    {
+        ++m_window.m_selectingFromCode;
+    }
+    ~CodeSelection() { --m_window.m_selectingFromCode; }
+    CodeSelection(const CodeSelection &) = delete;
+    CodeSelection &operator=(const CodeSelection &) = delete;
+
+private:
+    TfrmMain &m_window;
+};
+
+TfrmMain::TfrmMain(QWidget *parent)
+    : QMainWindow(parent)
+{
+    setObjectName(QStringLiteral("frmMain"));
+    setWindowTitle(applicationTitle());
+    resize(1138, 622);
+    setFont(tahoma(11));
+    QPalette palette = this->palette();
+    palette.setColor(QPalette::Window, gridTitleColour());
+    setPalette(palette);
+    setAutoFillBackground(true);
+
+    buildMenus();
+
+    auto *central = new QWidget;
+    auto *layout = new QVBoxLayout(central);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+
+    auto *coolBar2 = new TiledBand;
+    coolBar2->setObjectName(QStringLiteral("CoolBar2"));
+    coolBar2->setFixedHeight(22);
+    buildMenuButtons(coolBar2);
+    layout->addWidget(coolBar2);
+
+    auto *coolBar1 = new BarPanel;
+    coolBar1->setObjectName(QStringLiteral("CoolBar1"));
+    coolBar1->setFixedHeight(53);
+    buildToolBar(coolBar1);
+    layout->addWidget(coolBar1);
+
+    buildTabs();
+    layout->addWidget(PageControl1, 1);
+    // Without a tab area the footer stays at the bottom edge.
+    layout->addStretch();
+
+    auto *panel1 = new BarPanel;
+    panel1->setObjectName(QStringLiteral("Panel1"));
+    panel1->setFixedHeight(35);
+    buildFooter(panel1);
+    layout->addWidget(panel1);
+
+    setCentralWidget(central);
+}
+
+TfrmMain::~TfrmMain() = default;
+
+QAction *TfrmMain::action(const char *name, const QString &caption, void (TfrmMain::*handler)())
+{
+    auto *act = new QAction(caption, this);
+    act->setObjectName(QString::fromLatin1(name));
+    // A tool button shows the icon text, which Qt would derive by dropping a trailing "...".
+    act->setIconText(caption);
+    act->setToolTip(caption);
+    if (handler)
+        connect(act, &QAction::triggered, this, handler);
+    else
+        act->setEnabled(false); // enabled by the work that builds the command
+    return act;
+}
+
+QAction *TfrmMain::menuItem(QMenu *menu, const char *name, const QString &caption, QAction *runs)
+{
+    // Menu items are actions of their own, so that the action's short-cut (F10 for Exit) is not
+    // shown as the item's.
+    auto *item = menu->addAction(caption);
+    item->setObjectName(QString::fromLatin1(name));
+    if (runs) {
+        item->setEnabled(runs->isEnabled());
+        connect(item, &QAction::triggered, runs, &QAction::trigger);
+    } else {
+        item->setEnabled(false);
+    }
+    return item;
+}
+
+void TfrmMain::buildMenus()
+{
+    actNew = action("actNew", QStringLiteral("New"), &TfrmMain::actNewExecute);
+    actOpen = action("actOpen", QStringLiteral("Open"), &TfrmMain::actOpenExecute);
+    actReopen = action("actReopen", QStringLiteral("Reopen"), &TfrmMain::actReopenExecute);
+    actSave = action("actSave", QStringLiteral("Save"), &TfrmMain::actSaveExecute);
+    actSaveAs = action("actSaveAs", QStringLiteral("Save As..."), &TfrmMain::actSaveAsExecute);
+    actClose = action("actClose", QStringLiteral("Close List"), &TfrmMain::actCloseExecute);
+    actExit = action("actExit", QStringLiteral("Exit"), &TfrmMain::actExitExecute);
+    actExit->setShortcut(Qt::Key_F10);
+    actExit->setShortcutContext(Qt::WindowShortcut);
+    addAction(actExit);
+
+    auto *closeAll = action("actCloseAll", QStringLiteral("Close All"), &TfrmMain::CloseAll1Click);
+    auto *categories = action("actCategories", QStringLiteral("Categories"), &TfrmMain::Categories1Click);
+    auto *print = action("actPrint", QStringLiteral("Print"), nullptr);
+    print->setToolTip(QStringLiteral("Print Document"));
+    auto *import = action("actImport", QStringLiteral("Import Tasks"), nullptr);
+    import->setToolTip(QStringLiteral("Import Doc"));
+    auto *batchInsert = action("actBatchInsert", QStringLiteral("Batch Insert"), nullptr);
+
+    QMenuBar *bar = menuBar();
+    bar->setObjectName(QStringLiteral("MainMenu1"));
+    auto menu = [bar](const char *name, const QString &caption) {
+        QMenu *m = bar->addMenu(caption);
+        m->setObjectName(QString::fromLatin1(name));
+        m->menuAction()->setObjectName(QString::fromLatin1(name));
+        return m;
+    };
+
+    File1 = menu("File1", QStringLiteral("File"));
+    menuItem(File1, "New1", QStringLiteral("New"), actNew);
+    menuItem(File1, "Open1", QStringLiteral("Open"), actOpen);
+    menuItem(File1, "Reopen1", QStringLiteral("Reopen"), actReopen);
+    File1->addSeparator()->setObjectName(QStringLiteral("N2"));
+    menuItem(File1, "Save1", QStringLiteral("Save"), actSave);
+    menuItem(File1, "Saveas1", QStringLiteral("Save As..."), actSaveAs);
+    menuItem(File1, "Close1", QStringLiteral("Close"), actClose);
+    menuItem(File1, "CloseAll1", QStringLiteral("Close All"), closeAll);
+    File1->addSeparator()->setObjectName(QStringLiteral("N3"));
+    menuItem(File1, "Print1", QStringLiteral("Print"), print);
+    File1->addSeparator()->setObjectName(QStringLiteral("N1"));
+    menuItem(File1, "Exit1", QStringLiteral("Exit"), actExit);
+
+    Edit1 = menu("Edit1", QStringLiteral("Edit"));
+    menuItem(Edit1, "SetTasktoCancelled1", QStringLiteral("Set Task to Cancelled"), nullptr)
+        ->setVisible(false);
+    QAction *n4 = Edit1->addSeparator();
+    n4->setObjectName(QStringLiteral("N4"));
+    n4->setVisible(false);
+    menuItem(Edit1, "DetailView1", QStringLiteral("Detail View"), nullptr);
+    menuItem(Edit1, "Comments1", QStringLiteral("Comments"), nullptr);
+
+    // The Search menu has no items and no command.
+    Search1 = menu("Search1", QStringLiteral("Search"));
+
+    View1 = menu("View1", QStringLiteral("View"));
+    menuItem(View1, "FormView1", QStringLiteral("Form View"), nullptr)->setVisible(false);
+    View1->menuAction()->setVisible(false);
+
+    Options1 = menu("Options1", QStringLiteral("Options"));
+    menuItem(Options1, "Categories1", QStringLiteral("Categories"), categories);
+
+    ools1 = menu("ools1", QStringLiteral("Tools"));
+    menuItem(ools1, "Import1", QStringLiteral("Import"), import);
+    menuItem(ools1, "BatchInsert1", QStringLiteral("Batch Insert"), batchInsert);
+
+    Help1 = menu("Help1", QStringLiteral("Help"));
+    menuItem(Help1, "About1", QStringLiteral("About"), nullptr);
+}
+
+void TfrmMain::buildMenuButtons(QWidget *band)
+{
+    ToolBar3 = flatToolBar("ToolBar3");
+    ToolBar3->setContentsMargins(3, 0, 0, 0);
+    // One flat button per top-level menu item, following the item's caption, enabled state and
+    // visibility; a click drops the item's menu down.
+    const QList<QAction *> items = menuBar()->actions();
+    for (QAction *item : items) {
+        auto *button = new QToolButton;
+        button->setObjectName(item->objectName() + QStringLiteral("Button"));
+        // Set on the button itself: the platform may give tool buttons a font of their own.
+        button->setFont(font());
+        button->setAutoRaise(true);
+        button->setFixedHeight(21);
+        button->setPopupMode(QToolButton::InstantPopup);
+        button->setMenu(item->menu());
+        button->setStyleSheet(QStringLiteral("QToolButton::menu-indicator { image: none; width: 0px; }"));
+        auto follow = [button, item] {
+            button->setText(item->text());
+            button->setAccessibleName(item->text().remove(QLatin1Char('&')));
+            button->setEnabled(item->isEnabled());
+        };
+        follow();
+        connect(item, &QAction::changed, button, follow);
+        QAction *slot = ToolBar3->addWidget(button);
+        slot->setVisible(item->isVisible());
+        connect(item, &QAction::changed, slot, [slot, item] { slot->setVisible(item->isVisible()); });
+    }
+    auto *row = new QHBoxLayout(band);
+    row->setContentsMargins(0, 0, 0, 0);
+    row->addWidget(ToolBar3);
+    row->addStretch();
+}
+
+QToolButton *TfrmMain::toolButton(const char *name, QAction *act, int icon, const QString &hint)
+{
+    auto *button = new QToolButton;
+    button->setObjectName(QString::fromLatin1(name));
+    // The picture and hint live on the action: the button copies them whenever the action changes.
+    act->setIcon(mainIcon(MainIcon(icon)));
+    if (!hint.isEmpty())
+        act->setToolTip(hint);
+    button->setDefaultAction(act);
+    button->setFont(font());
+    button->setIconSize(QSize(32, 32));
+    button->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+    button->setAutoRaise(true);
+    button->setFixedSize(69, 52);
+    button->setAccessibleName(act->text());
+    ToolBar1->addWidget(button);
+    return button;
+}
+
+void TfrmMain::buildToolBar(QWidget *band)
+{
+    ToolBar1 = flatToolBar("ToolBar1");
+    ToolBar1->setContentsMargins(3, 0, 0, 0);
+    ToolBar1->setIconSize(QSize(32, 32));
+    auto named = [this](const char *name) { return findChild<QAction *>(QString::fromLatin1(name)); };
+
+    toolButton("ToolButton10", actNew, int(MainIcon::New));
+    toolButton("ToolButton12", actOpen, int(MainIcon::Open));
+    toolButton("ToolButton4", actReopen, int(MainIcon::Open));
+    ToolBar1->addSeparator();
+    toolButton("tbSave", actSave, int(MainIcon::Save));
+    toolButton("tbSaveAs", actSaveAs, int(MainIcon::Save));
+    ToolBar1->addSeparator();
+    toolButton("tbCloseTab", actClose, int(MainIcon::Close));
+    toolButton("tbPrint", named("actPrint"), int(MainIcon::Print), QStringLiteral("Print Document"));
+    toolButton("tbImport", named("actImport"), int(MainIcon::Import), QStringLiteral("Import Doc"));
+    toolButton("ToolButton5", named("actBatchInsert"), int(MainIcon::Batch));
+    toolButton("ToolButton6", named("actCategories"), int(MainIcon::Categories));
+    ToolBar1->addSeparator();
+    toolButton("ToolButton22", actExit, int(MainIcon::Exit));
+
+    auto *row = new QHBoxLayout(band);
+    row->setContentsMargins(0, 0, 0, 0);
+    row->addWidget(ToolBar1);
+    row->addStretch();
+}
+
+void TfrmMain::buildTabs()
+{
+    PageControl1 = new QTabWidget;
+    PageControl1->setObjectName(QStringLiteral("PageControl1"));
+    PageControl1->setAccessibleName(QStringLiteral("Task lists"));
+    PageControl1->setIconSize(QSize(16, 16));
+    PageControl1->tabBar()->setAttribute(Qt::WA_Hover);
+    PageControl1->setVisible(false);
+    // Qt reports every change of the active tab, also those made by code (adding the first tab,
+    // removing one, AddListTab's activation); only the user's choice, a click or Ctrl+Tab (which
+    // the tab widget handles), runs the tab change.
+    connect(PageControl1, &QTabWidget::currentChanged, this, [this] {
+        if (m_selectingFromCode == 0)
+            PageControl1Change();
+    });
+
+    pmTabRightClick = new QMenu(this);
+    pmTabRightClick->setObjectName(QStringLiteral("pmTabRightClick"));
+    auto *closeTab = pmTabRightClick->addAction(QStringLiteral("Close Tab"));
+    closeTab->setObjectName(QStringLiteral("CloseTab1"));
+    connect(closeTab, &QAction::triggered, actClose, &QAction::trigger);
+    auto *showPath = pmTabRightClick->addAction(QStringLiteral("Explorer Path"));
+    showPath->setObjectName(QStringLiteral("Showpath1"));
+    connect(showPath, &QAction::triggered, this, &TfrmMain::Showpath1Click);
+    // Both items act on the active tab: a right click does not select the tab under the mouse.
+    PageControl1->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(PageControl1, &QWidget::customContextMenuRequested, this,
+        [this](const QPoint &pos) { pmTabRightClick->popup(PageControl1->mapToGlobal(pos)); });
+}
+
+void TfrmMain::buildFooter(QWidget *footer)
+{
+    Label5 = new QLabel(QStringLiteral("https://quillon.example.org"));
+    Label5->setObjectName(QStringLiteral("Label5"));
+    Label5->setFont(tahoma(12));
+    Label5->setEnabled(false);
+    Label5->setAttribute(Qt::WA_TranslucentBackground);
+    auto *row = new QHBoxLayout(footer);
+    row->setContentsMargins(0, 0, 20, 0);
+    row->addStretch();
+    row->addWidget(Label5, 0, Qt::AlignTop);
+}
+
+void TfrmMain::showEvent(QShowEvent *event)
+{
+    QMainWindow::showEvent(event);
+    if (m_centred)
+        return;
+    m_centred = true;
+    if (const QScreen *screen = this->screen()) {
+        QRect frame = frameGeometry();
+        frame.moveCenter(screen->availableGeometry().center());
+        move(frame.topLeft());
+    }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Tabs and frames
+
+TfrTasks *TfrmMain::tasksFrameAt(int index) const
+{
+    QWidget *page = PageControl1->widget(index);
+    if (!page)
+        return nullptr;
+    return page->findChild<TfrTasks *>(QStringLiteral("frTasks"), Qt::FindDirectChildrenOnly);
+}
+
+TfrTasks *TfrmMain::ActiveTasksFrame() const
+{
+    return tasksFrameAt(PageControl1->currentIndex());
+}
+
+void TfrmMain::RequireActiveList() const
+{
+    if (PageControl1->currentIndex() < 0)
+        throw Error(QStringLiteral("Open or create a list first!"));
+}
+
+void TfrmMain::AddListTab(const QString &fileName, bool isNew)
+{
+    QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+    // The normal cursor comes back however the step ends; a failed step leaves the tab in place.
+    struct RestoreCursor
+    {
+        ~RestoreCursor() { QGuiApplication::restoreOverrideCursor(); }
+    } restoreCursor;
+
+    auto *page = new QWidget;
+    auto *layout = new QVBoxLayout(page);
+    layout->setContentsMargins(0, 0, 0, 0);
+    int index = -1;
+    {
+        CodeSelection fromCode(*this);
+        index = PageControl1->addTab(page, tabIcon(), FileNameWithoutExt(fileName));
+    }
+    auto *frame = new TfrTasks(page);
+    layout->addWidget(frame);
+    frame->show();
+    frame->OpenList(fileName, isNew);
+
+    // A copy taken now: later edits of the category list reach only lists created after them.
+    if (m_frmCategories) {
+        frame->cbCat()->clear();
+        frame->cbCat()->addItems(m_frmCategories->categories());
+    }
+
+    CodeSelection fromCode(*this);
+    PageControl1->setCurrentIndex(index);
+}
+
+void TfrmMain::showTabArea()
+{
+    PageControl1->setVisible(true);
+}
+
+void TfrmMain::setTitleFor(const QString &separator, const QString &fileName)
+{
+    setWindowTitle(applicationTitle() + separator + FileNameWithoutExt(fileName));
+}
+
+void TfrmMain::OpenListFile(const QString &fileName)
+{
+    showTabArea();
+    setTitleFor(QStringLiteral(" - "), fileName);
+    AddListTab(fileName, false);
+}
+
+void TfrmMain::PageControl1Change()
+{
+    runGuarded([this] {
+        if (TfrTasks *frame = ActiveTasksFrame())
+            setTitleFor(QStringLiteral(" - "), frame->ListFileName());
+    });
+}
+
+void TfrmMain::Showpath1Click()
+{
+    runGuarded([this] {
+        TfrTasks *frame = ActiveTasksFrame();
+        if (!frame)
+            return;
+        // The result of the hand-off is not looked at: the file browser reports its own failures.
+        Shell::current().explore(RecentStore::FolderOf(frame->ListFileName()));
+    });
+}
+
+void TfrmMain::Categories1Click()
+{
+    runGuarded([this] {
+        if (m_frmCategories)
+            showModal(*m_frmCategories);
+    });
+}
+
+// ---------------------------------------------------------------------------------------------
+// File commands
+
+FileDialogRequest TfrmMain::openDialogRequest()
+{
+    FileDialogRequest request;
+    request.filter = QStringLiteral("Quillon File v1|*.ql1|All Files (*.*)|*.*");
+    request.defaultExtension = QStringLiteral("ql1");
+    request.initialFolder = ProgramFolder::path();
+    return request;
+}
+
+FileDialogRequest TfrmMain::saveDialogRequest()
+{
+    FileDialogRequest request;
+    request.filter = QStringLiteral("Quillon|*.ql1|All Files (*.*)|*.*");
+    request.defaultExtension = QStringLiteral("ql1");
+    return request;
+}
+
+void TfrmMain::addToRecent(const QString &path)
+{
+    if (m_frmReOpen)
+        m_frmReOpen->AddToRecent(path);
+}
+
+void TfrmMain::writeList(TfrTasks &frame, const QString &path)
+{
+    ClientTable &table = frame.cdsTasks();
+    if (table.IsEditing())
+        table.PostRow();
+    table.WriteToFile(path, DataFormat::XmlUtf8);
+    addToRecent(path);
+}
+
+void TfrmMain::actNewExecute()
+{
+    runGuarded([this] {
+        showTabArea();
+        setWindowTitle(applicationTitle() + QStringLiteral(" - New"));
+        AddListTab(NewListName, true);
+    });
+}
+
+void TfrmMain::actOpenExecute()
+{
+    runGuarded([this] {
+        const QString path = Ui::current().openFile(openDialogRequest());
+        if (path.isEmpty())
+            return;
+        showTabArea();
+        setTitleFor(QStringLiteral(" - "), path);
+        AddListTab(path, false);
+        addToRecent(path);
+    });
+}
+
+void TfrmMain::actReopenExecute()
+{
+    runGuarded([this] {
+        if (!m_frmReOpen || showModal(*m_frmReOpen) != QDialog::Accepted)
+            return;
+        showTabArea();
+        const QString path = m_frmReOpen->SelectedFile();
+        if (path.trimmed().isEmpty())
+            return;
+        setTitleFor(QStringLiteral("- "), path);
+        AddListTab(path, false);
+        addToRecent(path);
+    });
+}
+
+void TfrmMain::actSaveExecute()
+{
+    runGuarded([this] { saveActiveList(); });
+}
+
+void TfrmMain::saveActiveList()
+{
+    RequireActiveList();
+    TfrTasks *frame = ActiveTasksFrame();
+    if (!frame)
+        return;
+    const QString path = frame->ListFileName();
+    if (path.trimmed().isEmpty()) {
+        saveActiveListAs();
+        return;
+    }
+    writeList(*frame, path);
+    PageControl1->setTabText(PageControl1->currentIndex(), FileNameWithoutExt(path));
+    frame->MarkSaved();
+}
+
+void TfrmMain::actSaveAsExecute()
+{
+    runGuarded([this] { saveActiveListAs(); });
+}
+
+void TfrmMain::saveActiveListAs()
+{
+    RequireActiveList();
+    const QString path = Ui::current().saveFile(saveDialogRequest());
+    if (path.isEmpty())
+        return;
+    if (QFileInfo::exists(path)
+        && Ui::current().question(QStringLiteral("File already exists! Overwrite ?")) == Answer::No)
+        return;
+    TfrTasks *frame = ActiveTasksFrame();
+    if (!frame)
+        return;
+    writeList(*frame, path);
+    frame->SetListFileName(path);
+    frame->MarkSaved();
+    PageControl1->setTabText(PageControl1->currentIndex(), FileNameWithoutExt(path));
+}
+
+void TfrmMain::actCloseExecute()
+{
+    runGuarded([this] { closeActiveList(); });
+}
+
+void TfrmMain::closeActiveList()
+{
+    RequireActiveList();
+    TfrTasks *frame = ActiveTasksFrame();
+    // Every modified list is offered for saving, whether it began new or came from a file.
+    if (frame && frame->Modified()
+        && Ui::current().question(QStringLiteral("Save changes ?")) == Answer::Yes) {
+        saveActiveList();
+        return;
+    }
+    const int index = PageControl1->currentIndex();
+    CodeSelection fromCode(*this);
+    delete PageControl1->widget(index);
+    if (index > 0)
+        PageControl1->setCurrentIndex(index - 1);
+}
+
+void TfrmMain::CloseAll1Click()
+{
+    runGuarded([this] { closeAllLists(); });
+}
+
+void TfrmMain::closeAllLists()
+{
+    CodeSelection fromCode(*this);
+    for (int index = PageControl1->count() - 1; index >= 0; --index) {
+        if (TfrTasks *frame = tasksFrameAt(index); frame && frame->Modified()) {
+            // A list that was never saved has no file to write to: the write fails and the command
+            // stops at this tab, leaving it and the tabs to its left open.
+            writeList(*frame, frame->ListFileName());
+            frame->MarkSaved();
+        }
+        delete PageControl1->widget(index);
+    }
+}
+
+bool TfrmMain::SaveModifiedLists()
+{
+    for (int index = 0; index < PageControl1->count(); ++index) {
+        TfrTasks *frame = tasksFrameAt(index);
+        if (!frame || !frame->Modified())
+            continue;
+        const QString question = PageControl1->tabText(index) + QStringLiteral(" - Save changes ?");
+        if (Ui::current().question(question) == Answer::No)
+            continue;
+        QString path = frame->ListFileName();
+        if (path.isEmpty()) {
+            path = Ui::current().saveFile(saveDialogRequest());
+            if (path.isEmpty())
+                return false;
+            // The dialog asks no overwrite question of its own; declining ends the pass as
+            // cancelling the dialog does.
+            if (QFileInfo::exists(path)
+                && Ui::current().question(QStringLiteral("File already exists! Overwrite ?")) == Answer::No)
+                return false;
+        }
+        writeList(*frame, path);
+        frame->MarkSaved();
+    }
+    return true;
+}
+
+void TfrmMain::actExitExecute()
+{
+    runGuarded([this] {
+        if (!SaveModifiedLists())
+            return;
+        m_exitPassDone = true;
+        close();
+    });
+}
+
+void TfrmMain::closeEvent(QCloseEvent *event)
+{
+    // Exit has just offered every list for saving; a close by the window frame offers them now.
+    bool mayClose = m_exitPassDone;
+    m_exitPassDone = false;
+    if (!mayClose)
+        runGuarded([&] { mayClose = SaveModifiedLists(); });
+    if (mayClose)
+        event->accept();
+    else
+        event->ignore();
+}
+
+} // namespace ql

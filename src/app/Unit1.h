@@ -1,0 +1,137 @@
+#pragma once
+
+#include <QMainWindow>
+#include <QString>
+
+class QAction;
+class QLabel;
+class QMenu;
+class QTabWidget;
+class QToolBar;
+class QToolButton;
+class QWidget;
+
+namespace ql {
+
+class TfrTasks;
+class TfrmCategories;
+class TfrmReOpen;
+struct FileDialogRequest;
+
+// The main window: the menu bar, the menu button row, the tool bar, one tab per open task list and
+// the footer. The tabs are the list of open lists: each page holds one task-list frame (`frTasks`),
+// and every command that concerns the current list acts on the frame of the active tab.
+//
+// The file commands create, open, save and close lists. Exit, and closing the window by its frame,
+// first offer to save every modified list; cancelling a save dialog keeps the program open.
+//
+// Commands of the list tools (print, import, batch insert, detail view, comments, about) are present
+// but disabled until they are built.
+class TfrmMain final : public QMainWindow
+{
+    Q_OBJECT
+
+public:
+    explicit TfrmMain(QWidget *parent = nullptr);
+    ~TfrmMain() override;
+
+    // The windows created after the main window whose commands it runs: the Reopen dialog (which
+    // owns the recent-files store) and the Categories dialog (which owns the category list).
+    void setReOpenDialog(TfrmReOpen *form) { m_frmReOpen = form; }
+    void setCategoriesDialog(TfrmCategories *form) { m_frmCategories = form; }
+
+    // --- Operations the commands build on
+    // Creates a tab and its frame for one list and makes it the active tab. `fileName` is "New"
+    // for a new list. A frame whose file cannot be read leaves its tab in place and throws.
+    void AddListTab(const QString &fileName, bool isNew);
+    // Opens a list file in a new tab without touching the recent-files store (a linked list).
+    void OpenListFile(const QString &fileName);
+    // The frame of the active tab; nullptr when no tab is active.
+    TfrTasks *ActiveTasksFrame() const;
+    // Throws "Open or create a list first!" when no tab is active.
+    void RequireActiveList() const;
+    // The save pass of Exit: offers to save every modified list, in tab order. False when the user
+    // cancelled a save dialog or declined to overwrite a file, which ends the pass at once.
+    bool SaveModifiedLists();
+
+    // The frame of the tab at `index`; nullptr when there is none.
+    TfrTasks *tasksFrameAt(int index) const;
+
+    // --- Handlers: each runs its command under the error box's guard.
+    void actNewExecute();
+    void actOpenExecute();
+    void actReopenExecute();
+    void actSaveExecute();
+    void actSaveAsExecute();
+    void actCloseExecute();
+    void CloseAll1Click();
+    void actExitExecute();
+    void Categories1Click();
+    void Showpath1Click();
+    // The user selected another tab (a click or Ctrl+Tab); a tab activated by code runs nothing.
+    void PageControl1Change();
+
+    // The dialogs' descriptions of their choices.
+    static FileDialogRequest openDialogRequest();
+    static FileDialogRequest saveDialogRequest();
+
+    // --- Components, under the names the window gives them.
+    QMenu *File1 = nullptr;
+    QMenu *Edit1 = nullptr;
+    QMenu *Search1 = nullptr;
+    QMenu *View1 = nullptr;
+    QMenu *Options1 = nullptr;
+    QMenu *ools1 = nullptr;
+    QMenu *Help1 = nullptr;
+    QToolBar *ToolBar3 = nullptr;
+    QToolBar *ToolBar1 = nullptr;
+    QTabWidget *PageControl1 = nullptr;
+    QMenu *pmTabRightClick = nullptr;
+    QLabel *Label5 = nullptr;
+
+    QAction *actNew = nullptr;
+    QAction *actOpen = nullptr;
+    QAction *actReopen = nullptr;
+    QAction *actSave = nullptr;
+    QAction *actSaveAs = nullptr;
+    QAction *actClose = nullptr;
+    QAction *actExit = nullptr;
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+    void showEvent(QShowEvent *event) override;
+
+private:
+    class CodeSelection;
+
+    void buildMenus();
+    void buildMenuButtons(QWidget *band);
+    void buildToolBar(QWidget *band);
+    void buildTabs();
+    void buildFooter(QWidget *footer);
+    QAction *action(const char *name, const QString &caption, void (TfrmMain::*handler)());
+    QAction *menuItem(QMenu *menu, const char *name, const QString &caption, QAction *runs);
+    QToolButton *toolButton(const char *name, QAction *action, int icon, const QString &hint = {});
+
+    // The commands, unguarded: they call each other (Close runs Save, Save runs Save As).
+    void saveActiveList();
+    void saveActiveListAs();
+    void closeActiveList();
+    void closeAllLists();
+    // Writes the frame's table to `path` after posting a pending task, and tells the recent-files
+    // store. Throws the table's error when the write fails.
+    void writeList(TfrTasks &frame, const QString &path);
+    void addToRecent(const QString &path);
+    void showTabArea();
+    void setTitleFor(const QString &separator, const QString &fileName);
+
+    TfrmReOpen *m_frmReOpen = nullptr;
+    TfrmCategories *m_frmCategories = nullptr;
+    // Set while code changes the active tab, so that only the user's choice runs the tab change.
+    int m_selectingFromCode = 0;
+    // Exit's save pass has just run to the end: the close that follows asks nothing more.
+    bool m_exitPassDone = false;
+    bool m_centred = false;
+};
+
+} // namespace ql

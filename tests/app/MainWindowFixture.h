@@ -1,0 +1,162 @@
+#pragma once
+
+// The main window with the Reopen and Categories dialogs, as the program creates them, over a
+// temporary program folder and a folder of list files; prompts and the shell are recorded.
+#include "app/Unit1.h"
+#include "dialogs/uFrmCategories.h"
+#include "gui/Printers.h"
+#include "platform/Clock.h"
+#include "platform/FileWriter.h"
+#include "platform/ProgramFolder.h"
+#include "platform/gui/RecordingShell.h"
+#include "platform/gui/ScriptedUi.h"
+#include "recent/ufrmReOpen.h"
+#include "storage/ClientTable.h"
+#include "storage/TaskSchema.h"
+#include "tasks/uFrTasks.h"
+
+#include <QDir>
+#include <QFile>
+#include <QLineEdit>
+#include <QTabWidget>
+#include <QTemporaryDir>
+#include <QTest>
+#include <gtest/gtest.h>
+#include <memory>
+
+class MainWindowFixture : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(m_dir.isValid());
+        ASSERT_TRUE(QDir(m_dir.path()).mkpath(QStringLiteral("program")));
+        ASSERT_TRUE(QDir(m_dir.path()).mkpath(QStringLiteral("lists")));
+        ql::ProgramFolder::set(m_dir.filePath(QStringLiteral("program")));
+        m_previousUi = ql::Ui::install(&m_ui);
+        m_previousShell = ql::Shell::install(&m_shell);
+        ql::Clock::set(QDateTime(QDate(2026, 3, 14), QTime(9, 30)));
+        m_main = std::make_unique<ql::TfrmMain>();
+        m_reOpen = std::make_unique<ql::TfrmReOpen>();
+        m_categories = std::make_unique<ql::TfrmCategories>();
+        m_main->setReOpenDialog(m_reOpen.get());
+        m_main->setCategoriesDialog(m_categories.get());
+    }
+
+    void TearDown() override
+    {
+        m_main.reset();
+        m_categories.reset();
+        m_reOpen.reset();
+        ql::FileFaults::clear();
+        ql::Clock::reset();
+        ql::Shell::install(m_previousShell);
+        ql::Ui::install(m_previousUi);
+        ql::ProgramFolder::reset();
+    }
+
+    ql::TfrmMain &main() { return *m_main; }
+    QTabWidget &tabs() { return *m_main->PageControl1; }
+
+    QString listPath(const QString &name) const { return m_dir.filePath(QStringLiteral("lists/") + name); }
+
+    // Writes a list file with one task per text.
+    QString writeList(const QString &name, const QStringList &tasks = { QStringLiteral("Buy milk") })
+    {
+        ql::ClientTable table;
+        ql::DefineTaskTable(table);
+        table.CreateEmpty();
+        for (const QString &task : tasks) {
+            table.AppendRow();
+            table.SetText(QStringLiteral("Task"), task);
+            table.PostRow();
+        }
+        const QString path = listPath(name);
+        table.WriteToFile(path, ql::DataFormat::XmlUtf8);
+        return path;
+    }
+
+    // The task texts of a list file, in the order of its rows.
+    static QStringList tasksIn(const QString &path)
+    {
+        ql::ClientTable table;
+        table.ReadFromFile(path);
+        const ql::Field &task = table.RequireField(QStringLiteral("Task"));
+        QStringList texts;
+        for (int row = 1; row <= table.RowCount(); ++row)
+            texts << table.ViewValue(row, task).text();
+        return texts;
+    }
+
+    static QByteArray bytesOf(const QString &path)
+    {
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
+
+    // Types a task into the active list's quick-add box and presses Enter, as a user does.
+    void typeTask(const QString &text)
+    {
+        ql::TfrTasks *frame = main().ActiveTasksFrame();
+        ASSERT_NE(frame, nullptr);
+        auto *edit = frame->findChild<QLineEdit *>(QStringLiteral("Edit2"));
+        edit->setText(text);
+        QTest::keyClick(edit, Qt::Key_Return);
+        ASSERT_TRUE(frame->Modified());
+    }
+
+    // Opens a list file through the Open command, answering its dialog.
+    void openList(const QString &path)
+    {
+        m_ui.answerOpenFile(path);
+        main().actOpenExecute();
+    }
+
+    QStringList captions()
+    {
+        QStringList texts;
+        for (int i = 0; i < tabs().count(); ++i)
+            texts << tabs().tabText(i);
+        return texts;
+    }
+
+    QStringList promptTexts(ql::ScriptedUi::Kind kind) const
+    {
+        QStringList texts;
+        for (const auto &prompt : m_ui.prompts())
+            if (prompt.kind == kind)
+                texts << prompt.text;
+        return texts;
+    }
+    QStringList questions() const { return promptTexts(ql::ScriptedUi::Kind::Question); }
+    QStringList errors() const { return promptTexts(ql::ScriptedUi::Kind::Error); }
+    int saveDialogs() const
+    {
+        int count = 0;
+        for (const auto &prompt : m_ui.prompts())
+            count += prompt.kind == ql::ScriptedUi::Kind::SaveFile;
+        return count;
+    }
+
+    // Every path the recent-files store holds.
+    QStringList recentFiles()
+    {
+        ql::ClientTable &table = m_reOpen->Store().cdsFiles();
+        const ql::Field &file = table.RequireField(QStringLiteral("File"));
+        QStringList paths;
+        for (int row = 1; row <= table.RowCount(); ++row)
+            paths << table.ViewValue(row, file).text();
+        return paths;
+    }
+
+    QTemporaryDir m_dir;
+    ql::ScriptedUi m_ui;
+    ql::RecordingShell m_shell;
+    std::unique_ptr<ql::TfrmMain> m_main;
+    std::unique_ptr<ql::TfrmReOpen> m_reOpen;
+    std::unique_ptr<ql::TfrmCategories> m_categories;
+
+private:
+    ql::Ui *m_previousUi = nullptr;
+    ql::Shell *m_previousShell = nullptr;
+};

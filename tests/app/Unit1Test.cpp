@@ -1,0 +1,609 @@
+// The main window and its file commands, driven through their handlers with scripted answers.
+// No dialog is shown and nothing is launched.
+#include "MainWindowFixture.h"
+
+#include "platform/gui/ShowModal.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QTabBar>
+#include <QToolBar>
+#include <QToolButton>
+
+namespace {
+
+using Kind = ql::ScriptedUi::Kind;
+using ql::Answer;
+
+class MainWindowTest : public MainWindowFixture
+{
+protected:
+    // The texts of the visible entries of a menu, "-" for a separator.
+    static QStringList shownItems(const QMenu *menu)
+    {
+        QStringList items;
+        for (const QAction *item : menu->actions())
+            if (item->isVisible())
+                items << (item->isSeparator() ? QStringLiteral("-") : item->text());
+        return items;
+    }
+
+    // Clicks the tab at `index` as a user does.
+    void clickTab(int index)
+    {
+        QTabBar *bar = tabs().tabBar();
+        QTest::mouseClick(bar, Qt::LeftButton, {}, bar->tabRect(index).center());
+    }
+};
+
+TEST_F(MainWindowTest, StartUp_ShowsBarsWithoutTabArea)
+{
+    main().show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&main()));
+    EXPECT_EQ(main().windowTitle(), QStringLiteral("Quillon"));
+    EXPECT_EQ(main().size(), QSize(1138, 622));
+    EXPECT_EQ(main().palette().color(QPalette::Window), QColor(0xD0, 0xD0, 0xD8));
+    EXPECT_FALSE(tabs().isVisible());
+    EXPECT_TRUE(main().menuBar()->isVisible());
+    for (const char *band : { "CoolBar2", "CoolBar1", "Panel1" })
+        EXPECT_TRUE(main().findChild<QWidget *>(QString::fromLatin1(band))->isVisible()) << band;
+    EXPECT_EQ(main().findChild<QWidget *>(QStringLiteral("CoolBar2"))->height(), 22);
+    EXPECT_EQ(main().findChild<QWidget *>(QStringLiteral("CoolBar1"))->height(), 53);
+    EXPECT_EQ(main().findChild<QWidget *>(QStringLiteral("Panel1"))->height(), 35);
+    EXPECT_FALSE(main().Label5->isEnabled());
+    EXPECT_EQ(main().Label5->font().pixelSize(), 12);
+    EXPECT_NE(main().Label5->palette().color(QPalette::Disabled, QPalette::WindowText),
+        main().Label5->palette().color(QPalette::Active, QPalette::WindowText));
+}
+
+TEST_F(MainWindowTest, Menus_CaptionsVisibilityAndMenuButtonRow)
+{
+    EXPECT_EQ(shownItems(main().File1),
+        QStringList({ "New", "Open", "Reopen", "-", "Save", "Save As...", "Close", "Close All", "-", "Print",
+            "-", "Exit" }));
+    EXPECT_EQ(shownItems(main().Edit1), QStringList({ "Detail View", "Comments" }));
+    EXPECT_FALSE(main().View1->menuAction()->isVisible());
+
+    // The menu button row repeats every shown top-level item, and its button drops that menu down.
+    QStringList buttons;
+    for (QAction *slot : main().ToolBar3->actions()) {
+        auto *button = qobject_cast<QToolButton *>(main().ToolBar3->widgetForAction(slot));
+        if (slot->isVisible())
+            buttons << button->text();
+        EXPECT_EQ(button->height(), 21);
+    }
+    EXPECT_EQ(buttons, QStringList({ "File", "Edit", "Search", "Options", "Tools", "Help" }));
+    auto *fileButton = main().findChild<QToolButton *>(QStringLiteral("File1Button"));
+    EXPECT_EQ(fileButton->menu(), main().File1);
+    EXPECT_EQ(fileButton->font().pixelSize(), 11);
+
+    // No menu item carries a short-cut; F10 belongs to the Exit action.
+    for (QMenu *menu : main().menuBar()->findChildren<QMenu *>())
+        for (const QAction *item : menu->actions())
+            EXPECT_TRUE(item->shortcut().isEmpty()) << item->objectName().toStdString();
+    EXPECT_EQ(main().actExit->shortcut(), QKeySequence(Qt::Key_F10));
+}
+
+TEST_F(MainWindowTest, ToolBar_ButtonsInOrderWithLaterCommandsDisabled)
+{
+    struct Button
+    {
+        const char *name;
+        QString caption;
+        QString hint;
+        bool enabled;
+    };
+    const Button expected[] = {
+        { "ToolButton10", "New", "New", true },
+        { "ToolButton12", "Open", "Open", true },
+        { "ToolButton4", "Reopen", "Reopen", true },
+        { "tbSave", "Save", "Save", true },
+        { "tbSaveAs", "Save As...", "Save As...", true },
+        { "tbCloseTab", "Close List", "Close List", true },
+        { "tbPrint", "Print", "Print Document", false },
+        { "tbImport", "Import Tasks", "Import Doc", false },
+        { "ToolButton5", "Batch Insert", "Batch Insert", false },
+        { "ToolButton6", "Categories", "Categories", true },
+        { "ToolButton22", "Exit", "Exit", true },
+    };
+    QList<QToolButton *> shown;
+    for (QAction *slot : main().ToolBar1->actions())
+        if (auto *button = qobject_cast<QToolButton *>(main().ToolBar1->widgetForAction(slot)))
+            shown << button;
+    ASSERT_EQ(shown.size(), int(std::size(expected)));
+    for (int i = 0; i < shown.size(); ++i) {
+        SCOPED_TRACE(expected[i].name);
+        EXPECT_EQ(shown[i]->objectName(), QString::fromLatin1(expected[i].name));
+        EXPECT_EQ(shown[i]->text(), expected[i].caption);
+        EXPECT_EQ(shown[i]->toolTip(), expected[i].hint);
+        EXPECT_EQ(shown[i]->isEnabled(), expected[i].enabled);
+        EXPECT_EQ(shown[i]->size(), QSize(69, 52));
+        EXPECT_FALSE(shown[i]->icon().isNull());
+        EXPECT_EQ(shown[i]->accessibleName(), expected[i].caption);
+        EXPECT_EQ(shown[i]->font().pixelSize(), 11);
+    }
+}
+
+TEST_F(MainWindowTest, New_AddsMarkedTabsAndSetsTitle)
+{
+    main().actNewExecute();
+    EXPECT_FALSE(tabs().isHidden());
+    EXPECT_EQ(main().windowTitle(), QStringLiteral("Quillon - New"));
+    main().actNewExecute();
+    EXPECT_EQ(captions(), QStringList({ "New *", "New *" }));
+    EXPECT_EQ(tabs().currentIndex(), 1);
+    ql::TfrTasks *frame = main().ActiveTasksFrame();
+    ASSERT_NE(frame, nullptr);
+    EXPECT_TRUE(frame->IsNewList());
+    EXPECT_TRUE(frame->ListFileName().isEmpty());
+    EXPECT_FALSE(tabs().tabIcon(1).isNull());
+    EXPECT_TRUE(m_ui.prompts().empty());
+}
+
+TEST_F(MainWindowTest, Open_AsksThroughOpenDialogAndRemembersFile)
+{
+    const QString path = writeList(QStringLiteral("Plan.2024.ql1"), { QStringLiteral("Call Bob") });
+    openList(path);
+
+    ASSERT_EQ(m_ui.prompts().size(), 1u);
+    const ql::FileDialogRequest &request = m_ui.prompts()[0].file;
+    EXPECT_EQ(m_ui.prompts()[0].kind, Kind::OpenFile);
+    EXPECT_EQ(request.filter, QStringLiteral("Quillon File v1|*.ql1|All Files (*.*)|*.*"));
+    EXPECT_EQ(request.defaultExtension, QStringLiteral("ql1"));
+    EXPECT_EQ(request.initialFolder, ql::ProgramFolder::path());
+
+    EXPECT_EQ(captions(), QStringList({ "Plan.2024" }));
+    EXPECT_EQ(main().windowTitle(), QStringLiteral("Quillon - Plan.2024"));
+    EXPECT_EQ(main().ActiveTasksFrame()->ListFileName(), path);
+    EXPECT_EQ(main().ActiveTasksFrame()->cdsTasks().RowCount(), 1);
+    EXPECT_EQ(recentFiles(), QStringList({ path }));
+
+    // The same file again gives a second, independent tab.
+    openList(path);
+    EXPECT_EQ(captions(), QStringList({ "Plan.2024", "Plan.2024" }));
+    EXPECT_NE(main().tasksFrameAt(0), main().tasksFrameAt(1));
+    EXPECT_EQ(recentFiles(), QStringList({ path }));
+}
+
+TEST_F(MainWindowTest, Open_CancelledChangesNothing)
+{
+    main().actOpenExecute();
+    EXPECT_TRUE(tabs().isHidden());
+    EXPECT_EQ(tabs().count(), 0);
+    EXPECT_EQ(main().windowTitle(), QStringLiteral("Quillon"));
+    EXPECT_TRUE(recentFiles().isEmpty());
+}
+
+TEST_F(MainWindowTest, Open_UnreadableFileKeepsTabAndIsNotRemembered)
+{
+    const QString path = listPath(QStringLiteral("Broken.ql1"));
+    {
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("<?xml version=\"1.0\"?><DATAPACKET><METADATA>");
+    }
+    openList(path);
+    EXPECT_EQ(errors().size(), 1);
+    EXPECT_EQ(captions(), QStringList({ "Broken" }));
+    EXPECT_TRUE(recentFiles().isEmpty());
+    EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
+}
+
+TEST_F(MainWindowTest, Reopen_OpensChosenEntryWithItsOwnTitle)
+{
+    const QString path = writeList(QStringLiteral("Plan.ql1"));
+    m_reOpen->AddToRecent(path);
+    int shown = 0;
+    const ql::ModalHook previous = ql::setModalHook([&](QDialog &dialog) {
+        ++shown;
+        EXPECT_EQ(&dialog, m_reOpen.get());
+        m_reOpen->Button2Click(); // Open on the current (only) entry
+        return dialog.result();
+    });
+    main().actReopenExecute();
+    ql::setModalHook(previous);
+
+    EXPECT_EQ(shown, 1);
+    EXPECT_EQ(captions(), QStringList({ "Plan" }));
+    EXPECT_EQ(main().windowTitle(), QStringLiteral("Quillon- Plan"));
+    EXPECT_EQ(recentFiles(), QStringList({ path }));
+}
+
+TEST_F(MainWindowTest, Reopen_CancelledChangesNothing)
+{
+    m_reOpen->AddToRecent(writeList(QStringLiteral("Plan.ql1")));
+    const ql::ModalHook previous = ql::setModalHook([](QDialog &) { return int(QDialog::Rejected); });
+    main().actReopenExecute();
+    ql::setModalHook(previous);
+    EXPECT_EQ(tabs().count(), 0);
+    EXPECT_TRUE(tabs().isHidden());
+    EXPECT_EQ(main().windowTitle(), QStringLiteral("Quillon"));
+}
+
+TEST_F(MainWindowTest, CommandsOnActiveList_WithoutTab_FailWithGuard)
+{
+    for (auto handler :
+        { &ql::TfrmMain::actSaveExecute, &ql::TfrmMain::actSaveAsExecute, &ql::TfrmMain::actCloseExecute }) {
+        m_ui.clear();
+        (main().*handler)();
+        EXPECT_EQ(errors(), QStringList({ "Open or create a list first!" }));
+        EXPECT_EQ(m_ui.prompts().size(), 1u);
+    }
+    m_ui.clear();
+    main().CloseAll1Click();
+    EXPECT_TRUE(m_ui.prompts().empty());
+}
+
+TEST_F(MainWindowTest, Save_NewListRunsSaveAs)
+{
+    main().actNewExecute();
+    typeTask(QStringLiteral("Buy milk"));
+    const QString path = listPath(QStringLiteral("Plan.ql1"));
+    m_ui.answerSaveFile(path);
+    main().actSaveExecute();
+
+    ASSERT_EQ(m_ui.prompts().size(), 1u);
+    EXPECT_EQ(m_ui.prompts()[0].kind, Kind::SaveFile);
+    EXPECT_EQ(m_ui.prompts()[0].file.filter, QStringLiteral("Quillon|*.ql1|All Files (*.*)|*.*"));
+    EXPECT_EQ(m_ui.prompts()[0].file.defaultExtension, QStringLiteral("ql1"));
+    EXPECT_TRUE(m_ui.prompts()[0].file.initialFolder.isEmpty());
+
+    EXPECT_EQ(tasksIn(path), QStringList({ "Buy milk" }));
+    ql::TfrTasks *frame = main().ActiveTasksFrame();
+    EXPECT_EQ(frame->ListFileName(), path);
+    EXPECT_FALSE(frame->Modified());
+    EXPECT_TRUE(frame->IsNewList());
+    EXPECT_EQ(captions(), QStringList({ "Plan" }));
+    EXPECT_EQ(main().windowTitle(), QStringLiteral("Quillon - New"));
+    EXPECT_EQ(recentFiles(), QStringList({ path }));
+}
+
+TEST_F(MainWindowTest, SaveAs_ExistingFile_AsksBeforeOverwriting)
+{
+    for (const Answer answer : { Answer::No, Answer::Yes }) {
+        SCOPED_TRACE(answer == Answer::Yes ? "Yes" : "No");
+        m_ui.clear();
+        const QString original = writeList(QStringLiteral("Plan.ql1"), { QStringLiteral("Old") });
+        const QString target = writeList(QStringLiteral("Copy.ql1"), { QStringLiteral("Kept") });
+        const QByteArray before = bytesOf(target);
+        openList(original);
+        typeTask(QStringLiteral("New task"));
+        m_ui.answerSaveFile(target);
+        m_ui.answerQuestion(answer);
+        main().actSaveAsExecute();
+
+        ASSERT_EQ(questions(), QStringList({ "File already exists! Overwrite ?" }));
+        const auto &question = m_ui.prompts().back();
+        EXPECT_EQ(question.caption, QStringLiteral("Quillon"));
+        EXPECT_EQ(question.buttons, QStringList({ "Yes", "No" }));
+        EXPECT_EQ(question.defaultButton, QStringLiteral("Yes"));
+        EXPECT_EQ(question.escapeButton, QStringLiteral("No"));
+
+        ql::TfrTasks *frame = main().ActiveTasksFrame();
+        if (answer == Answer::No) {
+            EXPECT_EQ(bytesOf(target), before);
+            EXPECT_TRUE(frame->Modified());
+            EXPECT_EQ(frame->ListFileName(), original);
+            EXPECT_EQ(tabs().tabText(tabs().currentIndex()), QStringLiteral("Plan *"));
+        } else {
+            EXPECT_EQ(tasksIn(target), QStringList({ "Old", "New task" }));
+            EXPECT_FALSE(frame->Modified());
+            EXPECT_EQ(frame->ListFileName(), target);
+            EXPECT_EQ(tabs().tabText(tabs().currentIndex()), QStringLiteral("Copy"));
+            EXPECT_EQ(main().windowTitle(), QStringLiteral("Quillon - Plan"));
+            // A later Save goes to the new file.
+            typeTask(QStringLiteral("Third"));
+            main().actSaveExecute();
+            EXPECT_EQ(tasksIn(target), QStringList({ "Old", "New task", "Third" }));
+            EXPECT_EQ(tasksIn(original), QStringList({ "Old" }));
+        }
+    }
+}
+
+TEST_F(MainWindowTest, Save_WriteFails_ListStaysUnsavedAndUnremembered)
+{
+    main().actNewExecute();
+    typeTask(QStringLiteral("New task"));
+    const QString path = listPath(QStringLiteral("Plan.ql1"));
+    m_ui.answerSaveFile(path);
+    ql::FileFaults::inject(ql::FileFault::FailsHalfway);
+    main().actSaveExecute();
+    ql::FileFaults::clear();
+
+    EXPECT_EQ(errors().size(), 1);
+    EXPECT_FALSE(QFile::exists(path));
+    ql::TfrTasks *frame = main().ActiveTasksFrame();
+    EXPECT_TRUE(frame->Modified());
+    EXPECT_TRUE(frame->ListFileName().isEmpty());
+    EXPECT_EQ(captions(), QStringList({ "New *" }));
+    EXPECT_TRUE(recentFiles().isEmpty());
+}
+
+// Close: a modified list is offered for saving, whether it began new or came from a file.
+TEST_F(MainWindowTest, Close_ModifiedList_AsksSaveChanges)
+{
+    struct Case
+    {
+        const char *name;
+        bool fromFile;
+        Answer answer;
+    };
+    for (const Case &c : { Case { "new, No", false, Answer::No }, Case { "new, Yes", false, Answer::Yes },
+             Case { "from file, No", true, Answer::No }, Case { "from file, Yes", true, Answer::Yes } }) {
+        SCOPED_TRACE(c.name);
+        main().CloseAll1Click(); // nothing modified is left open by the previous case
+        m_ui.clear();
+        const QString path = writeList(QStringLiteral("Plan.ql1"), { QStringLiteral("Old") });
+        const QByteArray before = bytesOf(path);
+        if (c.fromFile)
+            openList(path);
+        else
+            main().actNewExecute();
+        typeTask(QStringLiteral("New task"));
+        m_ui.answerQuestion(c.answer);
+        if (!c.fromFile)
+            m_ui.answerSaveFile(listPath(QStringLiteral("Fresh.ql1")));
+        main().actCloseExecute();
+
+        ASSERT_EQ(questions(), QStringList({ "Save changes ?" }));
+        if (c.answer == Answer::No) {
+            EXPECT_EQ(tabs().count(), 0);
+            EXPECT_EQ(bytesOf(path), before);
+            continue;
+        }
+        // Yes saves (a new list through the save dialog) and keeps the tab open; a second Close
+        // then closes it without a question.
+        ASSERT_EQ(tabs().count(), 1);
+        EXPECT_FALSE(main().ActiveTasksFrame()->Modified());
+        const QString saved = c.fromFile ? path : listPath(QStringLiteral("Fresh.ql1"));
+        EXPECT_EQ(tasksIn(saved).constLast(), QStringLiteral("New task"));
+        EXPECT_EQ(captions(), QStringList({ c.fromFile ? "Plan" : "Fresh" }));
+        main().actCloseExecute();
+        EXPECT_EQ(questions().size(), 1);
+        EXPECT_EQ(tabs().count(), 0);
+    }
+}
+
+TEST_F(MainWindowTest, Close_UnchangedList_ClosesWithoutQuestionAndSelectsLeftTab)
+{
+    QStringList paths;
+    for (const char *name : { "T1", "T2", "T3", "T4", "T5" })
+        paths << writeList(QString::fromLatin1(name) + QStringLiteral(".ql1"));
+    for (const QString &path : paths)
+        openList(path);
+    m_ui.clear();
+
+    tabs().setCurrentIndex(2);
+    main().actCloseExecute();
+    EXPECT_EQ(captions(), QStringList({ "T1", "T2", "T4", "T5" }));
+    EXPECT_EQ(tabs().tabText(tabs().currentIndex()), QStringLiteral("T2"));
+
+    tabs().setCurrentIndex(0);
+    main().actCloseExecute();
+    EXPECT_EQ(tabs().tabText(tabs().currentIndex()), QStringLiteral("T2"));
+    EXPECT_TRUE(m_ui.prompts().empty());
+
+    const QString title = main().windowTitle();
+    while (tabs().count() > 0)
+        main().actCloseExecute();
+    EXPECT_FALSE(tabs().isHidden());
+    EXPECT_EQ(tabs().currentIndex(), -1);
+    EXPECT_EQ(main().windowTitle(), title);
+}
+
+TEST_F(MainWindowTest, CloseAll_WritesModifiedListsWithoutAsking)
+{
+    QStringList paths;
+    for (const char *name : { "A", "B", "C" }) {
+        paths << writeList(QString::fromLatin1(name) + QStringLiteral(".ql1"), { QStringLiteral("Old") });
+        openList(paths.constLast());
+        typeTask(QString::fromLatin1(name) + QStringLiteral(" new"));
+    }
+    m_ui.clear();
+    main().CloseAll1Click();
+    EXPECT_TRUE(m_ui.prompts().empty());
+    EXPECT_EQ(tabs().count(), 0);
+    EXPECT_EQ(tasksIn(paths[0]), QStringList({ "Old", "A new" }));
+    EXPECT_EQ(tasksIn(paths[2]), QStringList({ "Old", "C new" }));
+}
+
+TEST_F(MainWindowTest, CloseAll_NeverSavedList_StopsAtItsTab)
+{
+    openList(writeList(QStringLiteral("A.ql1")));
+    main().actNewExecute();
+    typeTask(QStringLiteral("Unsaved"));
+    openList(writeList(QStringLiteral("C.ql1")));
+    m_ui.clear();
+
+    main().CloseAll1Click();
+    EXPECT_EQ(errors().size(), 1);
+    EXPECT_EQ(captions(), QStringList({ "A", "New *" }));
+}
+
+TEST_F(MainWindowTest, Exit_AsksPerModifiedListInTabOrder)
+{
+    const QString a = writeList(QStringLiteral("A.ql1"), { QStringLiteral("Old") });
+    const QString b = writeList(QStringLiteral("B.ql1"), { QStringLiteral("Old") });
+    openList(a);
+    typeTask(QStringLiteral("more"));
+    openList(writeList(QStringLiteral("Unchanged.ql1")));
+    openList(b);
+    typeTask(QStringLiteral("more"));
+    main().show();
+    m_ui.clear();
+
+    m_ui.answerQuestion(Answer::No);
+    m_ui.answerQuestion(Answer::Yes);
+    main().actExitExecute();
+    EXPECT_EQ(questions(), QStringList({ "A * - Save changes ?", "B * - Save changes ?" }));
+    EXPECT_EQ(tasksIn(a), QStringList({ "Old" }));
+    EXPECT_EQ(tasksIn(b), QStringList({ "Old", "more" }));
+    EXPECT_FALSE(main().isVisible());
+    EXPECT_EQ(recentFiles().count(b), 1);
+}
+
+TEST_F(MainWindowTest, Exit_NewList_SaveDialogAndOverwriteQuestion)
+{
+    const QString existing = writeList(QStringLiteral("Taken.ql1"), { QStringLiteral("Kept") });
+    const QByteArray before = bytesOf(existing);
+    struct Case
+    {
+        const char *name;
+        QString chosen;
+        bool overwrite;
+        bool closes;
+    };
+    const Case cases[] = {
+        { "dialog cancelled", QString(), false, false },
+        { "existing file, No", existing, false, false },
+        { "existing file, Yes", existing, true, true },
+        { "fresh file", listPath(QStringLiteral("Fresh.ql1")), false, true },
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        m_main = std::make_unique<ql::TfrmMain>();
+        m_main->setReOpenDialog(m_reOpen.get());
+        main().show();
+        main().actNewExecute();
+        typeTask(QStringLiteral("Plan it"));
+        m_ui.clear();
+        m_ui.answerQuestion(Answer::Yes);
+        m_ui.answerSaveFile(c.chosen);
+        if (c.chosen == existing)
+            m_ui.answerQuestion(c.overwrite ? Answer::Yes : Answer::No);
+        main().actExitExecute();
+
+        QStringList expected = { "New * - Save changes ?" };
+        if (c.chosen == existing)
+            expected << "File already exists! Overwrite ?";
+        EXPECT_EQ(questions(), expected);
+        EXPECT_EQ(saveDialogs(), 1);
+        EXPECT_EQ(main().isVisible(), !c.closes);
+        EXPECT_EQ(tabs().count(), 1);
+        if (c.closes)
+            EXPECT_EQ(tasksIn(c.chosen), QStringList({ "Plan it" }));
+        else
+            EXPECT_EQ(bytesOf(existing), before);
+    }
+}
+
+TEST_F(MainWindowTest, WindowFrameClose_RunsSavePassOnce)
+{
+    main().show();
+    main().actNewExecute();
+    typeTask(QStringLiteral("Plan it"));
+    m_ui.clear();
+
+    // Closing by the frame offers the list; a cancelled save dialog keeps the window open.
+    m_ui.answerQuestion(Answer::Yes);
+    EXPECT_FALSE(main().close());
+    EXPECT_TRUE(main().isVisible());
+    EXPECT_EQ(questions(), QStringList({ "New * - Save changes ?" }));
+    EXPECT_EQ(saveDialogs(), 1);
+
+    // Declining the save lets it close.
+    m_ui.clear();
+    m_ui.answerQuestion(Answer::No);
+    EXPECT_TRUE(main().close());
+    EXPECT_EQ(questions().size(), 1);
+
+    // After Exit's own pass the close that follows asks nothing more.
+    main().show();
+    m_ui.clear();
+    m_ui.answerQuestion(Answer::No);
+    main().actExitExecute();
+    EXPECT_FALSE(main().isVisible());
+    EXPECT_EQ(questions().size(), 1);
+    EXPECT_EQ(m_ui.unanswered(), 0);
+}
+
+TEST_F(MainWindowTest, TabChange_ByUserSetsTitle_ByCodeDoesNot)
+{
+    const QString plan = writeList(QStringLiteral("Plan.2024.ql1"));
+    main().resize(1138, 622);
+    main().show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&main()));
+    openList(plan);
+    main().actNewExecute();
+    EXPECT_EQ(main().windowTitle(), QStringLiteral("Quillon - New"));
+
+    clickTab(0);
+    EXPECT_EQ(tabs().currentIndex(), 0);
+    EXPECT_EQ(main().windowTitle(), QStringLiteral("Quillon - Plan.2024"));
+    clickTab(1);
+    EXPECT_EQ(main().windowTitle(), QStringLiteral("Quillon - "));
+
+    // Ctrl+Tab in a control that does not use Tab selects the next tab, wrapping around.
+    auto *edit = main().ActiveTasksFrame()->findChild<QLineEdit *>(QStringLiteral("Edit2"));
+    QTest::keyClick(edit, Qt::Key_Tab, Qt::ControlModifier);
+    EXPECT_EQ(tabs().currentIndex(), 0);
+    EXPECT_EQ(main().windowTitle(), QStringLiteral("Quillon - Plan.2024"));
+    edit = main().ActiveTasksFrame()->findChild<QLineEdit *>(QStringLiteral("Edit2"));
+    QTest::keyClick(edit, Qt::Key_Backtab, Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_EQ(tabs().currentIndex(), 1);
+    EXPECT_EQ(main().windowTitle(), QStringLiteral("Quillon - "));
+}
+
+// The tab popup's items act on the active tab.
+TEST_F(MainWindowTest, TabPopup_ExplorerPathAndCloseTab)
+{
+    auto item = [this](const char *name) {
+        return main().pmTabRightClick->findChild<QAction *>(QString::fromLatin1(name));
+    };
+    EXPECT_EQ(shownItems(main().pmTabRightClick), QStringList({ "Close Tab", "Explorer Path" }));
+
+    item("Showpath1")->trigger();
+    EXPECT_TRUE(m_shell.calls().empty());
+
+    openList(writeList(QStringLiteral("A.ql1")));
+    openList(writeList(QStringLiteral("B.ql1")));
+    item("Showpath1")->trigger();
+    ASSERT_EQ(m_shell.calls().size(), 1u);
+    EXPECT_EQ(m_shell.calls()[0].verb, ql::RecordingShell::Verb::Explore);
+    EXPECT_EQ(m_shell.calls()[0].target, listPath(QString())); // with its trailing separator
+
+    item("CloseTab1")->trigger();
+    EXPECT_EQ(captions(), QStringList({ "A" }));
+}
+
+// A linked list opens in a new tab and names the title, without entering the recent files.
+TEST_F(MainWindowTest, OpenListFile_AddsTabWithoutRememberingIt)
+{
+    const QString path = writeList(QStringLiteral("Linked.ql1"));
+    main().OpenListFile(path);
+    EXPECT_FALSE(tabs().isHidden());
+    EXPECT_EQ(captions(), QStringList({ "Linked" }));
+    EXPECT_EQ(main().windowTitle(), QStringLiteral("Quillon - Linked"));
+    EXPECT_TRUE(recentFiles().isEmpty());
+
+    // A path where no file exists gives an empty tab and no message.
+    main().OpenListFile(listPath(QStringLiteral("Gone.ql1")));
+    EXPECT_EQ(captions(), QStringList({ "Linked", "Gone" }));
+    EXPECT_FALSE(main().ActiveTasksFrame()->cdsTasks().Active());
+    EXPECT_TRUE(m_ui.prompts().empty());
+}
+
+TEST_F(MainWindowTest, NewList_GetsCategoryListAsItIsNow)
+{
+    auto *mCats = m_categories->findChild<QPlainTextEdit *>(QStringLiteral("mCats"));
+    mCats->setPlainText(QStringLiteral("Home\nWork\n"));
+    main().actNewExecute();
+    mCats->setPlainText(QStringLiteral("Garden"));
+    main().actNewExecute();
+
+    auto items = [](ql::TfrTasks *frame) {
+        QStringList texts;
+        for (int i = 0; i < frame->cbCat()->count(); ++i)
+            texts << frame->cbCat()->itemText(i);
+        return texts;
+    };
+    EXPECT_EQ(items(main().tasksFrameAt(0)), QStringList({ "Home", "Work" }));
+    EXPECT_EQ(items(main().tasksFrameAt(1)), QStringList({ "Garden" }));
+}
+
+} // namespace
