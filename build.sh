@@ -7,7 +7,7 @@ set -euo pipefail
 cd "$(dirname "$0")"
 
 packages=(build-essential cmake ninja-build pkg-config qt6-base-dev libgl-dev libpugixml-dev
-          libgtest-dev libbenchmark-dev libjpeg62-turbo-dev fonts-liberation)
+          libgtest-dev libbenchmark-dev libjpeg62-turbo-dev fonts-liberation fonts-wine)
 
 install_packages() {
     local missing=()
