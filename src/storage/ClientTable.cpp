@@ -410,6 +410,22 @@ qint64 orderedInteger(const Value &v)
 
 } // namespace
 
+// Fetches ahead the key value of a row a few places on, and the characters of a text key nearer
+// still: each row's values live in an allocation of their own, and a walk over a large list would
+// otherwise wait on memory at every row.
+void ClientTable::prefetchKey(const std::vector<int> &rows, size_t i, size_t field) const
+{
+    constexpr size_t ValuesAhead = 8;
+    constexpr size_t TextsAhead = 4;
+    if (i + ValuesAhead < rows.size())
+        __builtin_prefetch(rowValues(rows[i + ValuesAhead]).data() + field);
+    if (i + TextsAhead < rows.size()) {
+        const Value &v = rowValues(rows[i + TextsAhead])[field];
+        if (v.kind() == Value::Kind::Text)
+            __builtin_prefetch(v.text().constData());
+    }
+}
+
 // Builds an order in one sort. Every key is first turned into an integer rank per row: texts get
 // the rank of their collation sort key among the distinct texts of the field (so a list whose
 // statuses are five words computes five sort keys, not one per row), other kinds order by value.
@@ -443,7 +459,9 @@ void ClientTable::buildOrder(Order &order)
         for (size_t k = 0; k < keyCount; ++k) {
             const size_t f = size_t(order.keyFields[k]);
             if (!order.textKey[k]) {
-                for (int id : rows) {
+                for (size_t i = 0; i < rows.size(); ++i) {
+                    prefetchKey(rows, i, f);
+                    const int id = rows[i];
                     const Value &v = rowValues(id)[f];
                     nulls[k][size_t(id)] = v.isNull();
                     ranks[k][size_t(id)] = v.isNull() ? 0 : orderedInteger(v);
@@ -453,7 +471,9 @@ void ClientTable::buildOrder(Order &order)
             QHash<QString, int> distinctIndex;
             std::vector<const QString *> distinct;
             std::vector<int> textOf(m_rows.size(), -1);
-            for (int id : rows) {
+            for (size_t i = 0; i < rows.size(); ++i) {
+                prefetchKey(rows, i, f);
+                const int id = rows[i];
                 const Value &v = rowValues(id)[f];
                 if (v.isNull()) {
                     nulls[k][size_t(id)] = true;
@@ -495,6 +515,37 @@ void ClientTable::buildOrder(Order &order)
             }
         }
         const bool descending = order.def.options.descending;
+        if (keyCount == 1) {
+            // One key: sort (rank, row) pairs held side by side, and put the empty keys first
+            // (last when descending) in the order the rows were added.
+            std::vector<std::pair<qint64, int>> keyed;
+            std::vector<int> empty;
+            keyed.reserve(rows.size());
+            for (int id : rows) {
+                if (nulls[0][size_t(id)])
+                    empty.push_back(id);
+                else
+                    keyed.emplace_back(ranks[0][size_t(id)], id);
+            }
+            const auto before = [descending](const std::pair<qint64, int> &a, const std::pair<qint64, int> &b) {
+                if (a.first != b.first)
+                    return descending ? a.first > b.first : a.first < b.first;
+                return a.second < b.second;
+            };
+            // Lists are often already in key order (the task number): then there is nothing to sort.
+            if (!std::is_sorted(keyed.begin(), keyed.end(), before))
+                std::sort(keyed.begin(), keyed.end(), before);
+            rows.clear();
+            if (!descending)
+                rows.insert(rows.end(), empty.begin(), empty.end());
+            for (const auto &k : keyed)
+                rows.push_back(k.second);
+            if (descending)
+                rows.insert(rows.end(), empty.begin(), empty.end());
+            order.rows.assign(rows);
+            order.built = true;
+            return;
+        }
         std::sort(rows.begin(), rows.end(), [&](int a, int b) {
             for (size_t k = 0; k < keyCount; ++k) {
                 const bool na = nulls[k][size_t(a)];
@@ -670,10 +721,31 @@ void ClientTable::rebuildView(bool moveToFirst)
         m_view = order.rows;
     } else {
         m_view.clear();
-        order.rows.forEach([&](int id) {
-            if (passesFilter(id))
-                m_view.push_back(id);
-        });
+        // Each row's values live in an allocation of their own; on a large list the walk waits on
+        // memory, so the values of a row a little ahead are fetched while this one is tested.
+        std::vector<int> ids;
+        ids.reserve(size_t(order.rows.size()));
+        order.rows.forEach([&](int id) { ids.push_back(id); });
+        // Two steps: the values the filter reads, some rows ahead; then, nearer, the characters of
+        // those that are texts.
+        const std::vector<int> &fields = m_filter->fieldsRead();
+        constexpr size_t ValuesAhead = 8;
+        constexpr size_t TextsAhead = 4;
+        for (size_t i = 0; i < ids.size(); ++i) {
+            if (i + ValuesAhead < ids.size()) {
+                const Value *values = rowValues(ids[i + ValuesAhead]).data();
+                for (int f : fields)
+                    __builtin_prefetch(values + f);
+            }
+            if (i + TextsAhead < ids.size()) {
+                const Value *values = rowValues(ids[i + TextsAhead]).data();
+                for (int f : fields)
+                    if (values[f].kind() == Value::Kind::Text)
+                        __builtin_prefetch(values[f].text().constData());
+            }
+            if (passesFilter(ids[i]))
+                m_view.push_back(ids[i]);
+        }
     }
     if (moveToFirst || m_cursor >= m_view.size())
         m_cursor = m_view.empty() ? -1 : 0;

@@ -226,6 +226,7 @@ private:
     const std::vector<Value> &rowValues(int rowId) const;
     Order *findOrder(const QString &name);
     void buildOrder(Order &order);
+    void prefetchKey(const std::vector<int> &rows, size_t i, size_t field) const;
     int compareRows(const Order &order, int a, int b, bool withTieBreak) const;
     int lowerBound(const Order &order, const RowSequence &rows, int rowId) const;
     void removeFromOrders(int rowId);

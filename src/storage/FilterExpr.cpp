@@ -1486,6 +1486,9 @@ struct Operand
 class Parser
 {
 public:
+    // The fields the expression reads, in the order first named.
+    const std::vector<int> &usedFields() const { return m_used; }
+
     Parser(const QString &text, const std::vector<Field> &fields, const SystemFormats &formats)
         : m_lexer(text, formats.decimalSeparator())
         , m_fields(fields)
@@ -1699,8 +1702,11 @@ private:
     const Field &resolve(const QString &name) const
     {
         for (const Field &field : m_fields) {
-            if (field.name().compare(name, Qt::CaseInsensitive) == 0)
+            if (field.name().compare(name, Qt::CaseInsensitive) == 0) {
+                if (std::find(m_used.begin(), m_used.end(), field.index()) == m_used.end())
+                    m_used.push_back(field.index());
                 return field;
+            }
         }
         fail(QStringLiteral("Field '%1' not found").arg(name));
     }
@@ -2020,6 +2026,7 @@ private:
     const SystemFormats &m_formats;
     Token m_tok;
     int m_depth = 0;
+    mutable std::vector<int> m_used;
 };
 
 // The parsed filter: its own copy of the formats (the current formats may be replaced while the
@@ -2027,17 +2034,20 @@ private:
 class CompiledFilter final : public FilterExpr
 {
 public:
-    CompiledFilter(std::unique_ptr<const SystemFormats> formats, CondPtr root)
+    CompiledFilter(std::unique_ptr<const SystemFormats> formats, CondPtr root, std::vector<int> fields)
         : m_formats(std::move(formats))
         , m_root(std::move(root))
+        , m_fields(std::move(fields))
     {
     }
 
     bool matches(const std::vector<Value> &row) const override { return m_root->test(row); }
+    const std::vector<int> &fieldsRead() const override { return m_fields; }
 
 private:
     std::unique_ptr<const SystemFormats> m_formats;
     CondPtr m_root;
+    std::vector<int> m_fields;
 };
 
 } // namespace
@@ -2050,7 +2060,7 @@ std::unique_ptr<FilterExpr> FilterExpr::parse(
     auto ownFormats = std::make_unique<const SystemFormats>(formats);
     Parser parser(zero < 0 ? text : text.left(zero), fields, *ownFormats);
     CondPtr root = parser.parseAll();
-    return std::make_unique<CompiledFilter>(std::move(ownFormats), std::move(root));
+    return std::make_unique<CompiledFilter>(std::move(ownFormats), std::move(root), parser.usedFields());
 }
 
 } // namespace ql

@@ -27,6 +27,10 @@ public:
     // Whether the row (values indexed by Field::index()) passes.
     virtual bool matches(const std::vector<Value> &row) const = 0;
 
+    // The indexes of the fields the expression reads, so a caller walking many rows can fetch
+    // them ahead.
+    virtual const std::vector<int> &fieldsRead() const = 0;
+
 protected:
     FilterExpr() = default;
 };
