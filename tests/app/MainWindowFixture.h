@@ -4,6 +4,7 @@
 // temporary program folder and a folder of list files; prompts and the shell are recorded.
 #include "app/Unit1.h"
 #include "dialogs/uFrmCategories.h"
+#include "gui/DesktopFixture.h"
 #include "gui/Printers.h"
 #include "platform/Clock.h"
 #include "platform/FileWriter.h"
@@ -24,18 +25,19 @@
 #include <gtest/gtest.h>
 #include <memory>
 
-class MainWindowFixture : public ::testing::Test
+class MainWindowFixture : public DesktopFixture
 {
 protected:
+    MainWindowFixture()
+        : DesktopFixture(QDateTime(QDate(2026, 3, 14), QTime(9, 30)))
+    {
+    }
+
     void SetUp() override
     {
-        ASSERT_TRUE(m_dir.isValid());
-        ASSERT_TRUE(QDir(m_dir.path()).mkpath(QStringLiteral("program")));
-        ASSERT_TRUE(QDir(m_dir.path()).mkpath(QStringLiteral("lists")));
-        ql::ProgramFolder::set(m_dir.filePath(QStringLiteral("program")));
-        m_previousUi = ql::Ui::install(&m_ui);
-        m_previousShell = ql::Shell::install(&m_shell);
-        ql::Clock::set(QDateTime(QDate(2026, 3, 14), QTime(9, 30)));
+        DesktopFixture::SetUp();
+        if (HasFatalFailure())
+            return;
         m_main = std::make_unique<ql::TfrmMain>();
         m_reOpen = std::make_unique<ql::TfrmReOpen>();
         m_categories = std::make_unique<ql::TfrmCategories>();
@@ -48,11 +50,7 @@ protected:
         m_main.reset();
         m_categories.reset();
         m_reOpen.reset();
-        ql::FileFaults::clear();
-        ql::Clock::reset();
-        ql::Shell::install(m_previousShell);
-        ql::Ui::install(m_previousUi);
-        ql::ProgramFolder::reset();
+        DesktopFixture::TearDown();
     }
 
     ql::TfrmMain &main() { return *m_main; }
@@ -88,12 +86,6 @@ protected:
         return texts;
     }
 
-    static QByteArray bytesOf(const QString &path)
-    {
-        QFile file(path);
-        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-    }
-
     // Types a task into the active list's quick-add box and presses Enter, as a user does.
     void typeTask(const QString &text)
     {
@@ -120,16 +112,6 @@ protected:
         return texts;
     }
 
-    QStringList promptTexts(ql::ScriptedUi::Kind kind) const
-    {
-        QStringList texts;
-        for (const auto &prompt : m_ui.prompts())
-            if (prompt.kind == kind)
-                texts << prompt.text;
-        return texts;
-    }
-    QStringList questions() const { return promptTexts(ql::ScriptedUi::Kind::Question); }
-    QStringList errors() const { return promptTexts(ql::ScriptedUi::Kind::Error); }
     int saveDialogs() const
     {
         int count = 0;
@@ -149,14 +131,7 @@ protected:
         return paths;
     }
 
-    QTemporaryDir m_dir;
-    ql::ScriptedUi m_ui;
-    ql::RecordingShell m_shell;
     std::unique_ptr<ql::TfrmMain> m_main;
     std::unique_ptr<ql::TfrmReOpen> m_reOpen;
     std::unique_ptr<ql::TfrmCategories> m_categories;
-
-private:
-    ql::Ui *m_previousUi = nullptr;
-    ql::Shell *m_previousShell = nullptr;
 };

@@ -270,7 +270,7 @@ TEST_F(MainWindowTest, SaveAs_ExistingFile_AsksBeforeOverwriting)
         m_ui.clear();
         const QString original = writeList(QStringLiteral("Plan.ql1"), { QStringLiteral("Old") });
         const QString target = writeList(QStringLiteral("Copy.ql1"), { QStringLiteral("Kept") });
-        const QByteArray before = bytesOf(target);
+        const QByteArray before = readAll(target);
         openList(original);
         typeTask(QStringLiteral("New task"));
         m_ui.answerSaveFile(target);
@@ -286,7 +286,7 @@ TEST_F(MainWindowTest, SaveAs_ExistingFile_AsksBeforeOverwriting)
 
         ql::TfrTasks *frame = main().ActiveTasksFrame();
         if (answer == Answer::No) {
-            EXPECT_EQ(bytesOf(target), before);
+            EXPECT_EQ(readAll(target), before);
             EXPECT_TRUE(frame->Modified());
             EXPECT_EQ(frame->ListFileName(), original);
             EXPECT_EQ(tabs().tabText(tabs().currentIndex()), QStringLiteral("Plan *"));
@@ -339,7 +339,7 @@ TEST_F(MainWindowTest, Close_ModifiedList_AsksSaveChanges)
         main().CloseAll1Click(); // nothing modified is left open by the previous case
         m_ui.clear();
         const QString path = writeList(QStringLiteral("Plan.ql1"), { QStringLiteral("Old") });
-        const QByteArray before = bytesOf(path);
+        const QByteArray before = readAll(path);
         if (c.fromFile)
             openList(path);
         else
@@ -353,7 +353,7 @@ TEST_F(MainWindowTest, Close_ModifiedList_AsksSaveChanges)
         ASSERT_EQ(questions(), QStringList({ "Save changes ?" }));
         if (c.answer == Answer::No) {
             EXPECT_EQ(tabs().count(), 0);
-            EXPECT_EQ(bytesOf(path), before);
+            EXPECT_EQ(readAll(path), before);
             continue;
         }
         // Yes saves (a new list through the save dialog) and keeps the tab open; a second Close
@@ -450,7 +450,7 @@ TEST_F(MainWindowTest, Exit_AsksPerModifiedListInTabOrder)
 TEST_F(MainWindowTest, Exit_NewList_SaveDialogAndOverwriteQuestion)
 {
     const QString existing = writeList(QStringLiteral("Taken.ql1"), { QStringLiteral("Kept") });
-    const QByteArray before = bytesOf(existing);
+    const QByteArray before = readAll(existing);
     struct Case
     {
         const char *name;
@@ -488,7 +488,7 @@ TEST_F(MainWindowTest, Exit_NewList_SaveDialogAndOverwriteQuestion)
         if (c.closes)
             EXPECT_EQ(tasksIn(c.chosen), QStringList({ "Plan it" }));
         else
-            EXPECT_EQ(bytesOf(existing), before);
+            EXPECT_EQ(readAll(existing), before);
     }
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "gui/DesktopFixture.h"
 #include "gui/Printers.h"
 #include "platform/Clock.h"
 #include "platform/FileWriter.h"
@@ -16,29 +17,13 @@
 #include <utility>
 #include <vector>
 
-// A program folder and a folder of list files in a temporary folder, a fixed clock, and prompts and
-// shell that record instead of reaching a user or the desktop.
-class RecentFixture : public ::testing::Test
+// The desktop of DesktopFixture on 9 March 2026, with helpers for the recent-files store.
+class RecentFixture : public DesktopFixture
 {
 protected:
-    void SetUp() override
+    RecentFixture()
+        : DesktopFixture(QDateTime(QDate(2026, 3, 9), QTime(9, 30)))
     {
-        ASSERT_TRUE(m_dir.isValid());
-        ASSERT_TRUE(QDir(m_dir.path()).mkpath(QStringLiteral("program")));
-        ASSERT_TRUE(QDir(m_dir.path()).mkpath(QStringLiteral("lists")));
-        ql::ProgramFolder::set(m_dir.filePath(QStringLiteral("program")));
-        m_previousUi = ql::Ui::install(&m_ui);
-        m_previousShell = ql::Shell::install(&m_shell);
-        ql::Clock::set(QDateTime(QDate(2026, 3, 9), QTime(9, 30)));
-    }
-
-    void TearDown() override
-    {
-        ql::FileFaults::clear();
-        ql::Clock::reset();
-        ql::Shell::install(m_previousShell);
-        ql::Ui::install(m_previousUi);
-        ql::ProgramFolder::reset();
     }
 
     QString storePath() const { return ql::RecentStore::StorePath(); }
@@ -53,12 +38,6 @@ protected:
             file.write(contents);
         }
         return path;
-    }
-
-    static QByteArray readAll(const QString &path)
-    {
-        QFile file(path);
-        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
     }
 
     static void advanceClock(int minutes) { ql::Clock::set(ql::Clock::now().addSecs(60 * minutes)); }
@@ -104,24 +83,4 @@ protected:
             return QDateTime();
         return table.AsDateTime(QStringLiteral("LastUsed"));
     }
-
-    // The texts of the prompts of one kind shown so far.
-    QStringList promptTexts(ql::ScriptedUi::Kind kind) const
-    {
-        QStringList texts;
-        for (const auto &prompt : m_ui.prompts())
-            if (prompt.kind == kind)
-                texts << prompt.text;
-        return texts;
-    }
-    QStringList messages() const { return promptTexts(ql::ScriptedUi::Kind::Message); }
-    QStringList errors() const { return promptTexts(ql::ScriptedUi::Kind::Error); }
-
-    QTemporaryDir m_dir;
-    ql::ScriptedUi m_ui;
-    ql::RecordingShell m_shell;
-
-private:
-    ql::Ui *m_previousUi = nullptr;
-    ql::Shell *m_previousShell = nullptr;
 };
