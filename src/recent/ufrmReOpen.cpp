@@ -63,10 +63,7 @@ void TfrmReOpen::buildGrid()
     DBGrid1->verticalHeader()->hide();
     QHeaderView *titles = DBGrid1->horizontalHeader();
     titles->setSectionResizeMode(QHeaderView::Interactive);
-    titles->setStyleSheet(QStringLiteral("QHeaderView::section { background-color: %1; border: 0px; "
-                                         "border-right: 1px solid gray; border-bottom: 1px solid gray; "
-                                         "padding: 2px; }")
-                              .arg(gridTitleColour().name()));
+    paintTitleCells(titles);
     DBGrid1->setColumnWidth(0, 475);
     // The date and time must show whole; the last column takes the rest of the width.
     DBGrid1->setColumnWidth(1, 150);

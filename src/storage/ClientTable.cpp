@@ -1075,6 +1075,8 @@ void ClientTable::CancelRow()
     m_pendingRow = -1;
     if (wasInsert)
         fireScroll();
+    if (m_afterCancel)
+        m_afterCancel(*this);
 }
 
 void ClientTable::DeleteRow()

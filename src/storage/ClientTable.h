@@ -80,6 +80,8 @@ struct TableData
 //  - AfterInsert after AppendRow/InsertRow (and EditRow on an empty view) has made the pending row.
 //  - AfterEdit after EditRow has made the current row pending.
 //  - AfterScroll after every cursor movement; never on post or a change of order.
+//  - AfterCancel after CancelRow has abandoned a pending row (after the AfterScroll that
+//    abandoning an insertion runs), so whatever shows the row can show its stored values again.
 // AppendRow and InsertRow call AfterInsert first (the insert defaults) and AfterScroll second (the
 // cursor is on the new row), so whatever follows the cursor sees the row with its defaults.
 //
@@ -206,6 +208,7 @@ public:
     void SetAfterInsert(Reaction r) { m_afterInsert = std::move(r); }
     void SetAfterEdit(Reaction r) { m_afterEdit = std::move(r); }
     void SetAfterScroll(Reaction r) { m_afterScroll = std::move(r); }
+    void SetAfterCancel(Reaction r) { m_afterCancel = std::move(r); }
 
 private:
     struct Row
@@ -265,6 +268,7 @@ private:
     Reaction m_afterInsert;
     Reaction m_afterEdit;
     Reaction m_afterScroll;
+    Reaction m_afterCancel;
 };
 
 } // namespace ql

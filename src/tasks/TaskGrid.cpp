@@ -1,5 +1,6 @@
 #include "tasks/TaskGrid.h"
 
+#include "platform/gui/BarPicture.h"
 #include "tasks/TaskGridModel.h"
 
 #include <QHeaderView>
@@ -79,6 +80,7 @@ TaskGrid::TaskGrid(QWidget *parent)
     verticalHeader()->hide();
     horizontalHeader()->setSectionsMovable(false);
     horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
+    paintTitleCells(horizontalHeader());
     setTabKeyNavigation(true);
     setSelectionMode(QAbstractItemView::SingleSelection);
     setSelectionBehavior(QAbstractItemView::SelectItems);

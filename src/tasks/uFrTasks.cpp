@@ -6,10 +6,12 @@
 #include "platform/gui/ErrorBox.h"
 #include "platform/gui/Ui.h"
 #include "storage/TaskSchema.h"
+#include "tasks/DBMemo.h"
 #include "tasks/TabCaption.h"
 #include "tasks/TaskGrid.h"
 #include "tasks/TaskGridModel.h"
 #include "tasks/TaskIcons.h"
+#include "tasks/ValueListEditor.h"
 
 #include <QAction>
 #include <QButtonGroup>
@@ -21,6 +23,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QStatusBar>
+#include <QTabWidget>
 #include <QToolBar>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -33,6 +36,7 @@ namespace {
 const QString Unsaved = QStringLiteral("Unsaved");
 const QString Saved = QStringLiteral("Saved");
 const QString UnsavedMark = QStringLiteral(" *");
+const QString PropertiesField = QStringLiteral("Properties");
 
 constexpr int NoIcon = 0;
 
@@ -95,6 +99,7 @@ TfrTasks::TfrTasks(QWidget *parent)
     m_cdsTasks.SetAfterInsert([this](ClientTable &table) { cdsTasksAfterInsert(table); });
     m_cdsTasks.SetAfterEdit([this](ClientTable &table) { cdsTasksAfterEdit(table); });
     m_cdsTasks.SetAfterScroll([this](ClientTable &table) { cdsTasksAfterScroll(table); });
+    m_cdsTasks.SetAfterCancel([this](ClientTable &) { cdsTasksAfterCancel(); });
 
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -122,7 +127,12 @@ TfrTasks::TfrTasks(QWidget *parent)
     m_DBGrid1->setObjectName(QStringLiteral("DBGrid1"));
     m_DBGrid1->setAccessibleName(QStringLiteral("Tasks"));
     m_DBGrid1->setTaskModel(m_model);
-    layout->addWidget(m_DBGrid1, 1);
+    auto *workArea = new QHBoxLayout;
+    workArea->setContentsMargins(0, 0, 0, 0);
+    workArea->setSpacing(0);
+    workArea->addWidget(m_DBGrid1, 1);
+    workArea->addWidget(buildPropertiesPanel());
+    layout->addLayout(workArea, 1);
     buildPopupMenu();
 
     m_StatusBar1 = new QStatusBar;
@@ -152,8 +162,52 @@ TfrTasks::~TfrTasks()
     m_cdsTasks.SetAfterInsert({});
     m_cdsTasks.SetAfterEdit({});
     m_cdsTasks.SetAfterScroll({});
+    m_cdsTasks.SetAfterCancel({});
     delete m_DBGrid1;
     delete m_model;
+    m_DBMemo1->unbind();
+}
+
+QWidget *TfrTasks::buildPropertiesPanel()
+{
+    m_PageControl1 = new QTabWidget;
+    m_PageControl1->setObjectName(QStringLiteral("PageControl1"));
+    m_PageControl1->setAccessibleName(QStringLiteral("Task properties"));
+    m_PageControl1->setFixedWidth(311);
+
+    m_ValueListEditor1 = new ValueListEditor;
+    m_ValueListEditor1->setObjectName(QStringLiteral("ValueListEditor1"));
+    m_ValueListEditor1->setAccessibleName(QStringLiteral("Properties"));
+    m_PopupMenu3 = new QMenu(this);
+    m_PopupMenu3->setObjectName(QStringLiteral("PopupMenu3"));
+    QAction *addProperty = m_PopupMenu3->addAction(QStringLiteral("Add Property"));
+    addProperty->setObjectName(QStringLiteral("AddProperty1"));
+    // Adding a property needs the property entry dialog, which is not built yet.
+    addProperty->setEnabled(false);
+    m_ValueListEditor1->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(m_ValueListEditor1, &QWidget::customContextMenuRequested, this, [this](const QPoint &pos) {
+        m_PopupMenu3->popup(m_ValueListEditor1->viewport()->mapToGlobal(pos));
+    });
+    auto *tabSheet1 = new QWidget;
+    tabSheet1->setObjectName(QStringLiteral("TabSheet1"));
+    auto *page1 = new QVBoxLayout(tabSheet1);
+    page1->setContentsMargins(0, 0, 0, 0);
+    page1->addWidget(m_ValueListEditor1);
+    m_PageControl1->addTab(tabSheet1, QStringLiteral("Properties"));
+
+    m_DBMemo1 = new DBMemo;
+    m_DBMemo1->setObjectName(QStringLiteral("DBMemo1"));
+    m_DBMemo1->setAccessibleName(QStringLiteral("Text"));
+    auto *tabSheet2 = new QWidget;
+    tabSheet2->setObjectName(QStringLiteral("TabSheet2"));
+    auto *page2 = new QVBoxLayout(tabSheet2);
+    page2->setContentsMargins(0, 0, 0, 0);
+    page2->addWidget(m_DBMemo1);
+    m_PageControl1->addTab(tabSheet2, QStringLiteral("Text"));
+
+    // Only the main window's Properties command shows the panel.
+    m_PageControl1->hide();
+    return m_PageControl1;
 }
 
 void TfrTasks::buildFilterBar(QWidget *bar)
@@ -430,6 +484,7 @@ QString TfrTasks::statusPanelText(int panel) const
 void TfrTasks::refreshGrid()
 {
     m_DBGrid1->followTable();
+    m_DBMemo1->followTable();
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -451,6 +506,10 @@ void TfrTasks::OpenList(const QString &fileName, bool isNew)
         m_cdsTasks.Open();
         m_cdsTasks.MoveFirst();
     }
+    // The Text page edits the raw text of the task's properties. A new list has the field too, and
+    // its Text page shows it as a loaded list's does.
+    if (FieldExists(m_cdsTasks, PropertiesField))
+        m_DBMemo1->bind(m_cdsTasks, PropertiesField);
     // Selected from code, these run none of the bar's choice commands.
     m_cbOrder->setCurrentIndex(2);
     m_cdsTasks.SetIndexName(QStringLiteral("cdsTasksIndexID"));
@@ -515,10 +574,21 @@ void TfrTasks::cdsTasksAfterScroll(ClientTable &table)
         // Taken at this moment only: a post does not move the cursor and leaves the count as is.
         m_statusPanels[0]->setText(QStringLiteral("Items %1").arg(table.RowCount()));
         m_statusPanels[1]->clear();
+        // Edits of values not written back by then are discarded: the editor shows what is stored.
+        if (FieldExists(table, PropertiesField))
+            LoadPropertyList(*m_ValueListEditor1, table, PropertiesField);
     } catch (...) {
-        // The status bar is a courtesy: a failure to refresh it must not stop the movement.
+        // The status bar and the side panel are a courtesy: a failure to refresh them must not
+        // stop the movement.
     }
     m_DBGrid1->followTable();
+    m_DBMemo1->followTable();
+}
+
+void TfrTasks::cdsTasksAfterCancel()
+{
+    // An abandoned edit does not move the cursor, but the row shows its stored values again.
+    m_DBMemo1->followTable();
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -11,14 +11,17 @@ class QLabel;
 class QLineEdit;
 class QMenu;
 class QStatusBar;
+class QTabWidget;
 class QToolBar;
 class QToolButton;
 
 namespace ql {
 
+class DBMemo;
 class TabCaption;
 class TaskGrid;
 class TaskGridModel;
+class ValueListEditor;
 
 // The frame that shows one open task list on a tab of the main window: the filter and sort bar,
 // the tool bar of task commands, the task grid, the status bar and the quick-add bar, over the
@@ -42,6 +45,11 @@ public:
     // The category box of the quick-add bar; the main window fills its items after OpenList.
     QComboBox *cbCat() const { return m_cbCat; }
     TaskGrid *DBGrid1() const { return m_DBGrid1; }
+    // The properties side panel, hidden until the main window's Properties command shows it; its
+    // key/value editor and the memo of its Text page follow the current task.
+    QTabWidget *PageControl1() const { return m_PageControl1; }
+    ValueListEditor *ValueListEditor1() const { return m_ValueListEditor1; }
+    DBMemo *DBMemo1() const { return m_DBMemo1; }
 
     // --- Document state
     // Full path of the list file; empty for a new list. Save As replaces it.
@@ -79,6 +87,7 @@ private:
     void buildToolBar(QToolBar *bar);
     void buildPopupMenu();
     void buildQuickAddBar(QWidget *bar);
+    QWidget *buildPropertiesPanel();
     QAction *command(const char *name, const QString &caption, const QString &hint, int icon);
     QAction *menuItem(
         const char *name, const QString &caption, int icon, const QKeySequence &shortcut, QAction *runs);
@@ -88,6 +97,7 @@ private:
     void cdsTasksAfterInsert(ClientTable &table);
     void cdsTasksAfterEdit(ClientTable &table);
     void cdsTasksAfterScroll(ClientTable &table);
+    void cdsTasksAfterCancel();
 
     // A wheel turn that no control under the pointer took: one task up or down.
     void FrameMouseWheel(int delta);
@@ -113,6 +123,10 @@ private:
     QComboBox *m_cbShow = nullptr;
     QComboBox *m_cbOrder = nullptr;
     TaskGrid *m_DBGrid1 = nullptr;
+    QTabWidget *m_PageControl1 = nullptr;
+    ValueListEditor *m_ValueListEditor1 = nullptr;
+    DBMemo *m_DBMemo1 = nullptr;
+    QMenu *m_PopupMenu3 = nullptr;
     QStatusBar *m_StatusBar1 = nullptr;
     QLabel *m_statusPanels[2] = { nullptr, nullptr };
     QLineEdit *m_Edit2 = nullptr;

@@ -71,6 +71,7 @@ TEST(ClientTable, Reactions_RunExactlyWhenTheCursorMovesOrARowIsEdited)
     table->SetAfterInsert([&](ClientTable &) { events << "insert"; });
     table->SetAfterEdit([&](ClientTable &) { events << "edit"; });
     table->SetAfterScroll([&](ClientTable &) { events << "scroll"; });
+    table->SetAfterCancel([&](ClientTable &) { events << "cancel"; });
 
     struct Step
     {
@@ -83,11 +84,12 @@ TEST(ClientTable, Reactions_RunExactlyWhenTheCursorMovesOrARowIsEdited)
         {"write", [&] { table->SetText("Task", "a"); }, {}},
         {"post", [&] { table->PostRow(); }, {}},
         {"append", [&] { table->AppendRow(); }, {"insert", "scroll"}},
-        {"cancel an insertion", [&] { table->CancelRow(); }, {"scroll"}},
+        {"cancel an insertion", [&] { table->CancelRow(); }, {"scroll", "cancel"}},
         {"append and post", [&] { addTask(*table, "b"); }, {"insert", "scroll"}},
         {"edit", [&] { table->EditRow(); }, {"edit"}},
         {"edit again does nothing", [&] { table->EditRow(); }, {}},
-        {"cancel an edit", [&] { table->CancelRow(); }, {}},
+        {"cancel an edit", [&] { table->CancelRow(); }, {"cancel"}},
+        {"cancel with nothing pending", [&] { table->CancelRow(); }, {}},
         {"order", [&] { table->SetIndexName("cdsTasksStatus"); }, {}},
         {"filter on", [&] { table->SetFiltered(true); }, {"scroll"}},
         {"filter on again", [&] { table->SetFiltered(true); }, {"scroll"}},

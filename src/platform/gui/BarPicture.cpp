@@ -1,5 +1,6 @@
 #include "platform/gui/BarPicture.h"
 
+#include <QHeaderView>
 #include <QPainter>
 
 namespace ql {
@@ -21,6 +22,14 @@ const QImage &barPicture()
         return image;
     }();
     return picture;
+}
+
+void paintTitleCells(QHeaderView *titles)
+{
+    titles->setStyleSheet(QStringLiteral("QHeaderView::section { background-color: %1; border: 0px; "
+                                         "border-right: 1px solid gray; border-bottom: 1px solid gray; "
+                                         "padding: 2px; }")
+                              .arg(gridTitleColour().name()));
 }
 
 BarPanel::BarPanel(QWidget *parent)

@@ -4,11 +4,16 @@
 #include <QImage>
 #include <QWidget>
 
+class QHeaderView;
+
 namespace ql {
 
 // The colour value 14209232, stored blue-green-red: the main window's background and the title
 // cells of every grid.
 inline QColor gridTitleColour() { return QColor(0xD0, 0xD0, 0xD8); }
+
+// Gives a grid's title cells the grid title colour, with thin lines between them.
+void paintTitleCells(QHeaderView *titles);
 
 // The shared bar picture: 63 by 63 pixels, a vertical gradient from RGB (203, 203, 212) at the top
 // and bottom edges to RGB (245, 245, 246) in the middle. Header and footer bars stretch it.
