@@ -888,8 +888,26 @@ bool ClientTable::LocateRow(const QString &fieldName, const Value &value)
 // ---------------------------------------------------------------------------------------------
 // Editing
 
+void ClientTable::runBeforePost()
+{
+    if (!m_beforePost || m_inBeforePost || !IsEditing())
+        return;
+    m_inBeforePost = true;
+    try {
+        m_beforePost(*this);
+    } catch (...) {
+        m_inBeforePost = false;
+        throw;
+    }
+    m_inBeforePost = false;
+}
+
 void ClientTable::endPendingImplicitly()
 {
+    if (!IsEditing())
+        return;
+    // What a bound editor still holds counts as written.
+    runBeforePost();
     if (!IsEditing())
         return;
     // A pending row is stored when any field was written (insert defaults count), else dropped.
@@ -942,6 +960,7 @@ void ClientTable::EditRow()
 
 void ClientTable::PostRow()
 {
+    runBeforePost();
     if (m_state == State::Insert)
         postInsert();
     else if (m_state == State::Edit)

@@ -80,6 +80,9 @@ struct TableData
 //  - AfterInsert after AppendRow/InsertRow (and EditRow on an empty view) has made the pending row.
 //  - AfterEdit after EditRow has made the current row pending.
 //  - AfterScroll after every cursor movement; never on post or a change of order.
+//  - BeforePost before a pending row is stored, or ended by a movement or a write, while the row
+//    is still pending: editors bound to the row write what they hold into it. It does not run
+//    again for writes it makes itself.
 //  - AfterCancel after CancelRow has abandoned a pending row (after the AfterScroll that
 //    abandoning an insertion runs), so whatever shows the row can show its stored values again.
 // AppendRow and InsertRow call AfterInsert first (the insert defaults) and AfterScroll second (the
@@ -209,6 +212,7 @@ public:
     void SetAfterEdit(Reaction r) { m_afterEdit = std::move(r); }
     void SetAfterScroll(Reaction r) { m_afterScroll = std::move(r); }
     void SetAfterCancel(Reaction r) { m_afterCancel = std::move(r); }
+    void SetBeforePost(Reaction r) { m_beforePost = std::move(r); }
 
 private:
     struct Row
@@ -223,6 +227,7 @@ private:
     void installData(TableData data);
     void resetView();
     void endPendingImplicitly();
+    void runBeforePost();
     void beginInsert(bool append);
     void rebuildView(bool moveToFirst);
     void fireScroll();
@@ -269,6 +274,8 @@ private:
     Reaction m_afterEdit;
     Reaction m_afterScroll;
     Reaction m_afterCancel;
+    Reaction m_beforePost;
+    bool m_inBeforePost = false;
 };
 
 } // namespace ql

@@ -100,6 +100,9 @@ TfrTasks::TfrTasks(QWidget *parent)
     m_cdsTasks.SetAfterEdit([this](ClientTable &table) { cdsTasksAfterEdit(table); });
     m_cdsTasks.SetAfterScroll([this](ClientTable &table) { cdsTasksAfterScroll(table); });
     m_cdsTasks.SetAfterCancel([this](ClientTable &) { cdsTasksAfterCancel(); });
+    // Text still in an open cell editor belongs to the row, whoever stores it: Save, Close All, the
+    // Exit pass and quick add store what the user sees.
+    m_cdsTasks.SetBeforePost([this](ClientTable &) { m_DBGrid1->finishEditing(true); });
 
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -163,6 +166,7 @@ TfrTasks::~TfrTasks()
     m_cdsTasks.SetAfterEdit({});
     m_cdsTasks.SetAfterScroll({});
     m_cdsTasks.SetAfterCancel({});
+    m_cdsTasks.SetBeforePost({});
     delete m_DBGrid1;
     delete m_model;
     m_DBMemo1->unbind();

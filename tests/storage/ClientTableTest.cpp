@@ -108,6 +108,47 @@ TEST(ClientTable, Reactions_RunExactlyWhenTheCursorMovesOrARowIsEdited)
     }
 }
 
+// A bound editor that still holds text hands it over before the row is stored: by an explicit post,
+// by a movement (where an untouched row would otherwise be dropped) and by a write of the table.
+TEST(ClientTable, BeforePost_LetsEditorsWriteIntoThePendingRow)
+{
+    auto table = newTaskTable();
+    addTask(*table, "a");
+    QString held;
+    int runs = 0;
+    table->SetBeforePost([&](ClientTable &t) {
+        ++runs;
+        EXPECT_TRUE(t.IsEditing());
+        if (!held.isEmpty())
+            t.SetText("Task", std::exchange(held, QString()));
+    });
+
+    const struct
+    {
+        const char *what;
+        std::function<void()> end;
+    } ends[] = {
+        { "post", [&] { table->PostRow(); } },
+        { "movement", [&] { table->MoveFirst(); } },
+        { "write", [&] { table->WriteToBytes(DataFormat::XmlUtf8); } },
+    };
+    for (const auto &end : ends) {
+        table->MoveFirst();
+        table->EditRow();
+        held = QString::fromLatin1(end.what);
+        end.end();
+        EXPECT_EQ(table->GetState(), ClientTable::State::Browse) << end.what;
+        EXPECT_EQ(table->AsText("Task"), QString::fromLatin1(end.what));
+    }
+    EXPECT_GE(runs, 3);
+
+    // Nothing pending: nothing to hand over.
+    runs = 0;
+    table->PostRow();
+    table->MoveFirst();
+    EXPECT_EQ(runs, 0);
+}
+
 TEST(ClientTable, ImplicitPost_StoresWrittenRowsAndDropsUntouchedOnes)
 {
     auto table = newTaskTable();

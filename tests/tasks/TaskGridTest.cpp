@@ -189,6 +189,34 @@ TEST_F(TaskGridTest, Wheel_StoresTheTextBeingTypedWithTheRowItLeaves)
     EXPECT_EQ(writtenChangeLog(table()), QStringLiteral("1 0 4 2 0 4 3 0 4 4 1 8"));
 }
 
+// Text typed into a cell whose editor is still open is stored by whatever stores the row: a save of
+// the list (the tool button takes no focus from the editor), or quick add appending the next task.
+TEST_F(TaskGridTest, OpenEditor_TextIsStoredWithTheRowByAnyRoute)
+{
+    const QString file = path(QStringLiteral("Saved.ql1"));
+    const struct
+    {
+        const char *what;
+        std::function<void()> store;
+    } routes[] = {
+        { "save", [&] { table().WriteToFile(file, ql::DataFormat::XmlUtf8); } },
+        { "quick add", [&] { typeTask(*m_frame, QStringLiteral("next")); } },
+    };
+    for (const auto &route : routes) {
+        SCOPED_TRACE(route.what);
+        ASSERT_NE(typeInto(0, TaskColumn, QString::fromLatin1(route.what)), nullptr);
+        route.store();
+        EXPECT_EQ(openEditor(), nullptr);
+        EXPECT_EQ(table().GetState(), ClientTable::State::Browse);
+        EXPECT_EQ(cell(0, TaskColumn), QString::fromLatin1(route.what));
+    }
+    ClientTable saved;
+    saved.ReadFromFile(file);
+    saved.Open();
+    EXPECT_EQ(saved.AsText(QStringLiteral("Task")), QStringLiteral("save"));
+    EXPECT_TRUE(m_ui.prompts().empty());
+}
+
 TEST_F(TaskGridTest, BadCellText_ShowsTheFieldErrorAndChangesNothing)
 {
     QTest::keyClick(typeInto(0, ProgressColumn, QStringLiteral("lots")), Qt::Key_Return);
