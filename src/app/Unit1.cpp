@@ -13,6 +13,7 @@
 #include "platform/gui/Ui.h"
 #include "recent/RecentStore.h"
 #include "recent/ufrmReOpen.h"
+#include "tasks/TabCaption.h"
 #include "tasks/uFrTasks.h"
 
 #include <QAction>
@@ -432,7 +433,7 @@ void TfrmMain::AddListTab(const QString &fileName, bool isNew)
     int index = -1;
     {
         CodeSelection fromCode(*this);
-        index = PageControl1->addTab(page, tabIcon(), FileNameWithoutExt(fileName));
+        index = PageControl1->addTab(page, tabIcon(), tabTextOf(FileNameWithoutExt(fileName)));
     }
     auto *frame = new TfrTasks(page);
     layout->addWidget(frame);
@@ -456,7 +457,10 @@ void TfrmMain::showTabArea()
 
 void TfrmMain::setTitleFor(const QString &separator, const QString &fileName)
 {
-    setWindowTitle(applicationTitle() + separator + FileNameWithoutExt(fileName));
+    // A window title shows "[*]" as the place of a modified mark; a file name shows it as it is.
+    QString name = FileNameWithoutExt(fileName);
+    name.replace(QStringLiteral("[*]"), QStringLiteral("[*][*]"));
+    setWindowTitle(applicationTitle() + separator + name);
 }
 
 void TfrmMain::OpenListFile(const QString &fileName)
@@ -582,7 +586,7 @@ void TfrmMain::saveActiveList()
         return;
     }
     writeList(*frame, path);
-    PageControl1->setTabText(PageControl1->currentIndex(), FileNameWithoutExt(path));
+    PageControl1->setTabText(PageControl1->currentIndex(), tabTextOf(FileNameWithoutExt(path)));
     frame->MarkSaved();
 }
 
@@ -606,7 +610,7 @@ void TfrmMain::saveActiveListAs()
     writeList(*frame, path);
     frame->SetListFileName(path);
     frame->MarkSaved();
-    PageControl1->setTabText(PageControl1->currentIndex(), FileNameWithoutExt(path));
+    PageControl1->setTabText(PageControl1->currentIndex(), tabTextOf(FileNameWithoutExt(path)));
 }
 
 void TfrmMain::actCloseExecute()
@@ -656,7 +660,7 @@ bool TfrmMain::SaveModifiedLists()
         TfrTasks *frame = tasksFrameAt(index);
         if (!frame || !frame->Modified())
             continue;
-        const QString question = PageControl1->tabText(index) + QStringLiteral(" - Save changes ?");
+        const QString question = captionOf(PageControl1->tabText(index)) + QStringLiteral(" - Save changes ?");
         if (Ui::current().question(question) == Answer::No)
             continue;
         QString path = frame->ListFileName();

@@ -6,6 +6,18 @@
 
 namespace ql {
 
+QString tabTextOf(const QString &caption)
+{
+    QString text = caption;
+    return text.replace(u'&', QStringLiteral("&&"));
+}
+
+QString captionOf(const QString &tabText)
+{
+    QString caption = tabText;
+    return caption.replace(QStringLiteral("&&"), QStringLiteral("&"));
+}
+
 PageTabCaption::PageTabCaption(QWidget *frame)
     : m_frame(frame)
 {
@@ -29,13 +41,13 @@ std::pair<QTabWidget *, int> PageTabCaption::findTab() const
 QString PageTabCaption::text() const
 {
     const auto [tabs, index] = findTab();
-    return tabs->tabText(index);
+    return captionOf(tabs->tabText(index));
 }
 
 void PageTabCaption::setText(const QString &caption)
 {
     const auto [tabs, index] = findTab();
-    tabs->setTabText(index, caption);
+    tabs->setTabText(index, tabTextOf(caption));
 }
 
 } // namespace ql

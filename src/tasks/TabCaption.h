@@ -8,6 +8,11 @@ class QWidget;
 
 namespace ql {
 
+// A tab shows "&" as the mark of a keyboard mnemonic. Captions are file names, which may contain
+// "&": they are written to a tab with every "&" doubled and read back without the doubling.
+QString tabTextOf(const QString &caption);
+QString captionOf(const QString &tabText);
+
 // How a task-list frame reaches the caption of the tab that shows it. The main window shows each
 // frame on a page of a QTabWidget, where PageTabCaption finds the caption; tests put a fake in its
 // place. Both operations throw ql::Error when there is no caption to reach.

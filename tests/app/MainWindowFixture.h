@@ -14,6 +14,7 @@
 #include "recent/ufrmReOpen.h"
 #include "storage/ClientTable.h"
 #include "storage/TaskSchema.h"
+#include "tasks/TabCaption.h"
 #include "tasks/uFrTasks.h"
 
 #include <QDir>
@@ -108,7 +109,7 @@ protected:
     {
         QStringList texts;
         for (int i = 0; i < tabs().count(); ++i)
-            texts << tabs().tabText(i);
+            texts << ql::captionOf(tabs().tabText(i));
         return texts;
     }
 

@@ -214,6 +214,41 @@ TEST_F(MainWindowTest, Reopen_OpensChosenEntryWithItsOwnTitle)
     EXPECT_EQ(recentFiles(), QStringList({ path }));
 }
 
+TEST_F(MainWindowTest, Reopen_EntryWhoseFileIsGone_OpensNothing)
+{
+    const QString path = writeList(QStringLiteral("Gone.ql1"));
+    m_reOpen->AddToRecent(path);
+    ASSERT_TRUE(QFile::remove(path));
+    const ql::ModalHook previous = ql::setModalHook([&](QDialog &dialog) {
+        m_reOpen->Button2Click();
+        return dialog.result();
+    });
+    main().actReopenExecute();
+    ql::setModalHook(previous);
+    EXPECT_EQ(errors(), QStringList({ "File does not exist in folder." }));
+    EXPECT_EQ(tabs().count(), 0);
+    EXPECT_EQ(main().windowTitle(), QStringLiteral("Quillon"));
+}
+
+// File names may hold what tabs and window titles treat as marks: "&" (a mnemonic) and "[*]" (the
+// modified mark). Both show as they are, and the questions name the list as it is.
+TEST_F(MainWindowTest, OddFileNames_ShowAsTheyAre)
+{
+    main().show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&main()));
+    openList(writeList(QStringLiteral("R&D [*].ql1")));
+    EXPECT_EQ(captions(), QStringList({ "R&D [*]" }));
+    EXPECT_EQ(tabs().tabText(0), QStringLiteral("R&&D [*]"));
+    EXPECT_EQ(main().windowHandle()->title(), QStringLiteral("Quillon - R&D [*]"));
+
+    typeTask(QStringLiteral("more"));
+    EXPECT_EQ(captions(), QStringList({ "R&D [*] *" }));
+    m_ui.clear();
+    m_ui.answerQuestion(Answer::No);
+    main().actExitExecute();
+    EXPECT_EQ(questions(), QStringList({ "R&D [*] * - Save changes ?" }));
+}
+
 TEST_F(MainWindowTest, Reopen_CancelledChangesNothing)
 {
     m_reOpen->AddToRecent(writeList(QStringLiteral("Plan.ql1")));
@@ -405,9 +440,11 @@ TEST_F(MainWindowTest, CloseAll_WritesModifiedListsWithoutAsking)
         typeTask(QString::fromLatin1(name) + QStringLiteral(" new"));
     }
     m_ui.clear();
+    const QString title = main().windowTitle();
     main().CloseAll1Click();
     EXPECT_TRUE(m_ui.prompts().empty());
     EXPECT_EQ(tabs().count(), 0);
+    EXPECT_EQ(main().windowTitle(), title);
     EXPECT_EQ(tasksIn(paths[0]), QStringList({ "Old", "A new" }));
     EXPECT_EQ(tasksIn(paths[2]), QStringList({ "Old", "C new" }));
 }
@@ -457,12 +494,15 @@ TEST_F(MainWindowTest, Exit_NewList_SaveDialogAndOverwriteQuestion)
         QString chosen;
         bool overwrite;
         bool closes;
+        bool writeFails = false;
     };
     const Case cases[] = {
         { "dialog cancelled", QString(), false, false },
         { "existing file, No", existing, false, false },
         { "existing file, Yes", existing, true, true },
         { "fresh file", listPath(QStringLiteral("Fresh.ql1")), false, true },
+        // A failed write shows the error and ends the pass with the program open.
+        { "write fails", listPath(QStringLiteral("Failing.ql1")), false, false, true },
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
@@ -476,7 +516,12 @@ TEST_F(MainWindowTest, Exit_NewList_SaveDialogAndOverwriteQuestion)
         m_ui.answerSaveFile(c.chosen);
         if (c.chosen == existing)
             m_ui.answerQuestion(c.overwrite ? Answer::Yes : Answer::No);
+        if (c.writeFails)
+            ql::FileFaults::inject(ql::FileFault::CannotCreate);
         main().actExitExecute();
+        ql::FileFaults::clear();
+        EXPECT_EQ(errors().size(), c.writeFails ? 1 : 0);
+        EXPECT_EQ(main().ActiveTasksFrame()->Modified(), !c.closes);
 
         QStringList expected = { "New * - Save changes ?" };
         if (c.chosen == existing)
@@ -485,10 +530,13 @@ TEST_F(MainWindowTest, Exit_NewList_SaveDialogAndOverwriteQuestion)
         EXPECT_EQ(saveDialogs(), 1);
         EXPECT_EQ(main().isVisible(), !c.closes);
         EXPECT_EQ(tabs().count(), 1);
-        if (c.closes)
+        if (c.closes) {
             EXPECT_EQ(tasksIn(c.chosen), QStringList({ "Plan it" }));
-        else
+        } else if (c.writeFails) {
+            EXPECT_FALSE(QFileInfo::exists(c.chosen));
+        } else {
             EXPECT_EQ(readAll(existing), before);
+        }
     }
 }
 

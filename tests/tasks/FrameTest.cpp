@@ -72,7 +72,7 @@ TEST_F(FrameTest, OpenList_MissingFileLeavesTheTableClosedWithoutAWord)
 // all the same, only once, and lose exactly it on save.
 TEST_F(FrameTest, UnsavedMark_AddedOnceAndTakenAwayOnSave)
 {
-    for (const QString name : { "Plan", "a*b", "*", "Plan *" }) {
+    for (const QString name : { "Plan", "a*b", "*", "Plan *", "R&D" }) {
         SCOPED_TRACE(name.toStdString());
         const QString file = writeList(name + QStringLiteral(".ql1"), { "one" });
         TfrTasks &frame = loadedList(file, name);

@@ -8,6 +8,7 @@
 #include "platform/gui/ScriptedUi.h"
 #include "storage/ClientTable.h"
 #include "storage/TaskSchema.h"
+#include "tasks/TabCaption.h"
 #include "tasks/TaskGrid.h"
 #include "tasks/TaskGridModel.h"
 #include "tasks/uFrTasks.h"
@@ -67,7 +68,7 @@ protected:
 
     QString caption(const ql::TfrTasks &frame) const
     {
-        return m_tabs.tabText(m_tabs.indexOf(frame.parentWidget()));
+        return ql::captionOf(m_tabs.tabText(m_tabs.indexOf(frame.parentWidget())));
     }
 
     void showTabs()
