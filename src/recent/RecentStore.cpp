@@ -8,6 +8,7 @@
 #include "platform/gui/Ui.h"
 #include "storage/TaskSchema.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 
@@ -56,11 +57,11 @@ void RecentStore::LoadRecentFile()
         m_files.Open();
     } catch (...) {
         // A store that cannot be read is treated as a missing one: the user is shown the table's
-        // error, and the run goes on with an empty store bound to no file. The damaged file is left
-        // as it is until the store is written (when the Reopen dialog closes, or at program end when
-        // something was added), so nothing of it is lost unless the user goes on using the program.
+        // error, and the run goes on with an empty store bound to no file. The unreadable file is
+        // kept: the first write of the store copies it aside first (see writeStore).
         m_files.SetFileName(QString());
         m_files.CreateEmpty();
+        m_unreadableStore = true;
         throw;
     }
 }
@@ -209,9 +210,24 @@ void RecentStore::RemoveCurrent()
     notifyViewChanged();
 }
 
+QString RecentStore::UnreadableCopyPath()
+{
+    return StorePath() + QStringLiteral(".damaged");
+}
+
 bool RecentStore::writeStore()
 {
     try {
+        if (m_unreadableStore && QFileInfo::exists(StorePath())) {
+            // The entries of a store that could not be read may still be recovered by hand: it is
+            // kept beside the new one, in place of an older copy.
+            QFile::remove(UnreadableCopyPath());
+            if (!QFile::copy(StorePath(), UnreadableCopyPath()))
+                throw Error(QStringLiteral("The unreadable store %1 could not be kept as %2.")
+                                .arg(QDir::toNativeSeparators(StorePath()),
+                                    QDir::toNativeSeparators(UnreadableCopyPath())));
+        }
+        m_unreadableStore = false;
         m_files.WriteToFile(StorePath(), DataFormat::Xml);
         m_unsaved = false;
         return true;

@@ -33,10 +33,12 @@ public:
 
     // Where the store lives: "Recent.XML" in the program folder.
     static QString StorePath();
+    static QString UnreadableCopyPath();
 
     // Binds the table to the store file and reads it, when the file exists; otherwise the table
     // stays empty. Throws the table's error when the file cannot be read, leaving an empty table that
-    // is bound to no file.
+    // is bound to no file; the unreadable file is copied to UnreadableCopyPath() before the store is
+    // first written over it.
     void LoadRecentFile();
 
     // Remembers `fileName` unless an entry with exactly that path exists among all entries (the
@@ -97,6 +99,7 @@ private:
 
     ClientTable m_files;
     bool m_unsaved = false;
+    bool m_unreadableStore = false;
     std::function<void()> m_viewChanged;
 };
 

@@ -167,12 +167,17 @@ TEST_F(RecentStoreTest, UnreadableStore_ShowsTheErrorAndStartsEmpty)
     store.WriteAtProgramEnd();
     EXPECT_EQ(readAll(storePath()), damaged) << "left alone while nothing was added";
 
+    // The first write keeps the unreadable file beside the new store.
     const QString plan = listFile(QStringLiteral("plan.ql1"));
     store.AddToRecent(plan);
     store.WriteAtProgramEnd();
+    EXPECT_EQ(readAll(RecentStore::UnreadableCopyPath()), damaged);
     RecentStore next;
     EXPECT_EQ(shownFiles(next), QStringList { plan });
     EXPECT_EQ(errors().size(), 1);
+    next.AddToRecent(listFile(QStringLiteral("more.ql1")));
+    next.WriteAtProgramEnd();
+    EXPECT_EQ(readAll(RecentStore::UnreadableCopyPath()), damaged) << "a readable store is not copied";
 }
 
 TEST_F(RecentStoreTest, FolderOf_KeepsTheLastSeparator)
