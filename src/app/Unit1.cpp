@@ -39,6 +39,16 @@ namespace {
 
 const QString NewListName = QStringLiteral("New");
 
+// Keeps the tool tip of the object it watches from showing.
+class NoToolTip final : public QObject
+{
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject *, QEvent *event) override { return event->type() == QEvent::ToolTip; }
+};
+
 QFont tahoma(int pixelSize)
 {
     QFont font(QStringLiteral("Tahoma"));
@@ -114,6 +124,7 @@ private:
 
 TfrmMain::TfrmMain(QWidget *parent)
     : QMainWindow(parent)
+    , m_noHint(new NoToolTip(this))
 {
     setObjectName(QStringLiteral("frmMain"));
     setWindowTitle(applicationTitle());
@@ -302,6 +313,10 @@ QToolButton *TfrmMain::toolButton(const char *name, QAction *act, int icon, cons
     if (!hint.isEmpty())
         act->setToolTip(hint);
     button->setDefaultAction(act);
+    // A button without a hint shows none: its caption is on it already, and Qt would offer the
+    // caption once more as the tip.
+    if (hint.isEmpty())
+        button->installEventFilter(m_noHint);
     button->setFont(font());
     button->setIconSize(QSize(32, 32));
     button->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);

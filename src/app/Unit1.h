@@ -125,6 +125,7 @@ private:
     void showTabArea();
     void setTitleFor(const QString &separator, const QString &fileName);
 
+    QObject *m_noHint = nullptr; // hides the tips of tool buttons that have no hint
     TfrmReOpen *m_frmReOpen = nullptr;
     TfrmCategories *m_frmCategories = nullptr;
     // Set while code changes the active tab, so that only the user's choice runs the tab change.

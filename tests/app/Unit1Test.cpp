@@ -14,6 +14,7 @@
 #include <QTabBar>
 #include <QToolBar>
 #include <QToolButton>
+#include <QToolTip>
 
 namespace {
 
@@ -23,6 +24,18 @@ using ql::Answer;
 class MainWindowTest : public MainWindowFixture
 {
 protected:
+    // The tip a button shows when the pointer rests on it; empty when it shows none.
+    static QString shownHint(QWidget *button)
+    {
+        // A tip fades out: wait until the last one is gone.
+        QToolTip::hideText();
+        EXPECT_TRUE(QTest::qWaitFor([] { return !QToolTip::isVisible(); }));
+        const QPoint at(5, 5);
+        QHelpEvent rest(QEvent::ToolTip, at, button->mapToGlobal(at));
+        QCoreApplication::sendEvent(button, &rest);
+        return QToolTip::isVisible() ? QToolTip::text() : QString();
+    }
+
     // The texts of the visible entries of a menu, "-" for a separator.
     static QStringList shownItems(const QMenu *menu)
     {
@@ -99,17 +112,17 @@ TEST_F(MainWindowTest, ToolBar_ButtonsInOrderWithLaterCommandsDisabled)
         bool enabled;
     };
     const Button expected[] = {
-        { "ToolButton10", "New", "New", true },
-        { "ToolButton12", "Open", "Open", true },
-        { "ToolButton4", "Reopen", "Reopen", true },
-        { "tbSave", "Save", "Save", true },
-        { "tbSaveAs", "Save As...", "Save As...", true },
-        { "tbCloseTab", "Close List", "Close List", true },
+        { "ToolButton10", "New", "", true },
+        { "ToolButton12", "Open", "", true },
+        { "ToolButton4", "Reopen", "", true },
+        { "tbSave", "Save", "", true },
+        { "tbSaveAs", "Save As...", "", true },
+        { "tbCloseTab", "Close List", "", true },
         { "tbPrint", "Print", "Print Document", false },
         { "tbImport", "Import Tasks", "Import Doc", false },
-        { "ToolButton5", "Batch Insert", "Batch Insert", false },
-        { "ToolButton6", "Categories", "Categories", true },
-        { "ToolButton22", "Exit", "Exit", true },
+        { "ToolButton5", "Batch Insert", "", false },
+        { "ToolButton6", "Categories", "", true },
+        { "ToolButton22", "Exit", "", true },
     };
     QList<QToolButton *> shown;
     for (QAction *slot : main().ToolBar1->actions())
@@ -120,7 +133,7 @@ TEST_F(MainWindowTest, ToolBar_ButtonsInOrderWithLaterCommandsDisabled)
         SCOPED_TRACE(expected[i].name);
         EXPECT_EQ(shown[i]->objectName(), QString::fromLatin1(expected[i].name));
         EXPECT_EQ(shown[i]->text(), expected[i].caption);
-        EXPECT_EQ(shown[i]->toolTip(), expected[i].hint);
+        EXPECT_EQ(shownHint(shown[i]), expected[i].hint);
         EXPECT_EQ(shown[i]->isEnabled(), expected[i].enabled);
         EXPECT_EQ(shown[i]->size(), QSize(69, 52));
         EXPECT_FALSE(shown[i]->icon().isNull());
