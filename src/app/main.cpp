@@ -5,6 +5,7 @@
 #include "platform/ApplicationTitle.h"
 #include "platform/SystemFormats.h"
 #include "platform/gui/QuillonApplication.h"
+#include "platform/gui/WindowFonts.h"
 #include "recent/ufrmReOpen.h"
 
 int main(int argc, char *argv[])
@@ -14,6 +15,7 @@ int main(int argc, char *argv[])
     // the platform would append it to every window title.
     QApplication::setApplicationName(ql::applicationTitle());
     ql::SystemFormats::current();
+    ql::installWindowFonts();
 
     // Created once, in this order, and reused until the program ends. Creating the Reopen dialog
     // loads the recent-files store; creating the Categories dialog reads the category list.

@@ -60,10 +60,9 @@ void TfrmReOpen::buildGrid()
     DBGrid1->setSelectionMode(QAbstractItemView::SingleSelection);
     DBGrid1->setShowGrid(true);
     DBGrid1->setWordWrap(false);
-    DBGrid1->verticalHeader()->hide();
+    applyGridLook(DBGrid1);
     QHeaderView *titles = DBGrid1->horizontalHeader();
     titles->setSectionResizeMode(QHeaderView::Interactive);
-    paintTitleCells(titles);
     DBGrid1->setColumnWidth(0, 475);
     // The date and time must show whole; the last column takes the rest of the width.
     DBGrid1->setColumnWidth(1, 150);

@@ -77,10 +77,9 @@ TaskGrid::TaskGrid(QWidget *parent)
 {
     setFrameShape(QFrame::NoFrame);
     setShowGrid(true);
-    verticalHeader()->hide();
+    applyGridLook(this);
     horizontalHeader()->setSectionsMovable(false);
     horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
-    paintTitleCells(horizontalHeader());
     setTabKeyNavigation(true);
     setSelectionMode(QAbstractItemView::SingleSelection);
     setSelectionBehavior(QAbstractItemView::SelectItems);

@@ -13,8 +13,7 @@ ValueListEditor::ValueListEditor(QWidget *parent)
     : QTableWidget(0, 2, parent)
 {
     setHorizontalHeaderLabels({ QStringLiteral("Key"), QStringLiteral("Value") });
-    verticalHeader()->hide();
-    paintTitleCells(horizontalHeader());
+    applyGridLook(this);
     setColumnWidth(0, 150);
     setColumnWidth(1, 147);
     setSelectionMode(QAbstractItemView::SingleSelection);

@@ -1,6 +1,7 @@
 #include "platform/gui/BarPicture.h"
 
 #include <QHeaderView>
+#include <QTableView>
 #include <QPainter>
 
 namespace ql {
@@ -24,9 +25,12 @@ const QImage &barPicture()
     return picture;
 }
 
-void paintTitleCells(QHeaderView *titles)
+void applyGridLook(QTableView *grid)
 {
-    titles->setStyleSheet(QStringLiteral("QHeaderView::section { background-color: %1; border: 0px; "
+    grid->verticalHeader()->hide();
+    grid->verticalHeader()->setMinimumSectionSize(1);
+    grid->verticalHeader()->setDefaultSectionSize(18);
+    grid->horizontalHeader()->setStyleSheet(QStringLiteral("QHeaderView::section { background-color: %1; border: 0px; "
                                          "border-right: 1px solid gray; border-bottom: 1px solid gray; "
                                          "padding: 2px; }")
                               .arg(gridTitleColour().name()));

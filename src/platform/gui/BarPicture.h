@@ -4,7 +4,7 @@
 #include <QImage>
 #include <QWidget>
 
-class QHeaderView;
+class QTableView;
 
 namespace ql {
 
@@ -12,8 +12,9 @@ namespace ql {
 // cells of every grid.
 inline QColor gridTitleColour() { return QColor(0xD0, 0xD0, 0xD8); }
 
-// Gives a grid's title cells the grid title colour, with thin lines between them.
-void paintTitleCells(QHeaderView *titles);
+// The look every grid of the program shares: title cells in the grid title colour with thin lines
+// between them, no row titles, and rows as tall as a line of the windows' 11-pixel font needs.
+void applyGridLook(QTableView *grid);
 
 // The shared bar picture: 63 by 63 pixels, a vertical gradient from RGB (203, 203, 212) at the top
 // and bottom edges to RGB (245, 245, 246) in the middle. Header and footer bars stretch it.
