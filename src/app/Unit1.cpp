@@ -675,7 +675,8 @@ bool TfrmMain::SaveModifiedLists()
         TfrTasks *frame = tasksFrameAt(index);
         if (!frame || !frame->Modified())
             continue;
-        const QString question = captionOf(PageControl1->tabText(index)) + QStringLiteral(" - Save changes ?");
+        const QString question
+            = captionOf(PageControl1->tabText(index)) + QStringLiteral(" - Save changes ?");
         if (Ui::current().question(question) == Answer::No)
             continue;
         QString path = frame->ListFileName();

@@ -8,8 +8,8 @@
 #include "storage/RowSequence.h"
 
 #include <QFile>
-#include <QHash>
 #include <QFileInfo>
+#include <QHash>
 #include <QIODevice>
 #include <algorithm>
 #include <cstring>
@@ -30,7 +30,7 @@ struct ClientTable::Order
     std::vector<int> keyFields;
     std::vector<bool> textKey;
     std::vector<std::vector<std::optional<QCollatorSortKey>>> sortKeys; // [key][rowId]
-    std::vector<QHash<QString, QCollatorSortKey>> keyCache;               // [key]: text -> sort key
+    std::vector<QHash<QString, QCollatorSortKey>> keyCache; // [key]: text -> sort key
     RowSequence rows;
 };
 
@@ -63,14 +63,22 @@ int compareValues(const Value &a, const Value &b)
 {
     auto sign = [](auto x, auto y) { return x < y ? -1 : (y < x ? 1 : 0); };
     switch (a.kind()) {
-    case Value::Kind::Integer: return sign(a.toInteger(), b.toInteger());
-    case Value::Kind::Float: return sign(a.toFloat(), b.toFloat());
-    case Value::Kind::Boolean: return sign(int(a.toBoolean()), int(b.toBoolean()));
-    case Value::Kind::Date: return sign(a.days(), b.days());
-    case Value::Kind::DateTime: return sign(a.msecs(), b.msecs());
-    case Value::Kind::Time: return sign(a.msecsOfDay(), b.msecsOfDay());
-    case Value::Kind::Text: return sign(a.text(), b.text());
-    case Value::Kind::Null: return 0;
+    case Value::Kind::Integer:
+        return sign(a.toInteger(), b.toInteger());
+    case Value::Kind::Float:
+        return sign(a.toFloat(), b.toFloat());
+    case Value::Kind::Boolean:
+        return sign(int(a.toBoolean()), int(b.toBoolean()));
+    case Value::Kind::Date:
+        return sign(a.days(), b.days());
+    case Value::Kind::DateTime:
+        return sign(a.msecs(), b.msecs());
+    case Value::Kind::Time:
+        return sign(a.msecsOfDay(), b.msecsOfDay());
+    case Value::Kind::Text:
+        return sign(a.text(), b.text());
+    case Value::Kind::Null:
+        return 0;
     }
     return 0;
 }
@@ -213,11 +221,12 @@ void ClientTable::installData(TableData data)
         if (!(versions[v].state & (RowVersion::Superseded | RowVersion::Deleted)))
             live.push_back(int(v));
     }
-    std::stable_sort(live.begin(), live.end(), [&](int a, int b) { return root[size_t(a)] < root[size_t(b)]; });
+    std::stable_sort(
+        live.begin(), live.end(), [&](int a, int b) { return root[size_t(a)] < root[size_t(b)]; });
     m_rows.clear();
     m_rows.reserve(live.size());
     for (int v : live)
-        m_rows.push_back({v, true});
+        m_rows.push_back({ v, true });
 
     m_orders.clear();
     auto defaultOrder = std::make_unique<Order>();
@@ -393,18 +402,24 @@ namespace {
 qint64 orderedInteger(const Value &v)
 {
     switch (v.kind()) {
-    case Value::Kind::Integer: return v.toInteger();
-    case Value::Kind::Boolean: return v.toBoolean() ? 1 : 0;
-    case Value::Kind::Date: return v.days();
-    case Value::Kind::DateTime: return v.msecs();
-    case Value::Kind::Time: return v.msecsOfDay();
+    case Value::Kind::Integer:
+        return v.toInteger();
+    case Value::Kind::Boolean:
+        return v.toBoolean() ? 1 : 0;
+    case Value::Kind::Date:
+        return v.days();
+    case Value::Kind::DateTime:
+        return v.msecs();
+    case Value::Kind::Time:
+        return v.msecsOfDay();
     case Value::Kind::Float: {
         const double d = v.toFloat() == 0 ? 0.0 : v.toFloat(); // -0 equals 0
         qint64 bits;
         std::memcpy(&bits, &d, sizeof bits);
         return bits >= 0 ? bits : bits ^ std::numeric_limits<qint64>::max();
     }
-    default: return 0;
+    default:
+        return 0;
     }
 }
 
@@ -496,7 +511,8 @@ void ClientTable::buildOrder(Order &order)
             }
             std::vector<int> byKey(distinct.size());
             std::iota(byKey.begin(), byKey.end(), 0);
-            std::sort(byKey.begin(), byKey.end(), [&](int a, int b) { return keys[size_t(a)].compare(keys[size_t(b)]) < 0; });
+            std::sort(byKey.begin(), byKey.end(),
+                [&](int a, int b) { return keys[size_t(a)].compare(keys[size_t(b)]) < 0; });
             std::vector<qint64> rankOf(distinct.size());
             qint64 rank = 0;
             for (size_t i = 0; i < byKey.size(); ++i) {
@@ -527,11 +543,12 @@ void ClientTable::buildOrder(Order &order)
                 else
                     keyed.emplace_back(ranks[0][size_t(id)], id);
             }
-            const auto before = [descending](const std::pair<qint64, int> &a, const std::pair<qint64, int> &b) {
-                if (a.first != b.first)
-                    return descending ? a.first > b.first : a.first < b.first;
-                return a.second < b.second;
-            };
+            const auto before
+                = [descending](const std::pair<qint64, int> &a, const std::pair<qint64, int> &b) {
+                      if (a.first != b.first)
+                          return descending ? a.first > b.first : a.first < b.first;
+                      return a.second < b.second;
+                  };
             // Lists are often already in key order (the task number): then there is nothing to sort.
             if (!std::is_sorted(keyed.begin(), keyed.end(), before))
                 std::sort(keyed.begin(), keyed.end(), before);
@@ -586,7 +603,8 @@ void ClientTable::updateSortKeys(Order &order, int rowId)
         auto &cache = order.keyCache[k];
         auto it = cache.constFind(v.text());
         if (it == cache.constEnd())
-            it = cache.insert(v.text(), SystemFormats::current().sortKey(v.text(), !order.def.options.caseInsensitive));
+            it = cache.insert(
+                v.text(), SystemFormats::current().sortKey(v.text(), !order.def.options.caseInsensitive));
         keys[size_t(rowId)] = *it;
     }
 }
@@ -683,7 +701,7 @@ void ClientTable::SetIndexName(const QString &name)
 
 void ClientTable::AddIndex(const QString &name, const QStringList &fields, const IndexOptions &options)
 {
-    IndexDef def{name, fields, options};
+    IndexDef def { name, fields, options };
     m_indexDefs.push_back(def);
     if (!Active())
         return;
@@ -869,7 +887,8 @@ bool ClientTable::LocateRow(const QString &fieldName, const Value &value)
     endPendingImplicitly();
     Value wanted = value;
     if (!wanted.isNull() && wanted.kind() != field.valueKind())
-        wanted = ValueFromText(field, wanted.kind() == Value::Kind::Text ? wanted.text() : ValueText(field, wanted));
+        wanted = ValueFromText(
+            field, wanted.kind() == Value::Kind::Text ? wanted.text() : ValueText(field, wanted));
     int found = -1;
     int pos = 0;
     m_view.forEach([&](int id) {
@@ -986,7 +1005,7 @@ void ClientTable::postInsert()
     if (counterField >= 0)
         version.values[size_t(counterField)] = Value::integer(m_data.counter);
     m_data.versions.push_back(std::move(version));
-    m_rows.push_back({versionPos, true});
+    m_rows.push_back({ versionPos, true });
     for (auto &order : m_orders)
         if (order->built)
             updateSortKeys(*order, rowId);
@@ -1000,7 +1019,7 @@ void ClientTable::postInsert()
     }
 
     if (m_logging)
-        m_data.log.push_back({versionPos + 1, 0, RowVersion::Inserted});
+        m_data.log.push_back({ versionPos + 1, 0, RowVersion::Inserted });
     if (counterField >= 0)
         ++m_data.counter;
     insertIntoOrders(rowId);
@@ -1028,7 +1047,7 @@ void ClientTable::postEdit()
 
     // Check the new keys against the unique orders before anything is changed.
     const int probeVersion = int(m_data.versions.size());
-    m_data.versions.push_back({0, -1, m_pending});
+    m_data.versions.push_back({ 0, -1, m_pending });
     m_rows[size_t(rowId)].version = probeVersion;
     for (auto &order : m_orders)
         if (order->built)
@@ -1066,7 +1085,7 @@ void ClientTable::postEdit()
         const int pos = int(m_data.versions.size());
         m_data.versions.push_back(std::move(version));
         m_rows[size_t(rowId)].version = pos;
-        m_data.log.push_back({pos + 1, oldVersion + 1, RowVersion::Modified});
+        m_data.log.push_back({ pos + 1, oldVersion + 1, RowVersion::Modified });
     } else {
         m_data.versions[size_t(oldVersion)].values = std::move(m_pending);
     }
@@ -1120,7 +1139,7 @@ void ClientTable::DeleteRow()
     RowVersion &version = m_data.versions[size_t(row.version)];
     version.state |= RowVersion::Deleted;
     if (m_logging)
-        m_data.log.push_back({row.version + 1, 0, RowVersion::Deleted});
+        m_data.log.push_back({ row.version + 1, 0, RowVersion::Deleted });
     row.alive = false;
     if (m_cursor >= m_view.size())
         m_cursor = m_view.size() - 1;
@@ -1185,19 +1204,25 @@ qint64 ClientTable::AsInteger(const QString &name) const
     const Field &field = RequireField(name);
     const Value v = GetValue(field);
     switch (v.kind()) {
-    case Value::Kind::Null: return 0;
-    case Value::Kind::Integer: return v.toInteger();
-    case Value::Kind::Float: return qRound64(v.toFloat());
-    case Value::Kind::Boolean: return v.toBoolean() ? 1 : 0;
+    case Value::Kind::Null:
+        return 0;
+    case Value::Kind::Integer:
+        return v.toInteger();
+    case Value::Kind::Float:
+        return qRound64(v.toFloat());
+    case Value::Kind::Boolean:
+        return v.toBoolean() ? 1 : 0;
     case Value::Kind::Text: {
         bool ok = false;
         const qint64 n = v.text().trimmed().toLongLong(&ok);
         if (!ok)
-            fail(QStringLiteral("'%1' is not a valid integer value for field '%2'").arg(v.text(), field.name()));
+            fail(QStringLiteral("'%1' is not a valid integer value for field '%2'")
+                     .arg(v.text(), field.name()));
         return n;
     }
     default:
-        fail(QStringLiteral("'%1' is not a valid integer value for field '%2'").arg(ValueText(field, v), field.name()));
+        fail(QStringLiteral("'%1' is not a valid integer value for field '%2'")
+                 .arg(ValueText(field, v), field.name()));
     }
 }
 
@@ -1206,13 +1231,17 @@ QDateTime ClientTable::AsDateTime(const QString &name) const
     const Field &field = RequireField(name);
     const Value v = GetValue(field);
     switch (v.kind()) {
-    case Value::Kind::Null: return QDateTime();
-    case Value::Kind::Date: return QDateTime(v.toDate(), QTime(0, 0));
-    case Value::Kind::DateTime: return QDateTime(v.toDate(), v.toTime());
-    case Value::Kind::Time: return QDateTime(Value::dateFromDays(0), v.toTime());
+    case Value::Kind::Null:
+        return QDateTime();
+    case Value::Kind::Date:
+        return QDateTime(v.toDate(), QTime(0, 0));
+    case Value::Kind::DateTime:
+        return QDateTime(v.toDate(), v.toTime());
+    case Value::Kind::Time:
+        return QDateTime(Value::dateFromDays(0), v.toTime());
     default: {
-        const Value converted = ValueFromText(Field({field.name(), FieldType::DateTime}, field.index()),
-                                              ValueText(field, v));
+        const Value converted
+            = ValueFromText(Field({ field.name(), FieldType::DateTime }, field.index()), ValueText(field, v));
         return converted.isNull() ? QDateTime() : QDateTime(converted.toDate(), converted.toTime());
     }
     }
@@ -1223,11 +1252,15 @@ bool ClientTable::AsBoolean(const QString &name) const
     const Field &field = RequireField(name);
     const Value v = GetValue(field);
     switch (v.kind()) {
-    case Value::Kind::Null: return false;
-    case Value::Kind::Boolean: return v.toBoolean();
-    case Value::Kind::Integer: return v.toInteger() != 0;
+    case Value::Kind::Null:
+        return false;
+    case Value::Kind::Boolean:
+        return v.toBoolean();
+    case Value::Kind::Integer:
+        return v.toInteger() != 0;
     default: {
-        const Value b = ValueFromText(Field({field.name(), FieldType::Boolean}, field.index()), ValueText(field, v));
+        const Value b
+            = ValueFromText(Field({ field.name(), FieldType::Boolean }, field.index()), ValueText(field, v));
         return !b.isNull() && b.toBoolean();
     }
     }
@@ -1245,7 +1278,7 @@ void ClientTable::SetValue(const Field &field, const Value &value)
             stored = value;
         } else if (want == Value::Kind::Text) {
             stored = Value::text(value.kind() == Value::Kind::Integer ? QString::number(value.toInteger())
-                                                                       : ValueText(field, value));
+                                                                      : ValueText(field, value));
         } else if (value.kind() == Value::Kind::Text) {
             stored = ValueFromText(field, value.text());
         } else if (want == Value::Kind::Date && value.kind() == Value::Kind::DateTime) {
@@ -1300,20 +1333,26 @@ QString ClientTable::ValueText(const Field &field, const Value &value)
 {
     const SystemFormats &formats = SystemFormats::current();
     switch (value.kind()) {
-    case Value::Kind::Null: return QString();
-    case Value::Kind::Text: return value.text();
-    case Value::Kind::Integer: return QString::number(value.toInteger());
+    case Value::Kind::Null:
+        return QString();
+    case Value::Kind::Text:
+        return value.text();
+    case Value::Kind::Integer:
+        return QString::number(value.toInteger());
     case Value::Kind::Float: {
         QString text = QString::number(value.toFloat(), 'g', 15);
         return text.replace(u'.', formats.decimalSeparator());
     }
-    case Value::Kind::Boolean: return value.toBoolean() ? QStringLiteral("True") : QStringLiteral("False");
-    case Value::Kind::Date: return formats.formatDate(value.toDate());
+    case Value::Kind::Boolean:
+        return value.toBoolean() ? QStringLiteral("True") : QStringLiteral("False");
+    case Value::Kind::Date:
+        return formats.formatDate(value.toDate());
     case Value::Kind::DateTime:
         if (field.valueKind() == Value::Kind::Date)
             return formats.formatDate(value.toDate());
         return formats.formatDateTime(value.toDate(), value.toTime());
-    case Value::Kind::Time: return formats.formatTime(value.toTime());
+    case Value::Kind::Time:
+        return formats.formatTime(value.toTime());
     }
     return QString();
 }
@@ -1323,8 +1362,10 @@ Value ClientTable::ValueFromText(const Field &field, const QString &text)
     const SystemFormats &formats = SystemFormats::current();
     const QString trimmed = text.trimmed();
     switch (field.valueKind()) {
-    case Value::Kind::Text: return Value::text(text);
-    case Value::Kind::Null: return Value();
+    case Value::Kind::Text:
+        return Value::text(text);
+    case Value::Kind::Null:
+        return Value();
     case Value::Kind::Integer: {
         if (trimmed.isEmpty())
             return Value();
@@ -1344,7 +1385,8 @@ Value ClientTable::ValueFromText(const Field &field, const QString &text)
         normal.replace(formats.decimalSeparator(), u'.');
         const double d = normal.toDouble(&ok);
         if (!ok)
-            fail(QStringLiteral("'%1' is not a valid floating point value for field '%2'").arg(text, field.name()));
+            fail(QStringLiteral("'%1' is not a valid floating point value for field '%2'")
+                     .arg(text, field.name()));
         return Value::floating(d);
     }
     case Value::Kind::Boolean: {

@@ -256,13 +256,13 @@ private:
     std::vector<std::unique_ptr<Order>> m_orders; // [0] is the default order
     QString m_indexName;
     RowSequence m_view;
-    int m_cursor = -1;     // position in m_view; -1 when the view is empty
+    int m_cursor = -1; // position in m_view; -1 when the view is empty
     bool m_atEnd = true;
     State m_state = State::Inactive;
     std::vector<Value> m_pending;
     std::vector<bool> m_written;
     bool m_pendingAppend = true; // insert mode: at the end of the view, or before the current row
-    int m_pendingRow = -1;       // edit mode: the row being edited
+    int m_pendingRow = -1; // edit mode: the row being edited
     bool m_logging = true;
     bool m_changedSinceOpen = false;
     bool m_loadedFromFile = false;

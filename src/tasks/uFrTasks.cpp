@@ -189,9 +189,8 @@ QWidget *TfrTasks::buildPropertiesPanel()
     // Adding a property needs the property entry dialog, which is not built yet.
     addProperty->setEnabled(false);
     m_ValueListEditor1->setContextMenuPolicy(Qt::CustomContextMenu);
-    connect(m_ValueListEditor1, &QWidget::customContextMenuRequested, this, [this](const QPoint &pos) {
-        m_PopupMenu3->popup(m_ValueListEditor1->viewport()->mapToGlobal(pos));
-    });
+    connect(m_ValueListEditor1, &QWidget::customContextMenuRequested, this,
+        [this](const QPoint &pos) { m_PopupMenu3->popup(m_ValueListEditor1->viewport()->mapToGlobal(pos)); });
     auto *tabSheet1 = new QWidget;
     tabSheet1->setObjectName(QStringLiteral("TabSheet1"));
     auto *page1 = new QVBoxLayout(tabSheet1);

@@ -30,11 +30,11 @@ TEST(ClientTable, Counter_NeverGivesANumberTwice)
     auto table = newTaskTable();
     addTask(*table, QStringLiteral("one"));
     addTask(*table, QStringLiteral("two"));
-    EXPECT_EQ(column(*table, QStringLiteral("ID")), QStringList({"1", "2"}));
+    EXPECT_EQ(column(*table, QStringLiteral("ID")), QStringList({ "1", "2" }));
     table->MoveLast();
     table->DeleteRow();
     addTask(*table, QStringLiteral("three"));
-    EXPECT_EQ(column(*table, QStringLiteral("ID")), QStringList({"1", "3"}));
+    EXPECT_EQ(column(*table, QStringLiteral("ID")), QStringList({ "1", "3" }));
 
     // Saved with tasks 1 to 5 (4 and 5 deleted), reloaded: the next task continues at 6.
     for (int i = 0; i < 2; ++i)
@@ -80,26 +80,26 @@ TEST(ClientTable, Reactions_RunExactlyWhenTheCursorMovesOrARowIsEdited)
         QStringList expected;
     };
     const std::vector<Step> steps = {
-        {"EditRow on an empty view inserts", [&] { table->EditRow(); }, {"insert", "scroll"}},
-        {"write", [&] { table->SetText("Task", "a"); }, {}},
-        {"post", [&] { table->PostRow(); }, {}},
-        {"append", [&] { table->AppendRow(); }, {"insert", "scroll"}},
-        {"cancel an insertion", [&] { table->CancelRow(); }, {"scroll", "cancel"}},
-        {"append and post", [&] { addTask(*table, "b"); }, {"insert", "scroll"}},
-        {"edit", [&] { table->EditRow(); }, {"edit"}},
-        {"edit again does nothing", [&] { table->EditRow(); }, {}},
-        {"cancel an edit", [&] { table->CancelRow(); }, {"cancel"}},
-        {"cancel with nothing pending", [&] { table->CancelRow(); }, {}},
-        {"order", [&] { table->SetIndexName("cdsTasksStatus"); }, {}},
-        {"filter on", [&] { table->SetFiltered(true); }, {"scroll"}},
-        {"filter on again", [&] { table->SetFiltered(true); }, {"scroll"}},
-        {"filter off", [&] { table->SetFiltered(false); }, {"scroll"}},
-        {"first", [&] { table->MoveFirst(); }, {"scroll"}},
-        {"next", [&] { table->MoveNext(); }, {"scroll"}},
-        {"prior", [&] { table->MovePrior(); }, {"scroll"}},
-        {"locate found", [&] { table->LocateRow("Task", Value::text("b")); }, {"scroll"}},
-        {"locate missing", [&] { table->LocateRow("Task", Value::text("zzz")); }, {}},
-        {"delete", [&] { table->DeleteRow(); }, {"scroll"}},
+        { "EditRow on an empty view inserts", [&] { table->EditRow(); }, { "insert", "scroll" } },
+        { "write", [&] { table->SetText("Task", "a"); }, {} },
+        { "post", [&] { table->PostRow(); }, {} },
+        { "append", [&] { table->AppendRow(); }, { "insert", "scroll" } },
+        { "cancel an insertion", [&] { table->CancelRow(); }, { "scroll", "cancel" } },
+        { "append and post", [&] { addTask(*table, "b"); }, { "insert", "scroll" } },
+        { "edit", [&] { table->EditRow(); }, { "edit" } },
+        { "edit again does nothing", [&] { table->EditRow(); }, {} },
+        { "cancel an edit", [&] { table->CancelRow(); }, { "cancel" } },
+        { "cancel with nothing pending", [&] { table->CancelRow(); }, {} },
+        { "order", [&] { table->SetIndexName("cdsTasksStatus"); }, {} },
+        { "filter on", [&] { table->SetFiltered(true); }, { "scroll" } },
+        { "filter on again", [&] { table->SetFiltered(true); }, { "scroll" } },
+        { "filter off", [&] { table->SetFiltered(false); }, { "scroll" } },
+        { "first", [&] { table->MoveFirst(); }, { "scroll" } },
+        { "next", [&] { table->MoveNext(); }, { "scroll" } },
+        { "prior", [&] { table->MovePrior(); }, { "scroll" } },
+        { "locate found", [&] { table->LocateRow("Task", Value::text("b")); }, { "scroll" } },
+        { "locate missing", [&] { table->LocateRow("Task", Value::text("zzz")); }, {} },
+        { "delete", [&] { table->DeleteRow(); }, { "scroll" } },
     };
     for (const Step &step : steps) {
         events.clear();
@@ -177,9 +177,9 @@ TEST(ClientTable, ImplicitPost_StoresWrittenRowsAndDropsUntouchedOnes)
 TEST(ClientTable, KeyViolation_LeavesTheRowPendingAndTheCounterUnchanged)
 {
     ClientTable table;
-    table.AddFieldDef({"ID", FieldType::Counter});
-    table.AddFieldDef({"Code", FieldType::Text, 10});
-    table.AddIndexDef({"ByCode", {"Code"}, {false, true, false, true}});
+    table.AddFieldDef({ "ID", FieldType::Counter });
+    table.AddFieldDef({ "Code", FieldType::Text, 10 });
+    table.AddIndexDef({ "ByCode", { "Code" }, { false, true, false, true } });
     table.CreateEmpty();
     table.AppendRow();
     table.SetText("Code", "abc");
@@ -207,7 +207,7 @@ TEST(ClientTable, Errors_CarryTheExactMessages)
 {
     auto table = newTaskTable();
     ClientTable closed;
-    closed.AddFieldDef({"A", FieldType::Integer});
+    closed.AddFieldDef({ "A", FieldType::Integer });
     ClientTable noFields;
     struct Case
     {
@@ -215,17 +215,21 @@ TEST(ClientTable, Errors_CarryTheExactMessages)
         QString message;
     };
     const std::vector<Case> cases = {
-        {[&] { table->RequireField("Nope"); }, "Field 'Nope' not found"},
-        {[&] { table->DeleteRow(); }, "Cannot perform this operation on an empty dataset"},
-        {[&] { table->SetText("Task", "x"); }, "Dataset not in edit or insert mode"},
-        {[&] { closed.MoveFirst(); }, "Cannot perform this operation on a closed dataset"},
-        {[&] { table->SetIndexName("NoSuchIndex"); }, "Index 'NoSuchIndex' not found"},
-        {[&] { noFields.CreateEmpty(); }, "No fields defined.  Cannot create dataset"},
-        {[&] { table->AppendRow(); table->SetText("Progress", "lots"); },
-         "'lots' is not a valid integer value for field 'Progress'"},
-        {[&] { table->SetText("Bookmarked", "maybe"); }, "'maybe' is not a valid boolean value for field 'Bookmarked'"},
-        {[&] { table->SetInteger("Points", 70000); },
-         "70000 is not a valid value for field 'Points'. The allowed range is 0 to 65535"},
+        { [&] { table->RequireField("Nope"); }, "Field 'Nope' not found" },
+        { [&] { table->DeleteRow(); }, "Cannot perform this operation on an empty dataset" },
+        { [&] { table->SetText("Task", "x"); }, "Dataset not in edit or insert mode" },
+        { [&] { closed.MoveFirst(); }, "Cannot perform this operation on a closed dataset" },
+        { [&] { table->SetIndexName("NoSuchIndex"); }, "Index 'NoSuchIndex' not found" },
+        { [&] { noFields.CreateEmpty(); }, "No fields defined.  Cannot create dataset" },
+        { [&] {
+             table->AppendRow();
+             table->SetText("Progress", "lots");
+         },
+            "'lots' is not a valid integer value for field 'Progress'" },
+        { [&] { table->SetText("Bookmarked", "maybe"); },
+            "'maybe' is not a valid boolean value for field 'Bookmarked'" },
+        { [&] { table->SetInteger("Points", 70000); },
+            "70000 is not a valid value for field 'Points'. The allowed range is 0 to 65535" },
     };
     for (const Case &c : cases)
         EXPECT_EQ(errorOf(c.action), c.message);
@@ -256,12 +260,12 @@ TEST(ClientTable, Conversions_FollowTheSystemFormats)
     table->SetText("Category", "");
     EXPECT_FALSE(table->IsNull("Category")) << "an empty text is not null";
 
-    Field stamp({"LastUsed", FieldType::DateTime}, 0);
+    Field stamp({ "LastUsed", FieldType::DateTime }, 0);
     EXPECT_EQ(ClientTable::ValueText(stamp, Value::fromDateTime(QDate(2024, 3, 9), QTime(0, 0))), "3/9/2024");
     EXPECT_EQ(ClientTable::ValueText(stamp, Value::fromDateTime(QDate(2024, 3, 9), QTime(14, 5, 7))),
-              "3/9/2024 2:05:07 PM");
+        "3/9/2024 2:05:07 PM");
     EXPECT_EQ(ClientTable::ValueFromText(stamp, "3/9/2024 2:05:07 PM"),
-              Value::fromDateTime(QDate(2024, 3, 9), QTime(14, 5, 7)));
+        Value::fromDateTime(QDate(2024, 3, 9), QTime(14, 5, 7)));
 }
 
 TEST(ClientTable, NamedOrders_SortAsDefined)
@@ -272,34 +276,34 @@ TEST(ClientTable, NamedOrders_SortAsDefined)
         const char *task;
         const char *status;
         std::optional<int> progress;
-    } rows[] = {{"beta", "Cancelled", 50}, {"Alpha", "complete", 100}, {"alpha", "cancelled", std::nullopt},
-                {"Beta", "Complete", 0}};
+    } rows[] = { { "beta", "Cancelled", 50 }, { "Alpha", "complete", 100 },
+        { "alpha", "cancelled", std::nullopt }, { "Beta", "Complete", 0 } };
     for (const auto &r : rows)
         addTask(*table, r.task, r.status, r.progress);
 
     table->SetIndexName("cdsTasksStatus");
-    EXPECT_EQ(column(*table, "Status"), QStringList({"Cancelled", "cancelled", "complete", "Complete"}))
+    EXPECT_EQ(column(*table, "Status"), QStringList({ "Cancelled", "cancelled", "complete", "Complete" }))
         << "case-insensitive: equal words stay together in the order they were added";
     table->SetIndexName("cdsTasksIndexTaskName");
-    EXPECT_EQ(column(*table, "Task"), QStringList({"alpha", "Alpha", "beta", "Beta"}))
+    EXPECT_EQ(column(*table, "Task"), QStringList({ "alpha", "Alpha", "beta", "Beta" }))
         << "case-sensitive locale collation, not code points";
     table->SetIndexName("cdsTasksProgress");
-    EXPECT_EQ(column(*table, "Progress"), QStringList({"100", "50", "0", "<null>"}));
+    EXPECT_EQ(column(*table, "Progress"), QStringList({ "100", "50", "0", "<null>" }));
     table->SetIndexName("cdsTasksIndexLastActioned");
     table->MoveFirst();
     table->EditRow();
     table->SetText("LastActioned", "1/2/2024");
     table->PostRow();
-    EXPECT_EQ(column(*table, "LastActioned"), QStringList({"1/2/2024", "<null>", "<null>", "<null>"}))
+    EXPECT_EQ(column(*table, "LastActioned"), QStringList({ "1/2/2024", "<null>", "<null>", "<null>" }))
         << "never-actioned tasks come last in a descending order";
     table->SetIndexName("");
-    EXPECT_EQ(column(*table, "ID"), QStringList({"1", "2", "3", "4"}));
+    EXPECT_EQ(column(*table, "ID"), QStringList({ "1", "2", "3", "4" }));
 }
 
 TEST(ClientTable, ChangingTheOrder_KeepsTheCurrentRow)
 {
     auto table = newTaskTable();
-    for (const char *t : {"c", "a", "b"})
+    for (const char *t : { "c", "a", "b" })
         addTask(*table, t);
     table->LocateRow("Task", Value::text("c"));
     table->SetIndexName("cdsTasksIndexTaskName");
@@ -313,7 +317,7 @@ TEST(ClientTable, MaintainedOrders_MatchFreshlyBuiltOrders)
 {
     auto table = newTaskTable();
     std::mt19937 rng(7);
-    const QStringList words{"apple", "Apple", "banana", "cherry", "Cherry", "", "zeta", "Éclair"};
+    const QStringList words { "apple", "Apple", "banana", "cherry", "Cherry", "", "zeta", "Éclair" };
     auto pick = [&](int n) { return int(rng() % unsigned(n)); };
     for (int step = 0; step < 600; ++step) {
         const int op = pick(10);
@@ -411,7 +415,7 @@ TEST(ClientTable, LocateRow_MatchesWholeValueWithCase)
 TEST(ClientTable, DeleteRow_MakesTheNextRowCurrentOrThePreviousAtTheEnd)
 {
     auto table = newTaskTable();
-    for (const char *t : {"a", "b", "c"})
+    for (const char *t : { "a", "b", "c" })
         addTask(*table, t);
     table->MoveTo(2);
     table->DeleteRow();
@@ -444,7 +448,7 @@ TEST(ClientTable, BoundFileAndRunTimeOrder)
         ClientTable store;
         DefineRecentTable(store);
         store.CreateEmpty();
-        for (int day : {1, 3, 2}) {
+        for (int day : { 1, 3, 2 }) {
             store.AppendRow();
             store.SetText("File", QStringLiteral("/lists/%1.ql1").arg(day));
             store.SetDateTime("LastUsed", QDateTime(QDate(2024, 3, day), QTime(9, 0)));
@@ -458,9 +462,9 @@ TEST(ClientTable, BoundFileAndRunTimeOrder)
     store.SetFileName(path);
     store.Open();
     store.SetChangeLogging(false);
-    store.AddIndex("MyIndex", {"LastUsed"}, {false, false, true, false});
+    store.AddIndex("MyIndex", { "LastUsed" }, { false, false, true, false });
     store.SetIndexName("MyIndex");
-    EXPECT_EQ(column(store, "File"), QStringList({"/lists/3.ql1", "/lists/2.ql1", "/lists/1.ql1"}));
+    EXPECT_EQ(column(store, "File"), QStringList({ "/lists/3.ql1", "/lists/2.ql1", "/lists/1.ql1" }));
 
     // Nothing changed: Close must not write (the marker stays).
     const QByteArray original = store.WriteToBytes(DataFormat::Xml);
@@ -499,8 +503,8 @@ TEST(ClientTable, BoundFileAndRunTimeOrder)
 TEST(ClientTable, FilterEquality_IsByCollation)
 {
     auto table = newTaskTable();
-    addTask(*table, QString::fromUtf8("Caf\xC3\xA9"));        // precomposed é
-    addTask(*table, QString::fromUtf8("Cafe\xCC\x81"));       // e + combining acute
+    addTask(*table, QString::fromUtf8("Caf\xC3\xA9")); // precomposed é
+    addTask(*table, QString::fromUtf8("Cafe\xCC\x81")); // e + combining acute
     addTask(*table, "Cafe");
     table->SetFilter(QString::fromUtf8("Task = 'Caf\xC3\xA9'"));
     table->SetFiltered(true);

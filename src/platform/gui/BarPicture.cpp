@@ -1,8 +1,8 @@
 #include "platform/gui/BarPicture.h"
 
 #include <QHeaderView>
-#include <QTableView>
 #include <QPainter>
+#include <QTableView>
 
 namespace ql {
 
@@ -16,7 +16,7 @@ const QImage &barPicture()
             // 0 at the edges, 1 in the middle row.
             const double t = 1.0 - double(std::abs(y - middle)) / middle;
             const QRgb colour = qRgb(int(203 + t * (245 - 203) + 0.5), int(203 + t * (245 - 203) + 0.5),
-                                     int(212 + t * (246 - 212) + 0.5));
+                int(212 + t * (246 - 212) + 0.5));
             for (int x = 0; x < size; ++x)
                 image.setPixel(x, y, colour);
         }
@@ -30,10 +30,11 @@ void applyGridLook(QTableView *grid)
     grid->verticalHeader()->hide();
     grid->verticalHeader()->setMinimumSectionSize(1);
     grid->verticalHeader()->setDefaultSectionSize(18);
-    grid->horizontalHeader()->setStyleSheet(QStringLiteral("QHeaderView::section { background-color: %1; border: 0px; "
-                                         "border-right: 1px solid gray; border-bottom: 1px solid gray; "
-                                         "padding: 2px; }")
-                              .arg(gridTitleColour().name()));
+    grid->horizontalHeader()->setStyleSheet(
+        QStringLiteral("QHeaderView::section { background-color: %1; border: 0px; "
+                       "border-right: 1px solid gray; border-bottom: 1px solid gray; "
+                       "padding: 2px; }")
+            .arg(gridTitleColour().name()));
 }
 
 BarPanel::BarPanel(QWidget *parent)

@@ -10,7 +10,10 @@ namespace ql {
 
 // The colour value 14209232, stored blue-green-red: the main window's background and the title
 // cells of every grid.
-inline QColor gridTitleColour() { return QColor(0xD0, 0xD0, 0xD8); }
+inline QColor gridTitleColour()
+{
+    return QColor(0xD0, 0xD0, 0xD8);
+}
 
 // The look every grid of the program shares: title cells in the grid title colour with thin lines
 // between them, no row titles, and rows as tall as a line of the windows' 11-pixel font needs.
