@@ -8,11 +8,14 @@ namespace ql {
 
 void writeFileAtomically(const QString &path, const QByteArray &data)
 {
+    // A list that was never saved has no file name; QSaveFile would only fail at the end.
+    if (path.trimmed().isEmpty())
+        throw Error(QStringLiteral("Cannot create file \"%1\". No file name was given").arg(path));
     const FileFault fault = FileFaults::active();
     QSaveFile file(path);
     if (fault == FileFault::CannotCreate || !file.open(QIODevice::WriteOnly)) {
-        const QString reason = fault == FileFault::CannotCreate ? QStringLiteral("Permission denied")
-                                                                 : file.errorString();
+        const QString reason
+            = fault == FileFault::CannotCreate ? QStringLiteral("Permission denied") : file.errorString();
         throw Error(QStringLiteral("Cannot create file \"%1\". %2").arg(path, reason));
     }
     if (fault == FileFault::FailsHalfway) {

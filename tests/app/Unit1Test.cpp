@@ -471,7 +471,9 @@ TEST_F(MainWindowTest, CloseAll_NeverSavedList_StopsAtItsTab)
     m_ui.clear();
 
     main().CloseAll1Click();
-    EXPECT_EQ(errors().size(), 1);
+    ASSERT_EQ(errors().size(), 1);
+    // The list has no file to write to, and the message says so.
+    EXPECT_EQ(errors().front(), QStringLiteral("Cannot create file \"\". No file name was given."));
     EXPECT_EQ(captions(), QStringList({ "A", "New *" }));
 }
 

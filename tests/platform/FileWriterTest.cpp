@@ -95,4 +95,25 @@ TEST(FileWriter, MissingFolder_ThrowsTheFileSystemsMessage)
     EXPECT_TRUE(folderEntries(dir.path()).isEmpty());
 }
 
+// A list that was never saved has no file name: the write says so and leaves nothing behind in the
+// current folder.
+TEST(FileWriter, EmptyName_SaysSoAndWritesNothing)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString previous = QDir::currentPath();
+    ASSERT_TRUE(QDir::setCurrent(dir.path()));
+    for (const QString &name : { QString(), QStringLiteral("  ") }) {
+        try {
+            ql::writeFileAtomically(name, QByteArrayLiteral("data"));
+            ADD_FAILURE() << "no error";
+        } catch (const ql::Error &e) {
+            EXPECT_EQ(
+                e.message(), QStringLiteral("Cannot create file \"%1\". No file name was given").arg(name));
+        }
+    }
+    EXPECT_TRUE(folderEntries(dir.path()).isEmpty());
+    QDir::setCurrent(previous);
+}
+
 } // namespace
