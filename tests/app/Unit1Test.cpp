@@ -4,6 +4,9 @@
 
 #include "platform/gui/ShowModal.h"
 
+#include <QAbstractButton>
+#include <QAbstractItemView>
+#include <QAccessible>
 #include <QAction>
 #include <QComboBox>
 #include <QGuiApplication>
@@ -140,6 +143,33 @@ TEST_F(MainWindowTest, ToolBar_ButtonsInOrderWithLaterCommandsDisabled)
         EXPECT_EQ(shown[i]->accessibleName(), expected[i].caption);
         EXPECT_EQ(shown[i]->font().pixelSize(), 11);
     }
+}
+
+// A screen reader can name every control a person can use, in the main window and in a list's
+// frame: by its caption, the label beside it, or its hint.
+TEST_F(MainWindowTest, EveryUsableControlHasAnAccessibleName)
+{
+    main().show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&main()));
+    main().actNewExecute();
+    QStringList unnamed;
+    for (QWidget *widget : main().findChildren<QWidget *>()) {
+        const bool usable = qobject_cast<QAbstractButton *>(widget) || qobject_cast<QLineEdit *>(widget)
+            || qobject_cast<QComboBox *>(widget) || qobject_cast<QAbstractItemView *>(widget)
+            || qobject_cast<QPlainTextEdit *>(widget) || qobject_cast<QTabBar *>(widget);
+        // Parts of a composite control (the combo box's own line edit, a view's scroll buttons) are
+        // named by the control they belong to.
+        bool part = false;
+        for (QWidget *up = widget->parentWidget(); up && !part; up = up->parentWidget())
+            part = qobject_cast<QComboBox *>(up) || qobject_cast<QTabBar *>(up)
+                || (up == widget->parentWidget() && qobject_cast<QAbstractScrollArea *>(up));
+        if (!usable || part || widget->objectName().startsWith(QStringLiteral("qt_")))
+            continue;
+        QAccessibleInterface *accessible = QAccessible::queryAccessibleInterface(widget);
+        if (!accessible || accessible->text(QAccessible::Name).trimmed().isEmpty())
+            unnamed << QStringLiteral("%1 (%2)").arg(widget->objectName(), widget->metaObject()->className());
+    }
+    EXPECT_TRUE(unnamed.isEmpty()) << unnamed.join(QStringLiteral(", ")).toStdString();
 }
 
 TEST_F(MainWindowTest, New_AddsMarkedTabsAndSetsTitle)
