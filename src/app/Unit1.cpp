@@ -7,6 +7,7 @@
 #include "platform/ApplicationTitle.h"
 #include "platform/ProgramFolder.h"
 #include "platform/gui/BarPicture.h"
+#include "platform/gui/BusyCursor.h"
 #include "platform/gui/ErrorBox.h"
 #include "platform/gui/Shell.h"
 #include "platform/gui/ShowModal.h"
@@ -435,12 +436,8 @@ void TfrmMain::RequireActiveList() const
 
 void TfrmMain::AddListTab(const QString &fileName, bool isNew)
 {
-    QGuiApplication::setOverrideCursor(Qt::WaitCursor);
-    // The normal cursor comes back however the step ends; a failed step leaves the tab in place.
-    struct RestoreCursor
-    {
-        ~RestoreCursor() { QGuiApplication::restoreOverrideCursor(); }
-    } restoreCursor;
+    // A failed step leaves the tab in place.
+    const BusyCursor busy;
 
     auto *page = new QWidget;
     auto *layout = new QVBoxLayout(page);
@@ -540,10 +537,14 @@ void TfrmMain::addToRecent(const QString &path)
 
 void TfrmMain::writeList(TfrTasks &frame, const QString &path)
 {
-    ClientTable &table = frame.cdsTasks();
-    if (table.IsEditing())
-        table.PostRow();
-    table.WriteToFile(path, DataFormat::XmlUtf8);
+    {
+        // A large list takes a moment to write.
+        const BusyCursor busy;
+        ClientTable &table = frame.cdsTasks();
+        if (table.IsEditing())
+            table.PostRow();
+        table.WriteToFile(path, DataFormat::XmlUtf8);
+    }
     addToRecent(path);
 }
 

@@ -566,6 +566,7 @@ TEST_F(MainWindowTest, Exit_NewList_SaveDialogAndOverwriteQuestion)
         main().actExitExecute();
         ql::FileFaults::clear();
         EXPECT_EQ(errors().size(), c.writeFails ? 1 : 0);
+        EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
         EXPECT_EQ(main().ActiveTasksFrame()->Modified(), !c.closes);
 
         QStringList expected = { "New * - Save changes ?" };
