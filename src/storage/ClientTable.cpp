@@ -471,6 +471,8 @@ void ClientTable::buildOrder(Order &order)
         const bool caseSensitive = !order.def.options.caseInsensitive;
         std::vector<std::vector<qint64>> ranks(keyCount, std::vector<qint64>(m_rows.size()));
         std::vector<std::vector<bool>> nulls(keyCount, std::vector<bool>(m_rows.size()));
+        // The ranks of a text key run from 0 to this count less one; other keys rank by value.
+        std::vector<qint64> textRankCount(keyCount, 0);
         for (size_t k = 0; k < keyCount; ++k) {
             const size_t f = size_t(order.keyFields[k]);
             if (!order.textKey[k]) {
@@ -520,6 +522,7 @@ void ClientTable::buildOrder(Order &order)
                     ++rank;
                 rankOf[size_t(byKey[i])] = rank;
             }
+            textRankCount[k] = byKey.empty() ? 0 : rank + 1;
             auto &rowKeys = order.sortKeys[k];
             rowKeys.resize(m_rows.size());
             for (int id : rows) {
@@ -531,6 +534,39 @@ void ClientTable::buildOrder(Order &order)
             }
         }
         const bool descending = order.def.options.descending;
+        if (keyCount == 1 && order.textKey[0]) {
+            // One text key: its ranks are few and dense, so a counting sort places the rows
+            // without comparing them, and rows with equal keys keep the order they were added in.
+            const std::vector<qint64> &rank = ranks[0];
+            const std::vector<bool> &isNull = nulls[0];
+            std::vector<int> bucketStart(size_t(textRankCount[0]) + 1, 0);
+            std::vector<int> empty;
+            for (int id : rows) {
+                if (isNull[size_t(id)])
+                    empty.push_back(id);
+                else
+                    ++bucketStart[size_t(rank[size_t(id)]) + 1];
+            }
+            std::partial_sum(bucketStart.begin(), bucketStart.end(), bucketStart.begin());
+            std::vector<int> byRank(rows.size() - empty.size());
+            std::vector<int> next(bucketStart.begin(), bucketStart.end() - 1);
+            for (int id : rows)
+                if (!isNull[size_t(id)])
+                    byRank[size_t(next[size_t(rank[size_t(id)])]++)] = id;
+            rows.clear();
+            if (!descending) {
+                rows.insert(rows.end(), empty.begin(), empty.end());
+                rows.insert(rows.end(), byRank.begin(), byRank.end());
+            } else {
+                for (size_t r = textRankCount[0]; r-- > 0;)
+                    rows.insert(
+                        rows.end(), byRank.begin() + bucketStart[r], byRank.begin() + bucketStart[r + 1]);
+                rows.insert(rows.end(), empty.begin(), empty.end());
+            }
+            order.rows.assign(rows);
+            order.built = true;
+            return;
+        }
         if (keyCount == 1) {
             // One key: sort (rank, row) pairs held side by side, and put the empty keys first
             // (last when descending) in the order the rows were added.

@@ -316,6 +316,12 @@ TEST(ClientTable, ChangingTheOrder_KeepsTheCurrentRow)
 TEST(ClientTable, MaintainedOrders_MatchFreshlyBuiltOrders)
 {
     auto table = newTaskTable();
+    // Orders made at run time too: a text key descending, and one without regard to case.
+    const auto addRunTimeOrders = [](ClientTable &t) {
+        t.AddIndex("TaskDown", { "Task" }, { false, false, true, false });
+        t.AddIndex("TaskNoCase", { "Task" }, { false, false, false, true });
+    };
+    addRunTimeOrders(*table);
     std::mt19937 rng(7);
     const QStringList words { "apple", "Apple", "banana", "cherry", "Cherry", "", "zeta", "Éclair" };
     auto pick = [&](int n) { return int(rng() % unsigned(n)); };
@@ -331,7 +337,10 @@ TEST(ClientTable, MaintainedOrders_MatchFreshlyBuiltOrders)
             table->DeleteRow();
             continue;
         }
-        table->SetText("Task", words[pick(words.size())]);
+        if (pick(8))
+            table->SetText("Task", words[pick(words.size())]);
+        else
+            table->SetNull("Task");
         table->SetText("Status", StatusWords()[pick(StatusWords().size())]);
         if (pick(4))
             table->SetInteger("Progress", pick(5) * 25);
@@ -349,7 +358,9 @@ TEST(ClientTable, MaintainedOrders_MatchFreshlyBuiltOrders)
     DefineTaskTable(fresh);
     fresh.ClearFields();
     fresh.ReadFromBytes(table->WriteToBytes(DataFormat::XmlUtf8));
+    addRunTimeOrders(fresh);
     ASSERT_EQ(fresh.RowCount(), table->RowCount());
+    ASSERT_EQ(fresh.IndexNames(), table->IndexNames());
     for (const QString &name : table->IndexNames()) {
         table->SetIndexName(name);
         fresh.SetIndexName(name);
