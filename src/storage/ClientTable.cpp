@@ -507,10 +507,11 @@ void ClientTable::buildOrder(Order &order)
             }
             std::vector<QCollatorSortKey> keys;
             keys.reserve(distinct.size());
-            for (const QString *text : distinct) {
+            // The texts' keys are not put into the order's key cache here: each row keeps its own
+            // key, and the cache fills as posts bring texts, so a column of mostly distinct texts
+            // (the task names) does not build a second table of them.
+            for (const QString *text : distinct)
                 keys.push_back(SystemFormats::current().sortKey(*text, caseSensitive));
-                order.keyCache[k].insert(*text, keys.back());
-            }
             std::vector<int> byKey(distinct.size());
             std::iota(byKey.begin(), byKey.end(), 0);
             std::sort(byKey.begin(), byKey.end(),
