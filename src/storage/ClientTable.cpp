@@ -401,26 +401,12 @@ namespace {
 // An integer that orders as the value does, for the non-text kinds.
 qint64 orderedInteger(const Value &v)
 {
-    switch (v.kind()) {
-    case Value::Kind::Integer:
-        return v.toInteger();
-    case Value::Kind::Boolean:
-        return v.toBoolean() ? 1 : 0;
-    case Value::Kind::Date:
-        return v.days();
-    case Value::Kind::DateTime:
-        return v.msecs();
-    case Value::Kind::Time:
-        return v.msecsOfDay();
-    case Value::Kind::Float: {
-        const double d = v.toFloat() == 0 ? 0.0 : v.toFloat(); // -0 equals 0
-        qint64 bits;
-        std::memcpy(&bits, &d, sizeof bits);
-        return bits >= 0 ? bits : bits ^ std::numeric_limits<qint64>::max();
-    }
-    default:
-        return 0;
-    }
+    if (v.kind() != Value::Kind::Float)
+        return v.integralKey();
+    const double d = v.toFloat() == 0 ? 0.0 : v.toFloat(); // -0 equals 0
+    qint64 bits;
+    std::memcpy(&bits, &d, sizeof bits);
+    return bits >= 0 ? bits : bits ^ std::numeric_limits<qint64>::max();
 }
 
 } // namespace

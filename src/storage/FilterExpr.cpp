@@ -811,7 +811,7 @@ public:
         , m_op(op)
         , m_literal(std::move(literal))
         , m_kind(m_literal.kind())
-        , m_raw(rawOf(m_literal))
+        , m_raw(m_literal.integralKey())
         , m_formats(formats)
     {
     }
@@ -821,7 +821,7 @@ public:
         if (!v)
             return false;
         if (v->kind() == m_kind)
-            return holds(m_op, threeWay(rawOf(*v), m_raw));
+            return holds(m_op, threeWay(v->integralKey(), m_raw));
         const auto c = compareValues(*v, m_literal, m_formats);
         return c && holds(m_op, *c);
     }
@@ -833,24 +833,6 @@ public:
     }
 
 private:
-    static qint64 rawOf(const Value &v)
-    {
-        switch (v.kind()) {
-        case Value::Kind::Integer:
-            return v.toInteger();
-        case Value::Kind::Date:
-            return v.days();
-        case Value::Kind::DateTime:
-            return v.msecs();
-        case Value::Kind::Time:
-            return v.msecsOfDay();
-        case Value::Kind::Boolean:
-            return v.toBoolean() ? 1 : 0;
-        default:
-            return 0;
-        }
-    }
-
     int m_index;
     CmpOp m_op;
     Value m_literal;

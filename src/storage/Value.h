@@ -22,9 +22,12 @@ public:
     static Value integer(qint64 v) { return Value(Storage(std::in_place_index<1>, v)); }
     static Value floating(double v) { return Value(Storage(std::in_place_index<2>, v)); }
     static Value boolean(bool v) { return Value(Storage(std::in_place_index<3>, v)); }
-    static Value date(qint64 days) { return Value(Storage(std::in_place_index<4>, Day{days})); }
-    static Value dateTime(qint64 msecs) { return Value(Storage(std::in_place_index<5>, Moment{msecs})); }
-    static Value time(qint64 msecsOfDay) { return Value(Storage(std::in_place_index<6>, TimeOfDay{msecsOfDay})); }
+    static Value date(qint64 days) { return Value(Storage(std::in_place_index<4>, Day { days })); }
+    static Value dateTime(qint64 msecs) { return Value(Storage(std::in_place_index<5>, Moment { msecs })); }
+    static Value time(qint64 msecsOfDay)
+    {
+        return Value(Storage(std::in_place_index<6>, TimeOfDay { msecsOfDay }));
+    }
     static Value text(QString v) { return Value(Storage(std::in_place_index<7>, std::move(v))); }
 
     static Value fromDate(const QDate &d) { return d.isValid() ? date(daysFromDate(d)) : Value(); }
@@ -42,8 +45,28 @@ public:
     qint64 msecsOfDay() const { return std::get<6>(m_v).msecs; }
     const QString &text() const { return std::get<7>(m_v); }
 
-    QDate toDate() const;                // Date and DateTime kinds
-    QTime toTime() const;                // DateTime and Time kinds
+    // For the kinds held as an integer (Integer, Boolean, Date, DateTime, Time): the integer that
+    // orders as the value does. 0 for the other kinds.
+    qint64 integralKey() const
+    {
+        switch (kind()) {
+        case Kind::Integer:
+            return toInteger();
+        case Kind::Boolean:
+            return toBoolean() ? 1 : 0;
+        case Kind::Date:
+            return days();
+        case Kind::DateTime:
+            return msecs();
+        case Kind::Time:
+            return msecsOfDay();
+        default:
+            return 0;
+        }
+    }
+
+    QDate toDate() const; // Date and DateTime kinds
+    QTime toTime() const; // DateTime and Time kinds
 
     // Same kind and same value; texts compare exactly (with case).
     bool operator==(const Value &other) const { return m_v == other.m_v; }
