@@ -402,6 +402,28 @@ TEST_F(MainWindowTest, Save_WriteFails_ListStaysUnsavedAndUnremembered)
     EXPECT_TRUE(recentFiles().isEmpty());
 }
 
+// A small list is written in one piece at the very end; when that final flush fails (a full disk),
+// the file on disk is the old one, byte for byte, and the tab still shows the list unsaved.
+TEST_F(MainWindowTest, Save_FinalFlushFails_KeepsTheOldFileAndTheUnsavedMark)
+{
+    const QString path = writeList(QStringLiteral("Plan.ql1"));
+    const QByteArray old = readAll(path);
+    openList(path);
+    typeTask(QStringLiteral("Second task"));
+    ql::FileFaults::inject(ql::FileFault::FailsAtFlush);
+    main().actSaveExecute();
+    ql::FileFaults::clear();
+
+    EXPECT_EQ(errors(),
+        QStringList {
+            QStringLiteral("Error writing file \"%1\". The disk is full (no space left on device); the "
+                           "previous file was kept unchanged.")
+                .arg(path) });
+    EXPECT_EQ(readAll(path), old);
+    EXPECT_TRUE(main().ActiveTasksFrame()->Modified());
+    EXPECT_EQ(captions(), QStringList({ "Plan *" }));
+}
+
 // Close: a modified list is offered for saving, whether it began new or came from a file.
 TEST_F(MainWindowTest, Close_ModifiedList_AsksSaveChanges)
 {

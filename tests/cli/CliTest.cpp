@@ -4,6 +4,8 @@
 #include "storage/ClientTable.h"
 #include "storage/TaskSchema.h"
 
+#include "FullFileSystem.h"
+
 #include <QDir>
 #include <QFile>
 #include <QSet>
@@ -448,6 +450,39 @@ TEST_F(Cli, TableError_PrintsTheMessageAloneAndExitsOne)
         }
         EXPECT_EQ(folder(), before) << what; // nothing written
         EXPECT_EQ(ql::SystemFormats::current().locale().name(), QStringLiteral("en_US")) << what;
+    }
+}
+
+// Copying, creating or generating onto a disk without room fails with exit status 1 and leaves the
+// list there byte for byte, for a small list as well as a large one.
+TEST_F(Cli, FullDisk_WritesFailAndKeepTheOldList)
+{
+    testing_fs::FullFileSystem disk;
+    if (!disk.problem().isEmpty())
+        GTEST_SKIP() << qPrintable(disk.problem());
+    writeSampleList(path("small.ql1"));
+    ASSERT_EQ(run({ QStringLiteral("generate"), path("large.ql1"), QStringLiteral("200") }).code, 0);
+    const QString target = disk.filePath(QStringLiteral("list.ql1"));
+    ASSERT_EQ(run({ QStringLiteral("new"), target }).code, 0);
+    const QByteArray old = readAll(target);
+    ASSERT_TRUE(disk.fillLeaving(0));
+
+    const QStringList commands[] = {
+        { QStringLiteral("copy"), path("small.ql1"), target },
+        { QStringLiteral("copy"), path("large.ql1"), target },
+        { QStringLiteral("new"), target },
+        { QStringLiteral("generate"), target, QStringLiteral("3") },
+    };
+    for (const QStringList &args : commands) {
+        const Result r = run(args);
+        EXPECT_EQ(r.code, 1) << args.join(u' ').toStdString();
+        EXPECT_EQ(r.err,
+            QStringLiteral(
+                "Error writing file \"%1\". The disk is full (no space left on device); the previous "
+                "file was kept unchanged.\n")
+                .arg(target));
+        EXPECT_EQ(readAll(target), old);
+        EXPECT_EQ(run({ QStringLiteral("dump"), target }).code, 0);
     }
 }
 

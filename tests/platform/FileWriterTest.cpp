@@ -1,10 +1,19 @@
 #include "platform/FileWriter.h"
 #include "common/Error.h"
 
+#include "FullFileSystem.h"
+
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
 #include <QTemporaryDir>
+#include <cerrno>
+#include <climits>
 #include <gtest/gtest.h>
+#include <sys/inotify.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -46,35 +55,183 @@ TEST(FileWriter, Write_ReplacesTheFileAndLeavesNothingElse)
 TEST(FileWriter, InjectedFault_ThrowsAndKeepsTheOldFile)
 {
     const QByteArray old("<old contents>\r\n\0with a zero byte", 33);
-    const QByteArray replacement(100000, 'x'); // large enough that half of it reaches the disk
-    for (const FileFault fault :
-        { FileFault::CannotCreate, FileFault::FailsHalfway, FileFault::CannotRename }) {
-        SCOPED_TRACE(static_cast<int>(fault));
-        QTemporaryDir dir;
-        ASSERT_TRUE(dir.isValid());
-        const QString path = dir.filePath(QStringLiteral("list.ql1"));
-        ql::writeFileAtomically(path, old);
+    // Small data is the case that once failed silently: it is written in one call at the very end.
+    for (const QByteArray &replacement : { QByteArray(100000, 'x'), QByteArray("<small/>") }) {
+        for (const FileFault fault : { FileFault::CannotCreate, FileFault::FailsHalfway,
+                 FileFault::FailsAtFlush, FileFault::CannotRename }) {
+            SCOPED_TRACE(static_cast<int>(fault));
+            QTemporaryDir dir;
+            ASSERT_TRUE(dir.isValid());
+            const QString path = dir.filePath(QStringLiteral("list.ql1"));
+            ql::writeFileAtomically(path, old);
 
-        {
-            FaultGuard guard(fault);
-            try {
-                ql::writeFileAtomically(path, replacement);
-                ADD_FAILURE() << "no error";
-            } catch (const ql::Error &e) {
-                EXPECT_TRUE(e.message().contains(path)) << e.what();
+            {
+                FaultGuard guard(fault);
+                try {
+                    ql::writeFileAtomically(path, replacement);
+                    ADD_FAILURE() << "no error";
+                } catch (const ql::Error &e) {
+                    EXPECT_TRUE(e.message().contains(path)) << e.what();
+                    EXPECT_TRUE(
+                        e.message().endsWith(QStringLiteral("; the previous file was kept unchanged.")))
+                        << e.what();
+                }
+                // A target that did not exist is not created either.
+                const QString fresh = dir.filePath(QStringLiteral("fresh.ql1"));
+                try {
+                    ql::writeFileAtomically(fresh, replacement);
+                    ADD_FAILURE() << "no error";
+                } catch (const ql::Error &e) {
+                    EXPECT_TRUE(e.message().endsWith(QStringLiteral("; no file was created."))) << e.what();
+                }
+                EXPECT_FALSE(QFile::exists(fresh));
             }
-            // A target that did not exist is not created either.
-            const QString fresh = dir.filePath(QStringLiteral("fresh.ql1"));
-            EXPECT_THROW(ql::writeFileAtomically(fresh, replacement), ql::Error);
-            EXPECT_FALSE(QFile::exists(fresh));
+            EXPECT_EQ(readAll(path), old);
+            EXPECT_EQ(folderEntries(dir.path()), QStringList { QStringLiteral("list.ql1") });
+
+            // The fault is gone once cleared.
+            ql::writeFileAtomically(path, replacement);
+            EXPECT_EQ(readAll(path), replacement);
+        }
+    }
+}
+
+// The message says what went wrong in words a user knows: a full disk is called that.
+TEST(FileWriter, FailureMessage_NamesTheReason)
+{
+    struct Case
+    {
+        FileFault fault;
+        int error;
+        QString expected;
+    };
+    const QString target = QStringLiteral("list.ql1");
+    const Case cases[] = {
+        { FileFault::FailsHalfway, 0,
+            "Error writing file \"%1\". The disk is full (no space left on device); the previous file was "
+            "kept unchanged." },
+        { FileFault::FailsAtFlush, 0,
+            "Error writing file \"%1\". The disk is full (no space left on device); the previous file was "
+            "kept unchanged." },
+        { FileFault::FailsAtFlush, EIO,
+            "Error writing file \"%1\". Input/output error; the previous file was kept unchanged." },
+        { FileFault::FailsHalfway, EDQUOT,
+            "Error writing file \"%1\". The disk quota is used up; the previous file was kept unchanged." },
+        { FileFault::CannotCreate, 0,
+            "Cannot create file \"%1\". Permission denied; the previous file was kept unchanged." },
+        { FileFault::CannotRename, EBUSY,
+            "Cannot rename the temporary file to \"%1\". Device or resource busy; the previous file was kept "
+            "unchanged." },
+    };
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString path = dir.filePath(target);
+    ql::writeFileAtomically(path, QByteArrayLiteral("old"));
+    for (const Case &c : cases) {
+        FileFaults::inject(c.fault, c.error);
+        try {
+            ql::writeFileAtomically(path, QByteArrayLiteral("new"));
+            ADD_FAILURE() << "no error";
+        } catch (const ql::Error &e) {
+            EXPECT_EQ(e.message(), c.expected.arg(path));
+        }
+        FileFaults::clear();
+    }
+    EXPECT_EQ(readAll(path), QByteArrayLiteral("old"));
+}
+
+// What a user may find beside a list after a write was cut off must say what it is: the list's own
+// name, then the marker. inotify shows the names the write created, without stopping it half-way.
+TEST(FileWriter, TemporaryFile_IsNamedAfterTheTarget)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const int watch = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    ASSERT_GE(watch, 0);
+    ASSERT_GE(inotify_add_watch(watch, QFile::encodeName(dir.path()).constData(), IN_CREATE), 0);
+
+    const QString shortName = QStringLiteral("Plan ä.ql1");
+    // Too long to take the marker as it is: the front of the name gives way.
+    const QString longName = QString(240, u'n') + QStringLiteral(".ql1");
+    for (const QString &name : { shortName, longName }) {
+        ql::writeFileAtomically(dir.filePath(name), QByteArrayLiteral("data"));
+        EXPECT_EQ(readAll(dir.filePath(name)), QByteArrayLiteral("data"));
+    }
+
+    QStringList created;
+    alignas(inotify_event) char buffer[8192];
+    for (ssize_t length; (length = read(watch, buffer, sizeof buffer)) > 0;) {
+        for (char *p = buffer; p < buffer + length;) {
+            const auto *event = reinterpret_cast<const inotify_event *>(p);
+            created << QFile::decodeName(event->name);
+            p += sizeof(inotify_event) + event->len;
+        }
+    }
+    close(watch);
+    ASSERT_EQ(created.size(), 2);
+    const QRegularExpression marked(QStringLiteral("^(.*)\\.quillon-unfinished-[A-Za-z0-9]{6}$"));
+    const QRegularExpressionMatch first = marked.match(created.at(0));
+    ASSERT_TRUE(first.hasMatch()) << qPrintable(created.at(0));
+    EXPECT_EQ(first.captured(1), shortName);
+    const QRegularExpressionMatch second = marked.match(created.at(1));
+    ASSERT_TRUE(second.hasMatch()) << qPrintable(created.at(1));
+    EXPECT_TRUE(longName.endsWith(second.captured(1)));
+    EXPECT_EQ(QFile::encodeName(created.at(1)).size(), NAME_MAX);
+    EXPECT_EQ(folderEntries(dir.path()).size(), 2);
+}
+
+// The replacement keeps what the user set on the old file, and a link stays a link.
+TEST(FileWriter, Replacement_KeepsPermissionsAndWritesThroughLinks)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString path = dir.filePath(QStringLiteral("list.ql1"));
+    ql::writeFileAtomically(path, QByteArrayLiteral("old"));
+    ASSERT_EQ(chmod(QFile::encodeName(path).constData(), 0640), 0);
+    ql::writeFileAtomically(path, QByteArrayLiteral("new"));
+    struct stat info
+    {
+    };
+    ASSERT_EQ(stat(QFile::encodeName(path).constData(), &info), 0);
+    EXPECT_EQ(info.st_mode & 07777, 0640u);
+
+    const QString link = dir.filePath(QStringLiteral("link.ql1"));
+    ASSERT_TRUE(QFile::link(path, link));
+    ql::writeFileAtomically(link, QByteArrayLiteral("through the link"));
+    EXPECT_TRUE(QFileInfo(link).isSymLink());
+    EXPECT_EQ(readAll(path), QByteArrayLiteral("through the link"));
+}
+
+// The real thing: a file system with no room left. Small data fits in one write and once went
+// unchecked; large data fails half-way. Neither may touch the old file, and each must say so.
+TEST(FileWriter, FullDisk_EveryWriteFailsAndTheOldFileStays)
+{
+    testing_fs::FullFileSystem disk;
+    if (!disk.problem().isEmpty())
+        GTEST_SKIP() << qPrintable(disk.problem());
+    const QString path = disk.filePath(QStringLiteral("list.ql1"));
+    const QByteArray old(3000, 'o');
+    ql::writeFileAtomically(path, old);
+    ASSERT_TRUE(disk.fillLeaving(1));
+
+    // One free page: a page's worth still fits, anything more does not.
+    for (const qsizetype size : { 4097, 9000, 100000 }) {
+        SCOPED_TRACE(size);
+        try {
+            ql::writeFileAtomically(path, QByteArray(size, 'n'));
+            ADD_FAILURE() << "no error";
+        } catch (const ql::Error &e) {
+            EXPECT_EQ(e.message(),
+                QStringLiteral("Error writing file \"%1\". The disk is full (no space left on device); "
+                               "the previous file was kept unchanged.")
+                    .arg(path));
         }
         EXPECT_EQ(readAll(path), old);
-        EXPECT_EQ(folderEntries(dir.path()), QStringList { QStringLiteral("list.ql1") });
-
-        // The fault is gone once cleared.
-        ql::writeFileAtomically(path, replacement);
-        EXPECT_EQ(readAll(path), replacement);
+        EXPECT_EQ(folderEntries(disk.path()),
+            (QStringList { QStringLiteral(".filler"), QStringLiteral("list.ql1") }));
     }
+    ql::writeFileAtomically(path, QByteArray(4096, 'n'));
+    EXPECT_EQ(readAll(path), QByteArray(4096, 'n'));
 }
 
 TEST(FileWriter, MissingFolder_ThrowsTheFileSystemsMessage)
