@@ -2,6 +2,7 @@
 
 #include "common/Error.h"
 #include "platform/Clock.h"
+#include "platform/FileWriter.h"
 #include "platform/ProgramFolder.h"
 #include "platform/gui/ErrorBox.h"
 #include "platform/gui/Shell.h"
@@ -53,17 +54,94 @@ void RecentStore::LoadRecentFile()
         return;
     m_files.Close();
     m_files.SetFileName(path);
+    QString reason;
     try {
-        m_files.Open();
+        reason = foreignTableReason(path);
+        if (reason.isEmpty())
+            m_files.Open();
     } catch (...) {
-        // A store that cannot be read is treated as a missing one: the user is shown the table's
-        // error, and the run goes on with an empty store bound to no file. The unreadable file is
-        // kept: the first write of the store copies it aside first (see writeStore).
-        m_files.SetFileName(QString());
-        m_files.CreateEmpty();
-        m_unreadableStore = true;
-        throw;
+        reason = currentExceptionMessage();
     }
+    if (reason.isEmpty())
+        return;
+
+    // A store that cannot be used is treated as a missing one: the run goes on with an empty store
+    // bound to no file. Its entries may still be recovered by hand from the copy kept beside it.
+    m_files.SetFileName(QString());
+    m_files.CreateEmpty();
+    m_unreadableStore = true;
+    if (!reason.endsWith(u'.'))
+        reason += u'.';
+    QString message
+        = QStringLiteral("The list of recent files \"%1\" could not be read: %2 Quillon starts with "
+                         "an empty list of recent files.")
+              .arg(QDir::toNativeSeparators(path), reason);
+    try {
+        keepUnreadableStore();
+        message += QStringLiteral(" The unreadable file was kept as \"%1\".")
+                       .arg(QDir::toNativeSeparators(m_unreadableCopy));
+    } catch (...) {
+        message += QStringLiteral(" It could not be kept as a copy (%1), so it will not be written over.")
+                       .arg(currentExceptionMessage());
+    }
+    throw Error(message);
+}
+
+// Why the table in the store file is not the store: empty when it is. The store's table takes a
+// file's values by field name, so a task list or any other datapacket would read without an error
+// as entries without paths, and writing the store back would replace it. The file is read on its
+// own first to see its fields; a store is small, and this happens once per run.
+QString RecentStore::foreignTableReason(const QString &path)
+{
+    ClientTable stored;
+    stored.ReadFromFile(path);
+    const std::vector<Field> &fields = stored.Fields();
+    const auto hasField = [&](const QString &name, FieldType type) {
+        const Field *field = stored.LookupField(name);
+        return field && field->type() == type;
+    };
+    if (fields.size() == 2 && hasField(FileField, FieldType::Text)
+        && hasField(LastUsedField, FieldType::DateTime))
+        return QString();
+    QStringList names;
+    for (const Field &field : fields)
+        names << field.name();
+    if (names.size() > 4)
+        names = names.mid(0, 3) << QStringLiteral("... (%1 fields)").arg(fields.size());
+    return QStringLiteral("It holds another table (fields %1), not the file paths and times of the list of "
+                          "recent files.")
+        .arg(names.join(QStringLiteral(", ")));
+}
+
+// Copies the store file that could not be read beside it. An older copy with other contents is
+// never replaced: the next free name is taken. A copy that already holds these very bytes is used
+// again, so starting with the same damaged store twice leaves one copy.
+void RecentStore::keepUnreadableStore()
+{
+    QFile store(StorePath());
+    if (!store.open(QIODevice::ReadOnly))
+        throw Error(store.errorString());
+    const QByteArray bytes = store.readAll();
+    if (store.error() != QFileDevice::NoError)
+        throw Error(store.errorString());
+    for (int n = 1; n <= 1000; ++n) {
+        const QString candidate
+            = StorePath() + QStringLiteral(".damaged") + (n > 1 ? QStringLiteral(".%1").arg(n) : QString());
+        QFile existing(candidate);
+        if (existing.exists()) {
+            if (existing.open(QIODevice::ReadOnly) && existing.readAll() == bytes) {
+                m_unreadableCopy = candidate;
+                m_unreadableStore = false;
+                return;
+            }
+            continue;
+        }
+        writeFileAtomically(candidate, bytes);
+        m_unreadableCopy = candidate;
+        m_unreadableStore = false;
+        return;
+    }
+    throw Error(QStringLiteral("too many earlier copies"));
 }
 
 int RecentStore::fileWidth() const
@@ -210,22 +288,20 @@ void RecentStore::RemoveCurrent()
     notifyViewChanged();
 }
 
-QString RecentStore::UnreadableCopyPath()
-{
-    return StorePath() + QStringLiteral(".damaged");
-}
-
 bool RecentStore::writeStore()
 {
     try {
+        // The unreadable store could not be copied at start-up: try again, and never write over it
+        // without a copy.
         if (m_unreadableStore && QFileInfo::exists(StorePath())) {
-            // The entries of a store that could not be read may still be recovered by hand: it is
-            // kept beside the new one, in place of an older copy.
-            QFile::remove(UnreadableCopyPath());
-            if (!QFile::copy(StorePath(), UnreadableCopyPath()))
-                throw Error(QStringLiteral("The unreadable store %1 could not be kept as %2.")
-                                .arg(QDir::toNativeSeparators(StorePath()),
-                                    QDir::toNativeSeparators(UnreadableCopyPath())));
+            try {
+                keepUnreadableStore();
+            } catch (...) {
+                throw Error(
+                    QStringLiteral("The unreadable list of recent files \"%1\" could not be kept as a copy "
+                                   "(%2), so it was not written over.")
+                        .arg(QDir::toNativeSeparators(StorePath()), currentExceptionMessage()));
+            }
         }
         m_unreadableStore = false;
         m_files.WriteToFile(StorePath(), DataFormat::Xml);

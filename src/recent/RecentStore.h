@@ -33,13 +33,17 @@ public:
 
     // Where the store lives: "Recent.XML" in the program folder.
     static QString StorePath();
-    static QString UnreadableCopyPath();
 
     // Binds the table to the store file and reads it, when the file exists; otherwise the table
-    // stays empty. Throws the table's error when the file cannot be read, leaving an empty table that
-    // is bound to no file; the unreadable file is copied to UnreadableCopyPath() before the store is
-    // first written over it.
+    // stays empty. A store file that cannot be read, or that holds a table other than the store's
+    // (a task list copied over it, say), is kept at once as a copy beside it (UnreadableCopyPath)
+    // and the table starts empty, bound to no file; then an error says which file it was, why it
+    // could not be used, that the list of recent files starts empty and where the copy is. When no
+    // copy could be made, the store file is never written over.
     void LoadRecentFile();
+    // Where the unreadable store was kept: "Recent.XML.damaged", or "Recent.XML.damaged.2" and on
+    // when an older copy with other contents is there already. Empty when the store was readable.
+    const QString &UnreadableCopyPath() const { return m_unreadableCopy; }
 
     // Remembers `fileName` unless an entry with exactly that path exists among all entries (the
     // filter does not hide any from this search); an existing entry keeps its LastUsed. A path longer
@@ -95,11 +99,15 @@ private:
     bool locateAmongAll(const QString &fileName);
     void insertEntry(const QString &fileName);
     bool writeStore();
+    static QString foreignTableReason(const QString &path);
+    void keepUnreadableStore();
     void notifyViewChanged();
 
     ClientTable m_files;
     bool m_unsaved = false;
+    // The store file could not be read and no copy of it has been made yet.
     bool m_unreadableStore = false;
+    QString m_unreadableCopy;
     std::function<void()> m_viewChanged;
 };
 

@@ -2,6 +2,7 @@
 #include "RecentFixture.h"
 
 #include "storage/ClientTable.h"
+#include "storage/TaskSchema.h"
 
 namespace {
 
@@ -152,32 +153,121 @@ TEST_F(RecentStoreTest, Filter_ShowsPathsContainingTheTextLiterally)
     EXPECT_TRUE(errors().isEmpty());
 }
 
-TEST_F(RecentStoreTest, UnreadableStore_ShowsTheErrorAndStartsEmpty)
+// A store that cannot be used is copied aside at once, the user is told what it was, why, that the
+// list starts empty and where the copy is; the next write replaces it with a sound store.
+TEST_F(RecentStoreTest, UnusableStore_IsKeptAtOnceAndTheListStartsEmpty)
 {
-    const QByteArray damaged("<?xml version=\"1.0\"?><DATAPACKET><METADATA><FIELDS>");
+    // A task list copied over the store reads without a table error, but it is no store.
+    ql::ClientTable tasks;
+    ql::DefineTaskTable(tasks);
+    tasks.CreateEmpty();
+    const QByteArray taskList = tasks.WriteToBytes(ql::DataFormat::XmlUtf8);
+
+    struct Case
+    {
+        const char *name;
+        QByteArray bytes;
+        QString reason; // what the message says between "could not be read: " and the rest
+    };
+    const Case cases[] = {
+        { "cut off", "<?xml version=\"1.0\"?><DATAPACKET><METADATA><FIELDS>",
+            QStringLiteral("The file is not a valid datapacket") },
+        { "a task list", taskList,
+            QStringLiteral(
+                "It holds another table (fields ID, Task, Status, ... (25 fields)), not the file paths and "
+                "times of the list of recent files.") },
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        m_ui.clear();
+        QFile::remove(storePath());
+        QFile::remove(storePath() + QStringLiteral(".damaged"));
+        {
+            QFile file(storePath());
+            ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+            file.write(c.bytes);
+        }
+        RecentStore store;
+        const QString copy = storePath() + QStringLiteral(".damaged");
+        EXPECT_EQ(store.UnreadableCopyPath(), copy);
+        EXPECT_EQ(readAll(copy), c.bytes) << "kept before anything is written";
+        ASSERT_EQ(errors().size(), 1);
+        const QString error = errors().front();
+        EXPECT_TRUE(error.startsWith(QStringLiteral("The list of recent files \"%1\" could not be read: %2")
+                                         .arg(storePath(), c.reason)))
+            << qPrintable(error);
+        EXPECT_TRUE(error.endsWith(QStringLiteral(" Quillon starts with an empty list of recent files. The "
+                                                  "unreadable file was kept as \"%1\".")
+                                       .arg(copy)))
+            << qPrintable(error);
+        EXPECT_TRUE(shownFiles(store).isEmpty());
+        store.WriteAtProgramEnd();
+        EXPECT_EQ(readAll(storePath()), c.bytes) << "left alone while nothing was added";
+
+        const QString plan = listFile(QStringLiteral("plan.ql1"));
+        store.AddToRecent(plan);
+        store.WriteAtProgramEnd();
+        RecentStore next;
+        EXPECT_EQ(shownFiles(next), QStringList { plan });
+        EXPECT_EQ(errors().size(), 1);
+        EXPECT_EQ(readAll(copy), c.bytes);
+    }
+}
+
+// Copies are never written over: a store damaged again later is kept under the next free name,
+// and the same damaged store met twice is kept once.
+TEST_F(RecentStoreTest, UnusableStore_NeverReplacesAnOlderCopy)
+{
+    const QString first = storePath() + QStringLiteral(".damaged");
+    const QString second = first + QStringLiteral(".2");
+    auto startWith = [&](const QByteArray &bytes) {
+        QFile file(storePath());
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(bytes);
+        file.close();
+        RecentStore store;
+        return store.UnreadableCopyPath();
+    };
+    EXPECT_EQ(startWith("<broken once"), first);
+    EXPECT_EQ(startWith("<broken once"), first);
+    EXPECT_EQ(startWith("<broken again"), second);
+    EXPECT_EQ(readAll(first), QByteArray("<broken once"));
+    EXPECT_EQ(readAll(second), QByteArray("<broken again"));
+    EXPECT_FALSE(QFile::exists(second + QStringLiteral(".2")));
+}
+
+// Without a copy, the unreadable store is not written over: not at start-up, not when the list
+// is written later while the copy still cannot be made.
+TEST_F(RecentStoreTest, UnusableStore_ThatCannotBeCopied_IsNotWrittenOver)
+{
+    const QByteArray damaged("<DATAPACKET");
     {
         QFile file(storePath());
         ASSERT_TRUE(file.open(QIODevice::WriteOnly));
         file.write(damaged);
     }
+    ql::FileFaults::inject(ql::FileFault::CannotCreate);
     RecentStore store;
     ASSERT_EQ(errors().size(), 1);
-    EXPECT_FALSE(errors().front().isEmpty());
-    EXPECT_TRUE(shownFiles(store).isEmpty());
-    store.WriteAtProgramEnd();
-    EXPECT_EQ(readAll(storePath()), damaged) << "left alone while nothing was added";
+    EXPECT_TRUE(errors().front().endsWith(QStringLiteral(
+        "Quillon starts with an empty list of recent files. It could not be kept as a copy "
+        "(Cannot create file \"%1.damaged\". Permission denied; no file was created.), so it will "
+        "not be written over.")
+                                              .arg(storePath())))
+        << qPrintable(errors().front());
+    store.AddToRecent(listFile(QStringLiteral("plan.ql1")));
+    store.WriteOnClose();
+    ASSERT_EQ(messages().size(), 1);
+    EXPECT_TRUE(messages().front().startsWith(
+        QStringLiteral("Error saving to recent: The unreadable list of recent files")))
+        << qPrintable(messages().front());
+    EXPECT_EQ(readAll(storePath()), damaged);
 
-    // The first write keeps the unreadable file beside the new store.
-    const QString plan = listFile(QStringLiteral("plan.ql1"));
-    store.AddToRecent(plan);
+    ql::FileFaults::clear();
     store.WriteAtProgramEnd();
-    EXPECT_EQ(readAll(RecentStore::UnreadableCopyPath()), damaged);
+    EXPECT_EQ(readAll(storePath() + QStringLiteral(".damaged")), damaged);
     RecentStore next;
-    EXPECT_EQ(shownFiles(next), QStringList { plan });
-    EXPECT_EQ(errors().size(), 1);
-    next.AddToRecent(listFile(QStringLiteral("more.ql1")));
-    next.WriteAtProgramEnd();
-    EXPECT_EQ(readAll(RecentStore::UnreadableCopyPath()), damaged) << "a readable store is not copied";
+    EXPECT_EQ(shownFiles(next), QStringList { listFile(QStringLiteral("plan.ql1"), QByteArray()) });
 }
 
 TEST_F(RecentStoreTest, FolderOf_KeepsTheLastSeparator)
