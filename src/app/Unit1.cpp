@@ -453,13 +453,14 @@ void TfrmMain::AddListTab(const QString &fileName, bool isNew)
     frame->OpenList(fileName, isNew);
 
     // A copy taken now: later edits of the category list reach only lists created after them.
-    if (m_frmCategories) {
-        frame->cbCat()->clear();
-        frame->cbCat()->addItems(m_frmCategories->categories());
-    }
+    if (m_frmCategories)
+        frame->SetCategoryItems(m_frmCategories->categories());
 
     CodeSelection fromCode(*this);
     PageControl1->setCurrentIndex(index);
+    // The frame could not take the focus while its tab was not the current one: text typed right
+    // after New, Open or Reopen goes into the new list's entry box.
+    frame->FocusQuickAdd();
 }
 
 void TfrmMain::showTabArea()
@@ -515,6 +516,7 @@ void TfrmMain::Categories1Click()
 FileDialogRequest TfrmMain::openDialogRequest()
 {
     FileDialogRequest request;
+    request.caption = QStringLiteral("Open");
     request.filter = QStringLiteral("Quillon File v1|*.ql1|All Files (*.*)|*.*");
     request.defaultExtension = QStringLiteral("ql1");
     request.initialFolder = ProgramFolder::path();
@@ -524,6 +526,7 @@ FileDialogRequest TfrmMain::openDialogRequest()
 FileDialogRequest TfrmMain::saveDialogRequest()
 {
     FileDialogRequest request;
+    request.caption = QStringLiteral("Save As");
     request.filter = QStringLiteral("Quillon|*.ql1|All Files (*.*)|*.*");
     request.defaultExtension = QStringLiteral("ql1");
     return request;
@@ -661,8 +664,14 @@ void TfrmMain::closeAllLists()
     CodeSelection fromCode(*this);
     for (int index = PageControl1->count() - 1; index >= 0; --index) {
         if (TfrTasks *frame = tasksFrameAt(index); frame && frame->Modified()) {
-            // A list that was never saved has no file to write to: the write fails and the command
-            // stops at this tab, leaving it and the tabs to its left open.
+            // A list that was never saved has no file to write to: the command stops at this tab,
+            // leaving it and the tabs to its left open, and says what to do about it.
+            if (frame->ListFileName().trimmed().isEmpty())
+                throw Error(
+                    QStringLiteral("The list \"%1\" has never been saved: save it with Save As first. Close "
+                                   "All stopped at its tab.")
+                        .arg(frame->SavedTabCaption().isEmpty() ? captionOf(PageControl1->tabText(index))
+                                                                : frame->SavedTabCaption()));
             writeList(*frame, frame->ListFileName());
             frame->MarkSaved();
         }

@@ -518,8 +518,22 @@ void TfrTasks::OpenList(const QString &fileName, bool isNew)
     m_cdsTasks.SetIndexName(QStringLiteral("cdsTasksIndexID"));
     m_cbShow->setCurrentIndex(0);
     m_DBGrid1->followTable();
+    FocusQuickAdd();
+}
+
+void TfrTasks::FocusQuickAdd()
+{
     if (isVisible() && isEnabled())
         m_Edit2->setFocus();
+}
+
+void TfrTasks::SetCategoryItems(const QStringList &categories)
+{
+    m_cbCat->clear();
+    m_cbCat->addItems(categories);
+    // Adding items to an empty box selects the first one.
+    m_cbCat->setCurrentIndex(-1);
+    m_cbCat->clearEditText();
 }
 
 void TfrTasks::MarkUnsaved()

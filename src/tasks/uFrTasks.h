@@ -44,6 +44,11 @@ public:
     const ClientTable &cdsTasks() const { return m_cdsTasks; }
     // The category box of the quick-add bar; the main window fills its items after OpenList.
     QComboBox *cbCat() const { return m_cbCat; }
+    // Gives the category box these items and leaves its text empty: a task gets a category only
+    // when the user picks or types one.
+    void SetCategoryItems(const QStringList &categories);
+    // Puts the keyboard focus into the quick-add box, when the frame can take it.
+    void FocusQuickAdd();
     TaskGrid *DBGrid1() const { return m_DBGrid1; }
     // The properties side panel, hidden until the main window's Properties command shows it; its
     // key/value editor and the memo of its Text page follow the current task.

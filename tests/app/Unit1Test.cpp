@@ -18,6 +18,7 @@
 #include <QToolBar>
 #include <QToolButton>
 #include <QToolTip>
+#include <functional>
 
 namespace {
 
@@ -196,6 +197,7 @@ TEST_F(MainWindowTest, Open_AsksThroughOpenDialogAndRemembersFile)
     ASSERT_EQ(m_ui.prompts().size(), 1u);
     const ql::FileDialogRequest &request = m_ui.prompts()[0].file;
     EXPECT_EQ(m_ui.prompts()[0].kind, Kind::OpenFile);
+    EXPECT_EQ(request.caption, QStringLiteral("Open"));
     EXPECT_EQ(request.filter, QStringLiteral("Quillon File v1|*.ql1|All Files (*.*)|*.*"));
     EXPECT_EQ(request.defaultExtension, QStringLiteral("ql1"));
     EXPECT_EQ(request.initialFolder, ql::ProgramFolder::path());
@@ -327,6 +329,7 @@ TEST_F(MainWindowTest, Save_NewListRunsSaveAs)
 
     ASSERT_EQ(m_ui.prompts().size(), 1u);
     EXPECT_EQ(m_ui.prompts()[0].kind, Kind::SaveFile);
+    EXPECT_EQ(m_ui.prompts()[0].file.caption, QStringLiteral("Save As"));
     EXPECT_EQ(m_ui.prompts()[0].file.filter, QStringLiteral("Quillon|*.ql1|All Files (*.*)|*.*"));
     EXPECT_EQ(m_ui.prompts()[0].file.defaultExtension, QStringLiteral("ql1"));
     EXPECT_TRUE(m_ui.prompts()[0].file.initialFolder.isEmpty());
@@ -524,8 +527,11 @@ TEST_F(MainWindowTest, CloseAll_NeverSavedList_StopsAtItsTab)
 
     main().CloseAll1Click();
     ASSERT_EQ(errors().size(), 1);
-    // The list has no file to write to, and the message says so.
-    EXPECT_EQ(errors().front(), QStringLiteral("Cannot create file \"\". No file name was given."));
+    // The list has no file to write to: the message names it and says what to do.
+    EXPECT_EQ(errors().front(),
+        QStringLiteral(
+            "The list \"New\" has never been saved: save it with Save As first. Close All stopped at its "
+            "tab."));
     EXPECT_EQ(captions(), QStringList({ "A", "New *" }));
 }
 
@@ -720,6 +726,34 @@ TEST_F(MainWindowTest, NewList_GetsCategoryListAsItIsNow)
     };
     EXPECT_EQ(items(main().tasksFrameAt(0)), QStringList({ "Home", "Work" }));
     EXPECT_EQ(items(main().tasksFrameAt(1)), QStringList({ "Garden" }));
+
+    // The box offers the categories but chooses none: a quick-added task gets no category unless
+    // the user picks one, in a new list as in an opened one.
+    openList(writeList(QStringLiteral("Plan.ql1")));
+    for (int tab = 0; tab < 3; ++tab)
+        EXPECT_EQ(main().tasksFrameAt(tab)->cbCat()->currentText(), QString()) << tab;
+    typeTask(QStringLiteral("Rake leaves"));
+    EXPECT_EQ(main().ActiveTasksFrame()->cdsTasks().AsText(QStringLiteral("Category")), QString());
+}
+
+// Text typed right after New, Open or Reopen goes into the new list's entry box, on every tab.
+TEST_F(MainWindowTest, NewTab_HasTheFocusInItsEntryBox)
+{
+    main().show();
+    const QString plan = writeList(QStringLiteral("Plan.ql1"));
+    const std::function<void()> commands[] = {
+        [&] { main().actNewExecute(); },
+        [&] { main().actNewExecute(); },
+        [&] { openList(plan); },
+        [&] { main().OpenListFile(plan); },
+    };
+    for (const auto &command : commands) {
+        command();
+        ql::TfrTasks *frame = main().ActiveTasksFrame();
+        ASSERT_NE(frame, nullptr);
+        EXPECT_EQ(main().focusWidget(), frame->findChild<QLineEdit *>(QStringLiteral("Edit2")))
+            << tabs().count();
+    }
 }
 
 } // namespace
