@@ -175,6 +175,26 @@ TEST(QtUi, Input_OkGivesTheTextCancelGivesTheInitialText)
     }
 }
 
+// Rename offers a full path for editing: the box shows it whole.
+TEST(QtUi, Input_IsWideEnoughForItsInitialText)
+{
+    const QString path
+        = QStringLiteral("/home/someone/Documents/Projects/Household/Garden and Kitchen Plan 2026.ql1");
+    int shownWidth = 0;
+    int textWidth = 0;
+    ModalDriver<QInputDialog> driver([&](QInputDialog &dialog) {
+        auto *edit = dialog.findChild<QLineEdit *>();
+        ASSERT_TRUE(edit);
+        shownWidth = edit->width();
+        textWidth = edit->fontMetrics().horizontalAdvance(path);
+        QTest::keyClick(edit, Qt::Key_Escape);
+    });
+    QtUi ui;
+    ui.input(QStringLiteral("Rename"), QStringLiteral("Enter new name"), path);
+    ASSERT_TRUE(driver.acted());
+    EXPECT_GT(shownWidth, textWidth);
+}
+
 TEST(QtUi, FileDialogs_AreSetUpAsTheProgramNeedsThem)
 {
     const ql::FileDialogRequest request { QStringLiteral("Open list"),

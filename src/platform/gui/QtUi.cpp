@@ -8,6 +8,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <algorithm>
 
 namespace ql {
 
@@ -79,8 +80,13 @@ void QtUi::setUpInputDialog(
     dialog.setTextValue(initialText);
     if (auto *label = dialog.findChild<QLabel *>())
         label->setTextFormat(Qt::PlainText);
-    if (auto *edit = dialog.findChild<QLineEdit *>())
+    if (auto *edit = dialog.findChild<QLineEdit *>()) {
         edit->setMaxLength(MaxInputLength);
+        // Wide enough to show the initial text whole (a full path, for Rename), within reason.
+        const QFontMetrics metrics(edit->font());
+        const int wanted = metrics.horizontalAdvance(initialText) + 4 * metrics.averageCharWidth();
+        edit->setMinimumWidth(std::clamp(wanted, 40 * metrics.averageCharWidth(), 900));
+    }
 }
 
 QString QtUi::input(const QString &caption, const QString &prompt, const QString &initialText)
