@@ -181,7 +181,7 @@ QAction *TfrmMain::action(const char *name, const QString &caption, void (TfrmMa
     if (handler)
         connect(act, &QAction::triggered, this, handler);
     else
-        act->setEnabled(false); // enabled by the work that builds the command
+        act->setEnabled(false);
     return act;
 }
 

@@ -186,7 +186,6 @@ QWidget *TfrTasks::buildPropertiesPanel()
     m_PopupMenu3->setObjectName(QStringLiteral("PopupMenu3"));
     QAction *addProperty = m_PopupMenu3->addAction(QStringLiteral("Add Property"));
     addProperty->setObjectName(QStringLiteral("AddProperty1"));
-    // Adding a property needs the property entry dialog, which is not built yet.
     addProperty->setEnabled(false);
     m_ValueListEditor1->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(m_ValueListEditor1, &QWidget::customContextMenuRequested, this,
@@ -270,7 +269,6 @@ void TfrTasks::buildFilterBar(QWidget *bar)
     row->addWidget(m_cbOrder);
     row->addStretch();
 
-    // Searching, the views and the orders are not built yet: the bar shows what it will offer.
     for (QWidget *control : { static_cast<QWidget *>(m_edSearch), static_cast<QWidget *>(m_cbShow),
              static_cast<QWidget *>(m_cbOrder) })
         control->setEnabled(false);
@@ -286,7 +284,6 @@ QAction *TfrTasks::command(const char *name, const QString &caption, const QStri
         action->setToolTip(hint);
     if (icon != NoIcon)
         action->setIcon(taskIcon(TaskIcon(icon)));
-    // Enabled by the work that builds the command.
     action->setEnabled(false);
     return action;
 }
@@ -363,7 +360,6 @@ void TfrTasks::buildToolBar(QToolBar *bar)
     addToolButton(bar, m_actBookmark, "ToolButton4");
     addToolButton(bar, m_actSetDate, "ToolButton12");
     bar->addSeparator();
-    // The link and open buttons run the link commands, which are not built yet.
     addToolButton(
         bar, command("actLinkTaskList", QStringLiteral("Link Task List"), QString(), 13), "ToolButton9");
     addToolButton(bar, command("actLinkRelatedFile", QStringLiteral("Link to Related File"), QString(), 13),
@@ -392,7 +388,6 @@ void TfrTasks::buildPopupMenu()
     menuItem("BookmarkTask1", QStringLiteral("Bookmark Task"), 7, {}, m_actBookmark);
     menuItem("Lastactionednow1", QStringLiteral("Last Actioned Now"), NoIcon, {}, m_ActLastNow);
     m_PopupMenu1->addSeparator();
-    // The link, open, copy, comments and details commands are not built yet.
     menuItem("Link1", QStringLiteral("Link to Task List"), 13, {}, nullptr);
     menuItem("LinktoFile1", QStringLiteral("Link to Related File"), 13, QKeySequence(Qt::CTRL | Qt::Key_F),
         nullptr);

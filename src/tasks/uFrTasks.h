@@ -27,9 +27,6 @@ class ValueListEditor;
 // the tool bar of task commands, the task grid, the status bar and the quick-add bar, over the
 // list's task table, which the frame owns. It keeps the list's document state: its file, whether
 // it has unsaved changes, whether it was created new, and the unsaved mark on its tab caption.
-//
-// Task commands, the filter and sort bar and the links are present but disabled until their
-// commands exist.
 class TfrTasks final : public QWidget
 {
     Q_OBJECT
