@@ -1,6 +1,7 @@
 #include "tasks/TaskGrid.h"
 
 #include "platform/gui/BarPicture.h"
+#include "storage/TaskSchema.h"
 #include "tasks/TaskGridModel.h"
 
 #include <QHeaderView>
@@ -99,7 +100,7 @@ void TaskGrid::setTaskModel(TaskGridModel *model)
     disconnect(selectionModel(), &QItemSelectionModel::currentRowChanged, model, nullptr);
     for (const ColumnWidth &w : Widths)
         setColumnWidth(TaskGridModel::columnOf(QString::fromLatin1(w.field)), w.width);
-    setColumnHidden(TaskGridModel::columnOf(QStringLiteral("Details")), true);
+    setColumnHidden(TaskGridModel::columnOf(TaskField::Details), true);
 }
 
 void TaskGrid::followTable()

@@ -2,6 +2,7 @@
 
 #include "platform/gui/ErrorBox.h"
 #include "storage/ClientTable.h"
+#include "storage/TaskSchema.h"
 
 namespace ql {
 
@@ -9,34 +10,34 @@ namespace {
 
 struct Column
 {
-    const char *field;
+    const QString &field;
     const char *title; // nullptr: the field name
 };
 
 const Column Columns[] = {
-    { "ID", nullptr },
-    { "Task", nullptr },
-    { "Status", nullptr },
-    { "Difficulty", nullptr },
-    { "Priority", nullptr },
-    { "Progress", nullptr },
-    { "Category", nullptr },
-    { "CreatedDate", "Created Date" },
-    { "LastActioned", "Last Actioned" },
-    { "CompletedDate", "Completed Date" },
-    { "StartDate", "Start Date" },
-    { "Time", "Time Taken" },
-    { "Bookmarked", nullptr },
-    { "AssignedTo", "Assigned To" },
-    { "DueDate", "Due Date" },
-    { "GroupNo", "Group No" },
-    { "Comments", nullptr },
-    { "Owner", nullptr },
-    { "Details", nullptr },
-    { "RelatedFile", "Related File" },
-    { "LinkedList", "Linked List" },
-    { "Points", nullptr },
-    { "URL", nullptr },
+    { TaskField::ID, nullptr },
+    { TaskField::Task, nullptr },
+    { TaskField::Status, nullptr },
+    { TaskField::Difficulty, nullptr },
+    { TaskField::Priority, nullptr },
+    { TaskField::Progress, nullptr },
+    { TaskField::Category, nullptr },
+    { TaskField::CreatedDate, "Created Date" },
+    { TaskField::LastActioned, "Last Actioned" },
+    { TaskField::CompletedDate, "Completed Date" },
+    { TaskField::StartDate, "Start Date" },
+    { TaskField::Time, "Time Taken" },
+    { TaskField::Bookmarked, nullptr },
+    { TaskField::AssignedTo, "Assigned To" },
+    { TaskField::DueDate, "Due Date" },
+    { TaskField::GroupNo, "Group No" },
+    { TaskField::Comments, nullptr },
+    { TaskField::Owner, nullptr },
+    { TaskField::Details, nullptr },
+    { TaskField::RelatedFile, "Related File" },
+    { TaskField::LinkedList, "Linked List" },
+    { TaskField::Points, nullptr },
+    { TaskField::URL, nullptr },
 };
 
 constexpr int ColumnCount = int(std::size(Columns));
@@ -58,7 +59,7 @@ const QStringList &TaskGridModel::columnFields()
     static const QStringList fields = [] {
         QStringList names;
         for (const Column &c : Columns)
-            names << QString::fromLatin1(c.field);
+            names << c.field;
         return names;
     }();
     return fields;
@@ -123,7 +124,7 @@ QVariant TaskGridModel::headerData(int section, Qt::Orientation orientation, int
     if (orientation != Qt::Horizontal || role != Qt::DisplayRole || section < 0 || section >= ColumnCount)
         return QAbstractTableModel::headerData(section, orientation, role);
     const Column &column = Columns[section];
-    return QString::fromLatin1(column.title ? column.title : column.field);
+    return column.title ? QString::fromLatin1(column.title) : column.field;
 }
 
 Qt::ItemFlags TaskGridModel::flags(const QModelIndex &index) const

@@ -8,6 +8,7 @@
 #include "storage/TaskSchema.h"
 #include "tasks/DBMemo.h"
 #include "tasks/TabCaption.h"
+#include "tasks/TaskCommands.h"
 #include "tasks/TaskGrid.h"
 #include "tasks/TaskGridModel.h"
 #include "tasks/TaskIcons.h"
@@ -36,7 +37,7 @@ namespace {
 const QString Unsaved = QStringLiteral("Unsaved");
 const QString Saved = QStringLiteral("Saved");
 const QString UnsavedMark = QStringLiteral(" *");
-const QString PropertiesField = QStringLiteral("Properties");
+const QString PropertiesField = TaskField::Properties;
 
 constexpr int NoIcon = 0;
 
@@ -63,20 +64,6 @@ QComboBox *dropDownList(const char *name, const QStringList &items, int width, c
         box->setFixedWidth(width);
     box->setAccessibleName(accessibleName);
     return box;
-}
-
-// Leading and trailing blanks and control characters, as the quick-add box drops them; blanks
-// inside the text stay.
-QString trimmedTaskText(const QString &text)
-{
-    auto dropped = [](QChar c) { return c.unicode() <= 0x20 || c.category() == QChar::Other_Control; };
-    int begin = 0;
-    int end = int(text.size());
-    while (begin < end && dropped(text.at(begin)))
-        ++begin;
-    while (end > begin && dropped(text.at(end - 1)))
-        --end;
-    return text.mid(begin, end - begin);
 }
 
 } // namespace
@@ -567,11 +554,7 @@ void TfrTasks::MarkSaved()
 
 void TfrTasks::cdsTasksAfterInsert(ClientTable &table)
 {
-    // The integer 0 is what a new row's status starts as; the text field keeps it as "0". Quick
-    // add overwrites it with "Not Started".
-    table.SetInteger(QStringLiteral("Status"), 0);
-    table.SetValue(table.RequireField(QStringLiteral("CreatedDate")), Value::fromDate(Clock::today()));
-    table.SetInteger(QStringLiteral("Progress"), 0);
+    TaskCommands::SetInsertDefaults(table, Clock::today());
     MarkUnsaved();
 }
 
@@ -637,24 +620,12 @@ void TfrTasks::SpeedButton1Click()
 
 void TfrTasks::quickAdd()
 {
-    const QString text = trimmedTaskText(m_Edit2->text());
-    if (text.isEmpty())
+    TaskCommands::QuickAddChoice choice;
+    choice.priority = m_cbPriority->currentText();
+    choice.difficulty = m_cbDifficulty->currentText();
+    choice.category = m_cbCat->currentText();
+    if (!TaskCommands::QuickAdd(m_cdsTasks, m_Edit2->text(), choice, Clock::today()))
         return;
-    ClientTable &table = m_cdsTasks;
-    table.AppendRow();
-    // In this order: a list whose file lacks one of the fields stops at it with the table's error
-    // and leaves the row pending with the fields set so far.
-    table.SetText(QStringLiteral("Task"), text);
-    table.SetValue(table.RequireField(QStringLiteral("CreatedDate")), Value::fromDate(Clock::today()));
-    table.SetText(QStringLiteral("Status"), QStringLiteral("Not Started"));
-    table.SetInteger(QStringLiteral("Progress"), 0);
-    table.SetText(QStringLiteral("Priority"), m_cbPriority->currentText());
-    table.SetText(QStringLiteral("Difficulty"), m_cbDifficulty->currentText());
-    table.SetBoolean(QStringLiteral("Bookmarked"), false);
-    table.SetInteger(QStringLiteral("Time"), 0);
-    table.SetText(QStringLiteral("AssignedTo"), CurrentUserName());
-    table.SetText(QStringLiteral("Category"), m_cbCat->currentText());
-    table.PostRow();
 
     m_Edit2->clear();
     // Both boxes go back to their first items: the difficulty to "Easy", not to the "Moderate" it
