@@ -534,8 +534,8 @@ FileDialogRequest TfrmMain::saveDialogRequest()
 
 void TfrmMain::addToRecent(const QString &path)
 {
-    if (m_frmReOpen)
-        m_frmReOpen->AddToRecent(path);
+    if (m_recentStore)
+        m_recentStore->AddToRecent(path);
 }
 
 void TfrmMain::writeList(TfrTasks &frame, const QString &path)

@@ -13,6 +13,7 @@ class QWidget;
 
 namespace ql {
 
+class RecentStore;
 class TfrTasks;
 class TfrmCategories;
 class TfrmReOpen;
@@ -38,6 +39,8 @@ public:
     // The windows created after the main window whose commands it runs: the Reopen dialog (which
     // owns the recent-files store) and the Categories dialog (which owns the category list).
     void setReOpenDialog(TfrmReOpen *form) { m_frmReOpen = form; }
+    // The recent-files store that Open, Reopen and the writes of lists add to.
+    void setRecentStore(RecentStore *store) { m_recentStore = store; }
     void setCategoriesDialog(TfrmCategories *form) { m_frmCategories = form; }
 
     // --- Operations the commands build on
@@ -127,6 +130,7 @@ private:
 
     QObject *m_noHint = nullptr; // hides the tips of tool buttons that have no hint
     TfrmReOpen *m_frmReOpen = nullptr;
+    RecentStore *m_recentStore = nullptr;
     TfrmCategories *m_frmCategories = nullptr;
     // Set while code changes the active tab, so that only the user's choice runs the tab change.
     int m_selectingFromCode = 0;

@@ -4,8 +4,10 @@
 #include "dialogs/uFrmCategories.h"
 #include "platform/ApplicationTitle.h"
 #include "platform/SystemFormats.h"
+#include "platform/gui/ErrorBox.h"
 #include "platform/gui/QuillonApplication.h"
 #include "platform/gui/WindowFonts.h"
+#include "recent/RecentStore.h"
 #include "recent/ufrmReOpen.h"
 
 int main(int argc, char *argv[])
@@ -17,16 +19,21 @@ int main(int argc, char *argv[])
     ql::SystemFormats::current();
     ql::installWindowFonts();
 
-    // Created once, in this order, and reused until the program ends. Creating the Reopen dialog
-    // loads the recent-files store; creating the Categories dialog reads the category list.
+    // Created once, in this order, and reused until the program ends. The recent-files store is
+    // loaded right before the Reopen dialog that shows it; creating the Categories dialog reads the
+    // category list.
     ql::TfrmMain frmMain;
-    ql::TfrmReOpen frmReOpen(&frmMain);
+    ql::RecentStore recentStore;
+    ql::TfrmReOpen frmReOpen(recentStore, &frmMain);
     ql::TfrmCategories frmCategories(&frmMain);
+    frmMain.setRecentStore(&recentStore);
     frmMain.setReOpenDialog(&frmReOpen);
     frmMain.setCategoriesDialog(&frmCategories);
 
     frmMain.show();
-    // The dialogs go before the main window and the application object (reverse order of
-    // declaration): destroying the Reopen dialog writes the recent-files store when it changed.
-    return QApplication::exec();
+    const int result = QApplication::exec();
+    // Entries added while the Reopen dialog was never closed reach the disk here, also when the
+    // store file did not exist at start-up.
+    ql::runGuarded([&] { recentStore.WriteAtProgramEnd(); });
+    return result;
 }

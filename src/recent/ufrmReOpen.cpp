@@ -18,8 +18,9 @@
 
 namespace ql {
 
-TfrmReOpen::TfrmReOpen(QWidget *parent)
+TfrmReOpen::TfrmReOpen(RecentStore &store, QWidget *parent)
     : QDialog(parent)
+    , m_store(store)
 {
     setObjectName(QStringLiteral("frmReOpen"));
     setWindowTitle(QStringLiteral("Reopen"));
@@ -43,9 +44,6 @@ TfrmReOpen::TfrmReOpen(QWidget *parent)
 TfrmReOpen::~TfrmReOpen()
 {
     m_store.SetViewChanged({});
-    // Entries added while the dialog was never shown reach the disk here, also when the store file
-    // did not exist at start-up.
-    runGuarded([this] { m_store.WriteAtProgramEnd(); });
 }
 
 void TfrmReOpen::buildGrid()

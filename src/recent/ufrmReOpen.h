@@ -24,19 +24,18 @@ class RecentFilesModel;
 // QDialog::Accepted and SelectedFile() holding the chosen path; Cancel and the window's close button
 // end it with QDialog::Rejected.
 //
-// Created once at start-up, it owns the store for the whole run: the file commands add to it through
-// AddToRecent without showing it. Every closing writes the store; destroying it writes the store
-// again when it changed since.
+// A view over the recent-files store, which the program creates before it and keeps for the whole
+// run; the file commands add to the store without showing the dialog. Every closing writes the
+// store.
 class TfrmReOpen final : public QDialog
 {
     Q_OBJECT
 
 public:
-    explicit TfrmReOpen(QWidget *parent = nullptr);
+    explicit TfrmReOpen(RecentStore &store, QWidget *parent = nullptr);
     ~TfrmReOpen() override;
 
     RecentStore &Store() { return m_store; }
-    void AddToRecent(const QString &fileName) { m_store.AddToRecent(fileName); }
     // The path of the entry last chosen with Open; kept between showings.
     const QString &SelectedFile() const { return m_selectedFile; }
 
@@ -75,7 +74,7 @@ private:
     void selectCurrentEntry();
     void gridRowChanged(const QModelIndex &current);
 
-    RecentStore m_store;
+    RecentStore &m_store;
     RecentFilesModel *m_model = nullptr;
     QString m_selectedFile;
     bool m_followingTable = false;

@@ -40,8 +40,10 @@ protected:
         if (HasFatalFailure())
             return;
         m_main = std::make_unique<ql::TfrmMain>();
-        m_reOpen = std::make_unique<ql::TfrmReOpen>();
+        m_recent = std::make_unique<ql::RecentStore>();
+        m_reOpen = std::make_unique<ql::TfrmReOpen>(*m_recent);
         m_categories = std::make_unique<ql::TfrmCategories>();
+        m_main->setRecentStore(m_recent.get());
         m_main->setReOpenDialog(m_reOpen.get());
         m_main->setCategoriesDialog(m_categories.get());
     }
@@ -51,6 +53,7 @@ protected:
         m_main.reset();
         m_categories.reset();
         m_reOpen.reset();
+        m_recent.reset();
         DesktopFixture::TearDown();
     }
 
@@ -124,7 +127,7 @@ protected:
     // Every path the recent-files store holds.
     QStringList recentFiles()
     {
-        ql::ClientTable &table = m_reOpen->Store().cdsFiles();
+        ql::ClientTable &table = m_recent->cdsFiles();
         const ql::Field &file = table.RequireField(QStringLiteral("File"));
         QStringList paths;
         for (int row = 1; row <= table.RowCount(); ++row)
@@ -133,6 +136,7 @@ protected:
     }
 
     std::unique_ptr<ql::TfrmMain> m_main;
+    std::unique_ptr<ql::RecentStore> m_recent;
     std::unique_ptr<ql::TfrmReOpen> m_reOpen;
     std::unique_ptr<ql::TfrmCategories> m_categories;
 };

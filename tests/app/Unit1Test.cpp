@@ -242,7 +242,7 @@ TEST_F(MainWindowTest, Open_UnreadableFileKeepsTabAndIsNotRemembered)
 TEST_F(MainWindowTest, Reopen_OpensChosenEntryWithItsOwnTitle)
 {
     const QString path = writeList(QStringLiteral("Plan.ql1"));
-    m_reOpen->AddToRecent(path);
+    m_recent->AddToRecent(path);
     int shown = 0;
     const ql::ModalHook previous = ql::setModalHook([&](QDialog &dialog) {
         ++shown;
@@ -262,7 +262,7 @@ TEST_F(MainWindowTest, Reopen_OpensChosenEntryWithItsOwnTitle)
 TEST_F(MainWindowTest, Reopen_EntryWhoseFileIsGone_OpensNothing)
 {
     const QString path = writeList(QStringLiteral("Gone.ql1"));
-    m_reOpen->AddToRecent(path);
+    m_recent->AddToRecent(path);
     ASSERT_TRUE(QFile::remove(path));
     const ql::ModalHook previous = ql::setModalHook([&](QDialog &dialog) {
         m_reOpen->Button2Click();
@@ -296,7 +296,7 @@ TEST_F(MainWindowTest, OddFileNames_ShowAsTheyAre)
 
 TEST_F(MainWindowTest, Reopen_CancelledChangesNothing)
 {
-    m_reOpen->AddToRecent(writeList(QStringLiteral("Plan.ql1")));
+    m_recent->AddToRecent(writeList(QStringLiteral("Plan.ql1")));
     const ql::ModalHook previous = ql::setModalHook([](QDialog &) { return int(QDialog::Rejected); });
     main().actReopenExecute();
     ql::setModalHook(previous);
@@ -580,6 +580,7 @@ TEST_F(MainWindowTest, Exit_NewList_SaveDialogAndOverwriteQuestion)
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
         m_main = std::make_unique<ql::TfrmMain>();
+        m_main->setRecentStore(m_recent.get());
         m_main->setReOpenDialog(m_reOpen.get());
         main().show();
         main().actNewExecute();
