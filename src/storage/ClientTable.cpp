@@ -175,6 +175,7 @@ void ClientTable::Close()
     m_atEnd = true;
     for (auto &order : m_orders)
         order->built = false;
+    fireRowsChange(RowsChange::Kind::Reset);
 }
 
 void ClientTable::requireActive() const
@@ -255,6 +256,7 @@ void ClientTable::resetView()
     else
         m_filter.reset();
     rebuildView(true);
+    fireRowsChange(RowsChange::Kind::Reset);
     fireScroll();
 }
 
@@ -720,6 +722,7 @@ void ClientTable::SetIndexName(const QString &name)
         if (pos < m_view.size() && m_view[pos] == current)
             m_cursor = pos;
     }
+    fireRowsChange(RowsChange::Kind::Reset);
 }
 
 void ClientTable::AddIndex(const QString &name, const QStringList &fields, const IndexOptions &options)
@@ -799,6 +802,12 @@ void ClientTable::fireScroll()
         m_afterScroll(*this);
 }
 
+void ClientTable::fireRowsChange(RowsChange::Kind kind, int from, int to)
+{
+    if (m_afterRowsChange)
+        m_afterRowsChange(*this, RowsChange { kind, from, to });
+}
+
 void ClientTable::SetFilter(const QString &expression)
 {
     if (expression == m_filterText)
@@ -815,6 +824,7 @@ void ClientTable::SetFilter(const QString &expression)
     m_filterText = expression;
     m_filter = std::move(parsed);
     rebuildView(true);
+    fireRowsChange(RowsChange::Kind::Reset);
     fireScroll();
 }
 
@@ -831,6 +841,7 @@ void ClientTable::SetFiltered(bool on)
     m_filtered = on;
     m_filter = std::move(parsed);
     rebuildView(true);
+    fireRowsChange(RowsChange::Kind::Reset);
     fireScroll();
 }
 
@@ -968,6 +979,7 @@ void ClientTable::beginInsert(bool append)
     m_pendingRow = -1;
     m_pending.assign(m_data.fields.size(), Value());
     m_written.assign(m_data.fields.size(), false);
+    fireRowsChange(RowsChange::Kind::Inserted, -1, RowNumber() - 1);
     if (m_afterInsert)
         m_afterInsert(*this);
     fireScroll();
@@ -1019,6 +1031,7 @@ void ClientTable::postInsert()
     }();
     if (counterField >= 0 && m_data.counter > std::numeric_limits<qint32>::max())
         fail(QStringLiteral("The counter of this list has run out of numbers."));
+    const int pendingPos = RowNumber() - 1;
 
     const int rowId = int(m_rows.size());
     const int versionPos = int(m_data.versions.size());
@@ -1054,6 +1067,10 @@ void ClientTable::postInsert()
     m_pending.clear();
     m_written.clear();
     m_changedSinceOpen = true;
+    if (pos == pendingPos)
+        fireRowsChange(RowsChange::Kind::Changed, -1, pos);
+    else
+        fireRowsChange(RowsChange::Kind::Moved, pendingPos, pos);
 }
 
 // Stores an edit. A row that stops passing the filter stays in the view until the view is rebuilt,
@@ -1123,6 +1140,12 @@ void ClientTable::postEdit()
     m_written.clear();
     m_pendingRow = -1;
     m_changedSinceOpen = true;
+    if (viewPos < 0)
+        fireRowsChange(RowsChange::Kind::Reset);
+    else if (viewPos == pos)
+        fireRowsChange(RowsChange::Kind::Changed, -1, pos);
+    else
+        fireRowsChange(RowsChange::Kind::Moved, viewPos, pos);
 }
 
 void ClientTable::CancelRow()
@@ -1130,10 +1153,15 @@ void ClientTable::CancelRow()
     const bool wasInsert = m_state == State::Insert;
     if (!IsEditing())
         return;
+    const int pos = RowNumber() - 1;
     m_state = State::Browse;
     m_pending.clear();
     m_written.clear();
     m_pendingRow = -1;
+    if (wasInsert)
+        fireRowsChange(RowsChange::Kind::Removed, pos, -1);
+    else
+        fireRowsChange(RowsChange::Kind::Changed, -1, pos);
     if (wasInsert)
         fireScroll();
     if (m_afterCancel)
@@ -1156,6 +1184,7 @@ void ClientTable::DeleteRow()
         m_pendingRow = -1;
     }
     const int rowId = m_view[m_cursor];
+    const int removedPos = m_cursor;
     removeFromOrders(rowId);
     m_view.erase(m_cursor);
     Row &row = m_rows[size_t(rowId)];
@@ -1168,6 +1197,7 @@ void ClientTable::DeleteRow()
         m_cursor = m_view.size() - 1;
     m_atEnd = m_view.empty();
     m_changedSinceOpen = true;
+    fireRowsChange(RowsChange::Kind::Removed, removedPos, -1);
     fireScroll();
 }
 

@@ -91,11 +91,31 @@ struct TableData
 // RowCount counts the rows of the view only: a pending inserted row is not counted until it is
 // posted. RowNumber of a pending inserted row is the position it will take (1-based); 0 when the
 // view is empty.
+// A change of the rows that a view of the table shows: the rows of the view in the current order
+// and filter, with the pending new row at its place while one is being inserted (RowNumber).
+// Positions count from 0.
+struct RowsChange
+{
+    enum class Kind {
+        Reset, // anything may have changed: the table was opened, closed, reordered or refiltered
+        Inserted, // a row appeared at `to` (a new row became pending)
+        Removed, // the row at `from` went (deleted, or a pending new row abandoned)
+        Moved, // the row at `from` is now at `to`, with values that may have changed (a post)
+        Changed, // the row at `to` stays there with values that may have changed
+    };
+    Kind kind = Kind::Reset;
+    int from = -1;
+    int to = -1;
+
+    bool operator==(const RowsChange &o) const { return kind == o.kind && from == o.from && to == o.to; }
+};
+
 class ClientTable
 {
 public:
     enum class State { Inactive, Browse, Edit, Insert };
     using Reaction = std::function<void(ClientTable &)>;
+    using RowsReaction = std::function<void(ClientTable &, const RowsChange &)>;
 
     explicit ClientTable(QString name = QString());
     ~ClientTable();
@@ -213,6 +233,9 @@ public:
     void SetAfterScroll(Reaction r) { m_afterScroll = std::move(r); }
     void SetAfterCancel(Reaction r) { m_afterCancel = std::move(r); }
     void SetBeforePost(Reaction r) { m_beforePost = std::move(r); }
+    // Told after every change of the rows a view shows, before the cursor reaction of the same
+    // operation. It must not throw.
+    void SetAfterRowsChange(RowsReaction r) { m_afterRowsChange = std::move(r); }
 
 private:
     struct Row
@@ -231,6 +254,7 @@ private:
     void beginInsert(bool append);
     void rebuildView(bool moveToFirst);
     void fireScroll();
+    void fireRowsChange(RowsChange::Kind kind, int from = -1, int to = -1);
     const std::vector<Value> &rowValues(int rowId) const;
     Order *findOrder(const QString &name);
     void buildOrder(Order &order);
@@ -275,6 +299,7 @@ private:
     Reaction m_afterScroll;
     Reaction m_afterCancel;
     Reaction m_beforePost;
+    RowsReaction m_afterRowsChange;
     bool m_inBeforePost = false;
 };
 

@@ -108,7 +108,6 @@ void TaskGrid::followTable()
     if (!m_model)
         return;
     const QScopedValueRollback<bool> following(m_following, true);
-    m_model->refresh();
     const int row = m_model->currentRow();
     if (row < 0 || row >= m_model->rowCount())
         return;

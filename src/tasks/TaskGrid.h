@@ -1,5 +1,7 @@
 #pragma once
 
+#include "storage/DataSource.h"
+
 #include <QTableView>
 
 namespace ql {
@@ -9,7 +11,10 @@ class TaskGridModel;
 // The task grid: a table view over a TaskGridModel whose current row is the table's current row.
 // Moving to another row stores the row that is left (one stored version per visit, however many
 // of its cells changed); Enter stores the row in place; Esc abandons its change.
-class TaskGrid final : public QTableView
+//
+// As an editor of the table's data source it writes the text of an open cell editor into the row
+// before the row is posted by any route.
+class TaskGrid final : public QTableView, public DataSource::Editor
 {
     Q_OBJECT
 
@@ -25,6 +30,7 @@ public:
     // Ends an open cell editor: `commit` writes its text into the row first, otherwise the text
     // is dropped. Used before the table moves on from the row the editor belongs to.
     void finishEditing(bool commit);
+    void flushToRow() override { finishEditing(true); }
 
 protected:
     void currentChanged(const QModelIndex &current, const QModelIndex &previous) override;

@@ -2,7 +2,10 @@
 
 #include "platform/gui/ErrorBox.h"
 #include "storage/ClientTable.h"
+#include "storage/DataSource.h"
+
 #include "storage/TaskSchema.h"
+#include <QScopeGuard>
 
 namespace ql {
 
@@ -47,11 +50,84 @@ const QString No = QStringLiteral("No");
 
 } // namespace
 
-TaskGridModel::TaskGridModel(ClientTable &table, QObject *parent)
+TaskGridModel::TaskGridModel(DataSource &source, QObject *parent)
     : QAbstractTableModel(parent)
-    , m_table(table)
+    , m_table(source.table())
 {
     m_rows = tableRowCount();
+    connect(&source, &DataSource::rowsChanged, this, &TaskGridModel::tableRowsChanged);
+    connect(&source, &DataSource::rowReverted, this, [this] { rowValuesChanged(currentRow()); });
+}
+
+void TaskGridModel::tableRowsChanged(const RowsChange &change)
+{
+    using Kind = RowsChange::Kind;
+    m_announcing = &change;
+    const auto announced = qScopeGuard([this] { m_announcing = nullptr; });
+    switch (change.kind) {
+    case Kind::Reset:
+        beginResetModel();
+        m_rows = tableRowCount();
+        endResetModel();
+        break;
+    case Kind::Inserted:
+        beginInsertRows(QModelIndex(), change.to, change.to);
+        ++m_rows;
+        m_announcing = nullptr;
+        endInsertRows();
+        break;
+    case Kind::Removed:
+        beginRemoveRows(QModelIndex(), change.from, change.from);
+        --m_rows;
+        m_announcing = nullptr;
+        endRemoveRows();
+        break;
+    case Kind::Moved:
+        // Qt counts the destination before the move: a row moved down goes before the row after
+        // its new place.
+        if (beginMoveRows(QModelIndex(), change.from, change.from, QModelIndex(),
+                change.to > change.from ? change.to + 1 : change.to)) {
+            m_announcing = nullptr;
+            endMoveRows();
+        }
+        m_announcing = nullptr;
+        rowValuesChanged(change.to);
+        break;
+    case Kind::Changed:
+        rowValuesChanged(change.to);
+        break;
+    }
+}
+
+int TaskGridModel::tableRow(int row) const
+{
+    if (!m_announcing)
+        return row;
+    const RowsChange &c = *m_announcing;
+    switch (c.kind) {
+    case RowsChange::Kind::Inserted:
+        return row < c.to ? row : row + 1;
+    case RowsChange::Kind::Removed:
+        return row < c.from ? row : row == c.from ? -1 : row - 1;
+    case RowsChange::Kind::Moved:
+        if (row == c.from)
+            return c.to;
+        if (c.from < c.to && row > c.from && row <= c.to)
+            return row - 1;
+        if (c.from > c.to && row >= c.to && row < c.from)
+            return row + 1;
+        return row;
+    case RowsChange::Kind::Reset:
+    case RowsChange::Kind::Changed:
+        break;
+    }
+    return row;
+}
+
+void TaskGridModel::rowValuesChanged(int row)
+{
+    if (row >= 0 && row < m_rows)
+        emit dataChanged(index(row, 0), index(row, ColumnCount - 1));
 }
 
 const QStringList &TaskGridModel::columnFields()
@@ -103,7 +179,10 @@ int TaskGridModel::columnCount(const QModelIndex &parent) const
 
 QString TaskGridModel::displayText(const Field &field, int row) const
 {
-    const Value value = m_table.ViewValue(row + 1, field);
+    const int shown = tableRow(row);
+    if (shown < 0)
+        return QString();
+    const Value value = m_table.ViewValue(shown + 1, field);
     if (m_yesNoBookmarks && field.type() == FieldType::Boolean)
         return value.kind() == Value::Kind::Boolean && value.toBoolean() ? Yes : No;
     return ClientTable::ValueText(field, value);
@@ -185,9 +264,7 @@ bool TaskGridModel::submit()
 {
     if (!m_table.IsEditing())
         return true;
-    const bool posted = runGuarded([&] { m_table.PostRow(); });
-    refresh();
-    return posted;
+    return runGuarded([&] { m_table.PostRow(); });
 }
 
 void TaskGridModel::revert()
@@ -195,7 +272,6 @@ void TaskGridModel::revert()
     if (!m_table.IsEditing())
         return;
     runGuarded([&] { m_table.CancelRow(); });
-    refresh();
 }
 
 int TaskGridModel::currentRow() const
@@ -215,18 +291,6 @@ bool TaskGridModel::moveToRow(int row)
 
 void TaskGridModel::refresh()
 {
-    // Rows are added and removed at the end: the cells read the table afresh anyway, and a view
-    // keeps its current cell and open editor across an insert or removal elsewhere.
-    const int rows = tableRowCount();
-    if (rows > m_rows) {
-        beginInsertRows(QModelIndex(), m_rows, rows - 1);
-        m_rows = rows;
-        endInsertRows();
-    } else if (rows < m_rows) {
-        beginRemoveRows(QModelIndex(), rows, m_rows - 1);
-        m_rows = rows;
-        endRemoveRows();
-    }
     if (m_rows > 0)
         emit dataChanged(index(0, 0), index(m_rows - 1, ColumnCount - 1));
 }

@@ -6,11 +6,15 @@
 namespace ql {
 
 class ClientTable;
+class DataSource;
 class Field;
+struct RowsChange;
 
 // The task grid's model: one row per row of the table's view (in its current order and filter,
 // plus the pending new row while one is being inserted), one column per task field. It keeps no
-// copy of the rows: every cell is read from the table when the grid asks for it.
+// copy of the rows: every cell is read from the table when the grid asks for it. It follows the
+// table through its data source, which names each inserted, removed or moved row, so views keep
+// their place and their open editors when rows change elsewhere.
 //
 // Editing follows the rows of the table, not the cells: the first change of a cell puts the row
 // into edit mode, further cells of the same row write into that pending row, and the row is stored
@@ -21,7 +25,7 @@ class TaskGridModel final : public QAbstractTableModel
     Q_OBJECT
 
 public:
-    explicit TaskGridModel(ClientTable &table, QObject *parent = nullptr);
+    explicit TaskGridModel(DataSource &source, QObject *parent = nullptr);
 
     // The field each column shows, left to right. Columns are bound by name: a loaded list that
     // lacks a field keeps the column, with empty cells that cannot be edited.
@@ -55,7 +59,7 @@ public:
     // when the table refused (the error is shown).
     bool moveToRow(int row);
 
-    // Re-reads the row count and repaints every cell, after the table changed by any route.
+    // Repaints every cell (the rows themselves follow the table's notices).
     void refresh();
 
 private:
@@ -65,9 +69,16 @@ private:
     // Makes `row` the table's current row unless it already is.
     void makeCurrent(int row);
     void writeCell(const QModelIndex &index, const QString &text);
+    void tableRowsChanged(const RowsChange &change);
+    void rowValuesChanged(int row);
+    // The table's row (0-based) behind a row of the model, -1 for a row the table no longer has.
+    int tableRow(int row) const;
 
     ClientTable &m_table;
     int m_rows = 0; // the row count the views were last told about
+    // The table tells of a change after making it, while views ask for the rows as they were
+    // until the change is announced to them: between the two, rows are read through the change.
+    const RowsChange *m_announcing = nullptr;
     bool m_yesNoBookmarks = false;
 };
 

@@ -5,6 +5,7 @@
 #include "platform/gui/BarPicture.h"
 #include "platform/gui/ErrorBox.h"
 #include "platform/gui/Ui.h"
+#include "storage/DataSource.h"
 #include "storage/TaskSchema.h"
 #include "tasks/DBMemo.h"
 #include "tasks/TabCaption.h"
@@ -83,13 +84,12 @@ TfrTasks::TfrTasks(QWidget *parent)
     // The full field set and the nine named orders of a new list; a loaded list replaces the
     // fields by those its file declares and keeps the orders.
     DefineTaskTable(m_cdsTasks);
+    // The document state follows inserts and edits; the views follow the table through its data
+    // source.
     m_cdsTasks.SetAfterInsert([this](ClientTable &table) { cdsTasksAfterInsert(table); });
     m_cdsTasks.SetAfterEdit([this](ClientTable &table) { cdsTasksAfterEdit(table); });
-    m_cdsTasks.SetAfterScroll([this](ClientTable &table) { cdsTasksAfterScroll(table); });
-    m_cdsTasks.SetAfterCancel([this](ClientTable &) { cdsTasksAfterCancel(); });
-    // Text still in an open cell editor belongs to the row, whoever stores it: Save, Close All, the
-    // Exit pass and quick add store what the user sees.
-    m_cdsTasks.SetBeforePost([this](ClientTable &) { m_DBGrid1->finishEditing(true); });
+    m_DataSource1 = new DataSource(m_cdsTasks, this);
+    m_DataSource1->setObjectName(QStringLiteral("DataSource1"));
 
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -112,7 +112,7 @@ TfrTasks::TfrTasks(QWidget *parent)
     coolLayout->addStretch();
     layout->addWidget(coolBar);
 
-    m_model = new TaskGridModel(m_cdsTasks, this);
+    m_model = new TaskGridModel(*m_DataSource1, this);
     m_DBGrid1 = new TaskGrid;
     m_DBGrid1->setObjectName(QStringLiteral("DBGrid1"));
     m_DBGrid1->setAccessibleName(QStringLiteral("Tasks"));
@@ -143,6 +143,13 @@ TfrTasks::TfrTasks(QWidget *parent)
     panel2->setFixedHeight(42);
     buildQuickAddBar(panel2);
     layout->addWidget(panel2);
+
+    // Text still in an open cell editor belongs to the row, whoever stores it: Save, Close All, the
+    // Exit pass and quick add store what the user sees.
+    m_DataSource1->addEditor(m_DBGrid1);
+    connect(m_DataSource1, &DataSource::currentRowChanged, this, &TfrTasks::cdsTasksAfterScroll);
+    connect(m_DataSource1, &DataSource::rowReverted, this, &TfrTasks::cdsTasksAfterCancel);
+    connect(m_DataSource1, &DataSource::rowsChanged, this, &TfrTasks::cdsTasksRowsChanged);
 }
 
 TfrTasks::~TfrTasks()
@@ -151,9 +158,7 @@ TfrTasks::~TfrTasks()
     // it, go first, and the table's reactions no longer reach the frame.
     m_cdsTasks.SetAfterInsert({});
     m_cdsTasks.SetAfterEdit({});
-    m_cdsTasks.SetAfterScroll({});
-    m_cdsTasks.SetAfterCancel({});
-    m_cdsTasks.SetBeforePost({});
+    delete m_DataSource1;
     delete m_DBGrid1;
     delete m_model;
     m_DBMemo1->unbind();
@@ -466,12 +471,6 @@ QString TfrTasks::statusPanelText(int panel) const
     return m_statusPanels[panel]->text();
 }
 
-void TfrTasks::refreshGrid()
-{
-    m_DBGrid1->followTable();
-    m_DBMemo1->followTable();
-}
-
 // ---------------------------------------------------------------------------------------------
 // Document state
 
@@ -563,15 +562,14 @@ void TfrTasks::cdsTasksAfterEdit(ClientTable &)
     MarkUnsaved();
 }
 
-void TfrTasks::cdsTasksAfterScroll(ClientTable &table)
+void TfrTasks::cdsTasksAfterScroll()
 {
     try {
-        // Taken at this moment only: a post does not move the cursor and leaves the count as is.
-        m_statusPanels[0]->setText(QStringLiteral("Items %1").arg(table.RowCount()));
+        showItemCount();
         m_statusPanels[1]->clear();
         // Edits of values not written back by then are discarded: the editor shows what is stored.
-        if (FieldExists(table, PropertiesField))
-            LoadPropertyList(*m_ValueListEditor1, table, PropertiesField);
+        if (FieldExists(m_cdsTasks, PropertiesField))
+            LoadPropertyList(*m_ValueListEditor1, m_cdsTasks, PropertiesField);
     } catch (...) {
         // The status bar and the side panel are a courtesy: a failure to refresh them must not
         // stop the movement.
@@ -584,6 +582,20 @@ void TfrTasks::cdsTasksAfterCancel()
 {
     // An abandoned edit does not move the cursor, but the row shows its stored values again.
     m_DBMemo1->followTable();
+}
+
+void TfrTasks::cdsTasksRowsChanged()
+{
+    // A post places its row by the active order without moving the cursor as such: the grid's
+    // current row and the memo go with it. The count follows every row that comes or goes.
+    showItemCount();
+    m_DBGrid1->followTable();
+    m_DBMemo1->followTable();
+}
+
+void TfrTasks::showItemCount()
+{
+    m_statusPanels[0]->setText(QStringLiteral("Items %1").arg(m_cdsTasks.RowCount()));
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -613,9 +625,6 @@ void TfrTasks::FrameMouseWheel(int delta)
 void TfrTasks::SpeedButton1Click()
 {
     runGuarded([this] { quickAdd(); });
-    // Whether or not the add got through, the grid shows the table as it is (a failed add leaves
-    // its row pending there).
-    m_DBGrid1->followTable();
 }
 
 void TfrTasks::quickAdd()

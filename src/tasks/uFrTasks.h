@@ -18,6 +18,7 @@ class QToolButton;
 namespace ql {
 
 class DBMemo;
+class DataSource;
 class TabCaption;
 class TaskGrid;
 class TaskGridModel;
@@ -35,10 +36,11 @@ public:
     explicit TfrTasks(QWidget *parent = nullptr);
     ~TfrTasks() override;
 
-    // The list's table; the main window saves, prints and imports into it directly, and calls
-    // refreshGrid() after changing it.
+    // The list's table; the main window saves, prints and imports into it directly. Every view of
+    // the frame follows the table through DataSource1, whoever changes it.
     ClientTable &cdsTasks() { return m_cdsTasks; }
     const ClientTable &cdsTasks() const { return m_cdsTasks; }
+    DataSource &DataSource1() { return *m_DataSource1; }
     // The category box of the quick-add bar; the main window fills its items after OpenList.
     QComboBox *cbCat() const { return m_cbCat; }
     // Gives the category box these items and leaves its text empty: a task gets a category only
@@ -78,9 +80,6 @@ public:
     // The text of a status bar panel (0: the item count, 1: the save state).
     QString statusPanelText(int panel) const;
 
-    // Makes the grid show the table as it is now, after it was changed from outside the frame.
-    void refreshGrid();
-
 protected:
     void wheelEvent(QWheelEvent *event) override;
 
@@ -98,8 +97,10 @@ private:
     // The table's reactions.
     void cdsTasksAfterInsert(ClientTable &table);
     void cdsTasksAfterEdit(ClientTable &table);
-    void cdsTasksAfterScroll(ClientTable &table);
+    void cdsTasksAfterScroll();
     void cdsTasksAfterCancel();
+    void cdsTasksRowsChanged();
+    void showItemCount();
 
     // A wheel turn that no control under the pointer took: one task up or down.
     void FrameMouseWheel(int delta);
@@ -110,6 +111,7 @@ private:
     void Paste1Click();
 
     ClientTable m_cdsTasks;
+    DataSource *m_DataSource1 = nullptr;
     TaskGridModel *m_model = nullptr;
     std::unique_ptr<TabCaption> m_tabCaption;
 

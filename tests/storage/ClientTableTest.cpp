@@ -110,6 +110,115 @@ TEST(ClientTable, Reactions_RunExactlyWhenTheCursorMovesOrARowIsEdited)
 
 // A bound editor that still holds text hands it over before the row is stored: by an explicit post,
 // by a movement (where an untouched row would otherwise be dropped) and by a write of the table.
+// A view that follows only the row notices must always show what the table shows: the notices
+// are replayed on a list of task texts, which is compared with the table after every operation.
+TEST(ClientTable, RowsChange_LetsAViewFollowEveryChangeAtItsPlace)
+{
+    auto table = newTaskTable();
+    table->SetIndexName(QStringLiteral("cdsTasksIndexTaskName"));
+    const Field &task = table->RequireField(QStringLiteral("Task"));
+    // The rows a view shows: the view, with the pending new row at its place.
+    auto shown = [&] {
+        QStringList rows = column(*table, QStringLiteral("Task"));
+        if (table->GetState() == ClientTable::State::Insert)
+            rows.insert(table->RowNumber() - 1,
+                table->IsNull(QStringLiteral("Task")) ? QStringLiteral("<null>")
+                                                      : table->AsText(QStringLiteral("Task")));
+        return rows;
+    };
+    QStringList mirror = shown();
+    std::vector<RowsChange> changes;
+    table->SetAfterRowsChange([&](ClientTable &t, const RowsChange &c) {
+        changes.push_back(c);
+        auto textAt = [&](int pos) {
+            if (t.GetState() == ClientTable::State::Insert && pos == t.RowNumber() - 1)
+                return t.IsNull(QStringLiteral("Task")) ? QStringLiteral("<null>")
+                                                        : t.AsText(QStringLiteral("Task"));
+            const int viewRow
+                = t.GetState() == ClientTable::State::Insert && pos > t.RowNumber() - 1 ? pos : pos + 1;
+            const Value v = t.ViewValue(viewRow, task);
+            return v.isNull() ? QStringLiteral("<null>") : v.text();
+        };
+        switch (c.kind) {
+        case RowsChange::Kind::Reset:
+            mirror = shown();
+            break;
+        case RowsChange::Kind::Inserted:
+            mirror.insert(c.to, textAt(c.to));
+            break;
+        case RowsChange::Kind::Removed:
+            mirror.removeAt(c.from);
+            break;
+        case RowsChange::Kind::Moved:
+            mirror.removeAt(c.from);
+            mirror.insert(c.to, textAt(c.to));
+            break;
+        case RowsChange::Kind::Changed:
+            mirror[c.to] = textAt(c.to);
+            break;
+        }
+    });
+    using K = RowsChange::Kind;
+    struct Step
+    {
+        const char *name;
+        std::function<void()> act;
+        std::vector<RowsChange> expected;
+    };
+    const Step steps[] = {
+        { "append", [&] { addTask(*table, QStringLiteral("m")); },
+            { { K::Inserted, -1, 0 }, { K::Changed, -1, 0 } } },
+        { "append sorts before", [&] { addTask(*table, QStringLiteral("c")); },
+            { { K::Inserted, -1, 1 }, { K::Moved, 1, 0 } } },
+        { "append sorts last", [&] { addTask(*table, QStringLiteral("x")); },
+            { { K::Inserted, -1, 2 }, { K::Changed, -1, 2 } } },
+        { "insert before the current row, abandoned",
+            [&] {
+                table->MoveFirst();
+                table->InsertRow();
+                table->CancelRow();
+            },
+            { { K::Inserted, -1, 0 }, { K::Removed, 0, -1 } } },
+        { "edit moves the row",
+            [&] {
+                table->MoveFirst();
+                table->EditRow();
+                table->SetText(QStringLiteral("Task"), QStringLiteral("z"));
+                table->PostRow();
+            },
+            { { K::Moved, 0, 2 } } },
+        { "edit abandoned",
+            [&] {
+                table->EditRow();
+                table->SetText(QStringLiteral("Task"), QStringLiteral("a"));
+                table->CancelRow();
+            },
+            { { K::Changed, -1, 2 } } },
+        { "delete",
+            [&] {
+                table->MoveFirst();
+                table->DeleteRow();
+            },
+            { { K::Removed, 0, -1 } } },
+        { "order", [&] { table->SetIndexName(QStringLiteral("cdsTasksIndexID")); },
+            { { K::Reset, -1, -1 } } },
+        { "filter",
+            [&] {
+                table->SetFilter(QStringLiteral("Task = 'z'"));
+                table->SetFiltered(true);
+            },
+            { { K::Reset, -1, -1 } } },
+        { "close", [&] { table->Close(); }, { { K::Reset, -1, -1 } } },
+    };
+    for (const Step &step : steps) {
+        SCOPED_TRACE(step.name);
+        changes.clear();
+        step.act();
+        EXPECT_EQ(changes, step.expected);
+        EXPECT_EQ(mirror, shown());
+    }
+}
+
 TEST(ClientTable, BeforePost_LetsEditorsWriteIntoThePendingRow)
 {
     auto table = newTaskTable();

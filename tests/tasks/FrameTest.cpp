@@ -145,9 +145,12 @@ TEST_F(FrameTest, CursorMovement_ClearsTheSaveStateButNotModified)
     TfrTasks &frame = newList();
     typeTask(frame, QStringLiteral("one"));
     typeTask(frame, QStringLiteral("two"));
-    // The count is taken when the cursor moves: the append of the second task, before its post.
-    EXPECT_EQ(frame.statusPanelText(0), QStringLiteral("Items 1"));
+    // The count follows every post and deletion, not only the cursor.
+    EXPECT_EQ(frame.statusPanelText(0), QStringLiteral("Items 2"));
     EXPECT_EQ(frame.statusPanelText(1), QStringLiteral("Unsaved"));
+    frame.cdsTasks().DeleteRow();
+    EXPECT_EQ(frame.statusPanelText(0), QStringLiteral("Items 1"));
+    typeTask(frame, QStringLiteral("two"));
 
     frame.cdsTasks().MoveFirst();
     EXPECT_EQ(frame.statusPanelText(0), QStringLiteral("Items 2"));

@@ -2,6 +2,7 @@
 // table (one stored version per visit of a row, Enter stores, Esc abandons).
 #include "TaskListFixture.h"
 
+#include <QAbstractItemModelTester>
 #include <QApplication>
 #include <QLineEdit>
 
@@ -82,6 +83,52 @@ TEST_F(TaskGridTest, ShowsTheViewWithTitlesAndNoCopyOfTheRows)
     table().EditRow();
     table().SetText(QStringLiteral("Task"), QStringLiteral("TWO"));
     EXPECT_EQ(cell(1, TaskColumn), QStringLiteral("TWO"));
+}
+
+// The model reports each row that comes, goes or moves at its place, as Qt's model checker
+// requires, so what the grid holds on to (its current cell, an open editor) stays on its task when
+// rows change elsewhere.
+TEST_F(TaskGridTest, Model_ReportsRowsAtTheirPlace)
+{
+    QStringList warnings;
+    static QStringList *collected = nullptr;
+    collected = &warnings;
+    const QtMessageHandler previous
+        = qInstallMessageHandler([](QtMsgType type, const QMessageLogContext &, const QString &text) {
+              if (type != QtDebugMsg && type != QtInfoMsg)
+                  collected->append(text);
+          });
+    {
+        QAbstractItemModelTester tester(
+            m_grid->model(), QAbstractItemModelTester::FailureReportingMode::Warning);
+        table().SetIndexName(QStringLiteral("cdsTasksIndexTaskName")); // one, three, two
+        const QPersistentModelIndex two = m_grid->model()->index(2, TaskColumn);
+        ASSERT_EQ(two.data().toString(), QStringLiteral("two"));
+
+        typeTask(*m_frame, QStringLiteral("alpha")); // placed first
+        EXPECT_EQ(two.row(), 3);
+        table().MoveTo(1);
+        table().EditRow();
+        table().SetText(QStringLiteral("Task"), QStringLiteral("zulu")); // moves to the end
+        table().PostRow();
+        EXPECT_EQ(two.row(), 2);
+        table().MoveTo(1);
+        table().DeleteRow();
+        EXPECT_EQ(two.row(), 1);
+        table().MoveTo(1);
+        table().InsertRow();
+        EXPECT_EQ(two.row(), 2);
+        table().CancelRow();
+        EXPECT_EQ(two.data().toString(), QStringLiteral("two"));
+        EXPECT_EQ(m_grid->model()->rowCount(), table().RowCount());
+
+        table().SetFilter(QStringLiteral("Task <> 'three'"));
+        table().SetFiltered(true);
+        EXPECT_EQ(m_grid->model()->rowCount(), table().RowCount());
+        EXPECT_EQ(cell(0, TaskColumn), QStringLiteral("two"));
+    }
+    qInstallMessageHandler(previous);
+    EXPECT_TRUE(warnings.isEmpty()) << warnings.join(u'\n').toStdString();
 }
 
 TEST_F(TaskGridTest, Bookmarked_ReadsYesNoInANewListAndTheTablesTextInALoadedOne)
