@@ -6,6 +6,7 @@
 #include "storage/Datapacket.h"
 #include "storage/FilterExpr.h"
 #include "storage/RowSequence.h"
+#include "storage/ValueText.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -1384,30 +1385,7 @@ void ClientTable::SetNull(const QString &name)
 
 QString ClientTable::ValueText(const Field &field, const Value &value)
 {
-    const SystemFormats &formats = SystemFormats::current();
-    switch (value.kind()) {
-    case Value::Kind::Null:
-        return QString();
-    case Value::Kind::Text:
-        return value.text();
-    case Value::Kind::Integer:
-        return QString::number(value.toInteger());
-    case Value::Kind::Float: {
-        QString text = QString::number(value.toFloat(), 'g', 15);
-        return text.replace(u'.', formats.decimalSeparator());
-    }
-    case Value::Kind::Boolean:
-        return value.toBoolean() ? QStringLiteral("True") : QStringLiteral("False");
-    case Value::Kind::Date:
-        return formats.formatDate(value.toDate());
-    case Value::Kind::DateTime:
-        if (field.valueKind() == Value::Kind::Date)
-            return formats.formatDate(value.toDate());
-        return formats.formatDateTime(value.toDate(), value.toTime());
-    case Value::Kind::Time:
-        return formats.formatTime(value.toTime());
-    }
-    return QString();
+    return DisplayText(value, field.valueKind(), SystemFormats::current());
 }
 
 Value ClientTable::ValueFromText(const Field &field, const QString &text)

@@ -2,6 +2,7 @@
 #include "common/Error.h"
 #include "platform/SystemFormats.h"
 #include "storage/Field.h"
+#include "storage/ValueText.h"
 
 #include <QDate>
 #include <QLocale>
@@ -324,6 +325,40 @@ TEST(FilterExpr, Like_OnOtherKinds_MatchesTheirText)
             true },
         { "'abc' LIKE 'a%'", row({}), true },
     });
+}
+
+// A search matches what the user sees: a value of each kind is found by LIKE with exactly the text
+// the grid shows for it, in another locale as well.
+TEST(FilterExpr, Like_MatchesTheGridsTextOfEveryKind)
+{
+    const struct
+    {
+        const char *field;
+        Value value;
+    } cells[] = {
+        { "Progress", Value::integer(-42) },
+        { "Ratio", Value::floating(2.5) },
+        { "Bookmarked", Value::boolean(false) },
+        { "CompletedDate", day(2024, 12, 31) },
+        { "LastUsed",
+            Value::dateTime(Value::daysFromDate(QDate(2024, 3, 9)) * Value::MsecsPerDay + 51907000) },
+    };
+    for (const char *locale : { "en_US", "de_DE" }) {
+        const SystemFormats formats { QLocale(QString::fromLatin1(locale)) };
+        for (const auto &c : cells) {
+            const Field *field = nullptr;
+            for (const Field &f : fields())
+                if (f.name() == QLatin1String(c.field))
+                    field = &f;
+            ASSERT_NE(field, nullptr);
+            const QString shown = DisplayText(c.value, field->valueKind(), formats);
+            SCOPED_TRACE(std::string(locale) + " " + c.field + " " + shown.toStdString());
+            ASSERT_FALSE(shown.isEmpty());
+            const QString expression
+                = QString::fromLatin1(c.field) + QStringLiteral(" LIKE '") + shown + u'\'';
+            EXPECT_TRUE(passes(expression, row({ { c.field, c.value } }), formats));
+        }
+    }
 }
 
 TEST(FilterExpr, QuoteInsideALiteral_IsDecidedByTheWordAfterIt)
