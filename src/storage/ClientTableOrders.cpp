@@ -1,0 +1,417 @@
+// The table's named orders: building an order over the live rows, ranking rows by their keys
+// (collation sort keys for texts), and keeping every built order up to date as rows are posted and
+// deleted, so that no change re-sorts a list.
+
+#include "storage/ClientTable.h"
+
+#include "common/Error.h"
+#include "platform/SystemFormats.h"
+#include "storage/ClientTableOrder.h"
+
+#include <QHash>
+#include <algorithm>
+#include <cstring>
+#include <limits>
+#include <numeric>
+
+namespace ql {
+
+namespace {
+
+[[noreturn]] void fail(const QString &message)
+{
+    throw Error(message);
+}
+
+int compareValues(const Value &a, const Value &b)
+{
+    auto sign = [](auto x, auto y) { return x < y ? -1 : (y < x ? 1 : 0); };
+    switch (a.kind()) {
+    case Value::Kind::Integer:
+        return sign(a.toInteger(), b.toInteger());
+    case Value::Kind::Float:
+        return sign(a.toFloat(), b.toFloat());
+    case Value::Kind::Boolean:
+        return sign(int(a.toBoolean()), int(b.toBoolean()));
+    case Value::Kind::Date:
+        return sign(a.days(), b.days());
+    case Value::Kind::DateTime:
+        return sign(a.msecs(), b.msecs());
+    case Value::Kind::Time:
+        return sign(a.msecsOfDay(), b.msecsOfDay());
+    case Value::Kind::Text:
+        return sign(a.text(), b.text());
+    case Value::Kind::Null:
+        return 0;
+    }
+    return 0;
+}
+
+} // namespace
+
+ClientTable::Order *ClientTable::findOrder(const QString &name)
+{
+    for (auto &order : m_orders)
+        if (order->def.name.compare(name, Qt::CaseInsensitive) == 0)
+            return order.get();
+    return nullptr;
+}
+
+ClientTable::Order &ClientTable::activeOrder()
+{
+    return *findOrder(m_indexName);
+}
+
+const ClientTable::Order &ClientTable::activeOrder() const
+{
+    return *const_cast<ClientTable *>(this)->findOrder(m_indexName);
+}
+
+namespace {
+
+// An integer that orders as the value does, for the non-text kinds.
+qint64 orderedInteger(const Value &v)
+{
+    if (v.kind() != Value::Kind::Float)
+        return v.integralKey();
+    const double d = v.toFloat() == 0 ? 0.0 : v.toFloat(); // -0 equals 0
+    qint64 bits;
+    std::memcpy(&bits, &d, sizeof bits);
+    return bits >= 0 ? bits : bits ^ std::numeric_limits<qint64>::max();
+}
+
+} // namespace
+
+// Fetches ahead the key value of a row a few places on, and the characters of a text key nearer
+// still: each row's values live in an allocation of their own, and a walk over a large list would
+// otherwise wait on memory at every row.
+void ClientTable::prefetchKey(const std::vector<int> &rows, size_t i, size_t field) const
+{
+    constexpr size_t ValuesAhead = 8;
+    constexpr size_t TextsAhead = 4;
+    if (i + ValuesAhead < rows.size())
+        __builtin_prefetch(rowValues(rows[i + ValuesAhead]).data() + field);
+    if (i + TextsAhead < rows.size()) {
+        const Value &v = rowValues(rows[i + TextsAhead])[field];
+        if (v.kind() == Value::Kind::Text)
+            __builtin_prefetch(v.text().constData());
+    }
+}
+
+// Builds an order in one sort. Every key is first turned into an integer rank per row: texts get
+// the rank of their collation sort key among the distinct texts of the field (so a list whose
+// statuses are five words computes five sort keys, not one per row), other kinds order by value.
+// Equal ranks mean equal keys, exactly as compareRows sees them, so the orders that posts keep up
+// to date afterwards by binary search agree with this build.
+void ClientTable::buildOrder(Order &order)
+{
+    order.rows.clear();
+    order.keyFields.clear();
+    order.textKey.clear();
+    order.sortKeys.clear();
+    order.keyCache.clear();
+    for (const QString &name : order.def.fields) {
+        const Field &field = RequireField(name);
+        order.keyFields.push_back(field.index());
+        order.textKey.push_back(field.isText());
+    }
+    const size_t keyCount = order.keyFields.size();
+    order.sortKeys.resize(keyCount);
+    order.keyCache.resize(keyCount);
+    std::vector<int> rows;
+    rows.reserve(m_rows.size());
+    for (size_t id = 0; id < m_rows.size(); ++id)
+        if (m_rows[id].alive)
+            rows.push_back(int(id));
+
+    if (!order.isDefault) {
+        const bool caseSensitive = !order.def.options.caseInsensitive;
+        std::vector<std::vector<qint64>> ranks(keyCount, std::vector<qint64>(m_rows.size()));
+        std::vector<std::vector<bool>> nulls(keyCount, std::vector<bool>(m_rows.size()));
+        // The ranks of a text key run from 0 to this count less one; other keys rank by value.
+        std::vector<qint64> textRankCount(keyCount, 0);
+        for (size_t k = 0; k < keyCount; ++k) {
+            const size_t f = size_t(order.keyFields[k]);
+            if (!order.textKey[k]) {
+                for (size_t i = 0; i < rows.size(); ++i) {
+                    prefetchKey(rows, i, f);
+                    const int id = rows[i];
+                    const Value &v = rowValues(id)[f];
+                    nulls[k][size_t(id)] = v.isNull();
+                    ranks[k][size_t(id)] = v.isNull() ? 0 : orderedInteger(v);
+                }
+                continue;
+            }
+            QHash<QString, int> distinctIndex;
+            std::vector<const QString *> distinct;
+            std::vector<int> textOf(m_rows.size(), -1);
+            for (size_t i = 0; i < rows.size(); ++i) {
+                prefetchKey(rows, i, f);
+                const int id = rows[i];
+                const Value &v = rowValues(id)[f];
+                if (v.isNull()) {
+                    nulls[k][size_t(id)] = true;
+                    continue;
+                }
+                const auto it = distinctIndex.constFind(v.text());
+                if (it != distinctIndex.constEnd()) {
+                    textOf[size_t(id)] = *it;
+                } else {
+                    textOf[size_t(id)] = int(distinct.size());
+                    distinctIndex.insert(v.text(), int(distinct.size()));
+                    distinct.push_back(&v.text());
+                }
+            }
+            std::vector<QCollatorSortKey> keys;
+            keys.reserve(distinct.size());
+            // The texts' keys are not put into the order's key cache here: each row keeps its own
+            // key, and the cache fills as posts bring texts, so a column of mostly distinct texts
+            // (the task names) does not build a second table of them.
+            for (const QString *text : distinct)
+                keys.push_back(SystemFormats::current().sortKey(*text, caseSensitive));
+            std::vector<int> byKey(distinct.size());
+            std::iota(byKey.begin(), byKey.end(), 0);
+            std::sort(byKey.begin(), byKey.end(),
+                [&](int a, int b) { return keys[size_t(a)].compare(keys[size_t(b)]) < 0; });
+            std::vector<qint64> rankOf(distinct.size());
+            qint64 rank = 0;
+            for (size_t i = 0; i < byKey.size(); ++i) {
+                if (i > 0 && keys[size_t(byKey[i])].compare(keys[size_t(byKey[i - 1])]) != 0)
+                    ++rank;
+                rankOf[size_t(byKey[i])] = rank;
+            }
+            textRankCount[k] = byKey.empty() ? 0 : rank + 1;
+            auto &rowKeys = order.sortKeys[k];
+            rowKeys.resize(m_rows.size());
+            for (int id : rows) {
+                const int t = textOf[size_t(id)];
+                if (t < 0)
+                    continue;
+                ranks[k][size_t(id)] = rankOf[size_t(t)];
+                rowKeys[size_t(id)] = keys[size_t(t)];
+            }
+        }
+        const bool descending = order.def.options.descending;
+        if (keyCount == 1 && order.textKey[0]) {
+            // One text key: its ranks are few and dense, so a counting sort places the rows
+            // without comparing them, and rows with equal keys keep the order they were added in.
+            const std::vector<qint64> &rank = ranks[0];
+            const std::vector<bool> &isNull = nulls[0];
+            std::vector<int> bucketStart(size_t(textRankCount[0]) + 1, 0);
+            std::vector<int> empty;
+            for (int id : rows) {
+                if (isNull[size_t(id)])
+                    empty.push_back(id);
+                else
+                    ++bucketStart[size_t(rank[size_t(id)]) + 1];
+            }
+            std::partial_sum(bucketStart.begin(), bucketStart.end(), bucketStart.begin());
+            std::vector<int> byRank(rows.size() - empty.size());
+            std::vector<int> next(bucketStart.begin(), bucketStart.end() - 1);
+            for (int id : rows)
+                if (!isNull[size_t(id)])
+                    byRank[size_t(next[size_t(rank[size_t(id)])]++)] = id;
+            rows.clear();
+            if (!descending) {
+                rows.insert(rows.end(), empty.begin(), empty.end());
+                rows.insert(rows.end(), byRank.begin(), byRank.end());
+            } else {
+                for (size_t r = textRankCount[0]; r-- > 0;)
+                    rows.insert(
+                        rows.end(), byRank.begin() + bucketStart[r], byRank.begin() + bucketStart[r + 1]);
+                rows.insert(rows.end(), empty.begin(), empty.end());
+            }
+            order.rows.assign(rows);
+            order.built = true;
+            return;
+        }
+        if (keyCount == 1) {
+            // One key: sort (rank, row) pairs held side by side, and put the empty keys first
+            // (last when descending) in the order the rows were added.
+            std::vector<std::pair<qint64, int>> keyed;
+            std::vector<int> empty;
+            keyed.reserve(rows.size());
+            for (int id : rows) {
+                if (nulls[0][size_t(id)])
+                    empty.push_back(id);
+                else
+                    keyed.emplace_back(ranks[0][size_t(id)], id);
+            }
+            const auto before
+                = [descending](const std::pair<qint64, int> &a, const std::pair<qint64, int> &b) {
+                      if (a.first != b.first)
+                          return descending ? a.first > b.first : a.first < b.first;
+                      return a.second < b.second;
+                  };
+            // Lists are often already in key order (the task number): then there is nothing to sort.
+            if (!std::is_sorted(keyed.begin(), keyed.end(), before))
+                std::sort(keyed.begin(), keyed.end(), before);
+            rows.clear();
+            if (!descending)
+                rows.insert(rows.end(), empty.begin(), empty.end());
+            for (const auto &k : keyed)
+                rows.push_back(k.second);
+            if (descending)
+                rows.insert(rows.end(), empty.begin(), empty.end());
+            order.rows.assign(rows);
+            order.built = true;
+            return;
+        }
+        std::sort(rows.begin(), rows.end(), [&](int a, int b) {
+            for (size_t k = 0; k < keyCount; ++k) {
+                const bool na = nulls[k][size_t(a)];
+                const bool nb = nulls[k][size_t(b)];
+                int c;
+                if (na || nb) {
+                    c = int(!na) - int(!nb);
+                } else {
+                    const qint64 ra = ranks[k][size_t(a)];
+                    const qint64 rb = ranks[k][size_t(b)];
+                    c = ra < rb ? -1 : (ra > rb ? 1 : 0);
+                }
+                if (c != 0)
+                    return descending ? c > 0 : c < 0;
+            }
+            return a < b;
+        });
+    }
+    order.rows.assign(rows);
+    order.built = true;
+}
+
+void ClientTable::updateSortKeys(Order &order, int rowId)
+{
+    const auto &values = rowValues(rowId);
+    for (size_t k = 0; k < order.keyFields.size(); ++k) {
+        if (!order.textKey[k])
+            continue;
+        auto &keys = order.sortKeys[k];
+        if (keys.size() <= size_t(rowId))
+            keys.resize(size_t(rowId) + 1);
+        const Value &v = values[size_t(order.keyFields[k])];
+        if (v.isNull()) {
+            keys[size_t(rowId)].reset();
+            continue;
+        }
+        // Most posts repeat a text the order has seen (a status, a category): reuse its key.
+        auto &cache = order.keyCache[k];
+        auto it = cache.constFind(v.text());
+        if (it == cache.constEnd())
+            it = cache.insert(
+                v.text(), SystemFormats::current().sortKey(v.text(), !order.def.options.caseInsensitive));
+        keys[size_t(rowId)] = *it;
+    }
+}
+
+// Compares two rows by the order's keys; nulls first (last when descending).
+int ClientTable::compareRows(const Order &order, int a, int b, bool withTieBreak) const
+{
+    if (!order.isDefault) {
+        const auto &va = rowValues(a);
+        const auto &vb = rowValues(b);
+        for (size_t k = 0; k < order.keyFields.size(); ++k) {
+            const Value &x = va[size_t(order.keyFields[k])];
+            const Value &y = vb[size_t(order.keyFields[k])];
+            int c;
+            if (x.isNull() || y.isNull())
+                c = int(!x.isNull()) - int(!y.isNull());
+            else if (order.textKey[k])
+                c = order.sortKeys[k][size_t(a)]->compare(*order.sortKeys[k][size_t(b)]);
+            else
+                c = compareValues(x, y);
+            if (c != 0)
+                return order.def.options.descending ? -c : c;
+        }
+    }
+    if (!withTieBreak)
+        return 0;
+    return a < b ? -1 : (a > b ? 1 : 0);
+}
+
+int ClientTable::lowerBound(const Order &order, const RowSequence &rows, int rowId) const
+{
+    return rows.lowerBound([&](int x) { return compareRows(order, x, rowId, true) < 0; });
+}
+
+void ClientTable::removeFromOrders(int rowId)
+{
+    for (auto &order : m_orders) {
+        if (!order->built)
+            continue;
+        const int pos = lowerBound(*order, order->rows, rowId);
+        if (pos < order->rows.size() && order->rows[pos] == rowId)
+            order->rows.erase(pos);
+    }
+}
+
+void ClientTable::insertIntoOrders(int rowId)
+{
+    for (auto &order : m_orders) {
+        if (!order->built)
+            continue;
+        updateSortKeys(*order, rowId);
+        const int pos = lowerBound(*order, order->rows, rowId);
+        order->rows.insert(pos, rowId);
+    }
+}
+
+// A key that equals another live row's key in a built unique order is refused.
+void ClientTable::checkUnique(int rowId) const
+{
+    for (const auto &order : m_orders) {
+        if (!order->built || order->isDefault || !order->def.options.unique)
+            continue;
+        const RowSequence &rows = order->rows;
+        int pos = rows.lowerBound([&](int x) { return compareRows(*order, x, rowId, false) < 0; });
+        for (; pos < rows.size() && compareRows(*order, rows[pos], rowId, false) == 0; ++pos)
+            if (rows[pos] != rowId)
+                fail(QStringLiteral("Key violation."));
+    }
+}
+
+void ClientTable::SetIndexName(const QString &name)
+{
+    if (!Active()) {
+        // A closed table only remembers the name; opening builds the order.
+        m_indexName = name;
+        return;
+    }
+    endPendingImplicitly();
+    Order *order = findOrder(name);
+    if (!order)
+        fail(QStringLiteral("Index '%1' not found").arg(name));
+    if (!order->built)
+        buildOrder(*order);
+    const int current = m_cursor >= 0 ? m_view[m_cursor] : -1;
+    m_indexName = order->def.name;
+    rebuildView(false);
+    // The current row stays current; the cursor does not scroll.
+    if (current >= 0) {
+        const int pos = lowerBound(*order, m_view, current);
+        if (pos < m_view.size() && m_view[pos] == current)
+            m_cursor = pos;
+    }
+    fireRowsChange(RowsChange::Kind::Reset);
+}
+
+void ClientTable::AddIndex(const QString &name, const QStringList &fields, const IndexOptions &options)
+{
+    IndexDef def { name, fields, options };
+    m_indexDefs.push_back(def);
+    if (!Active())
+        return;
+    auto order = std::make_unique<Order>();
+    order->def = def;
+    buildOrder(*order);
+    m_orders.push_back(std::move(order));
+}
+
+QStringList ClientTable::IndexNames() const
+{
+    QStringList names;
+    for (const IndexDef &def : m_indexDefs)
+        names << def.name;
+    return names;
+}
+
+} // namespace ql
