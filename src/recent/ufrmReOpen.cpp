@@ -22,20 +22,17 @@ TfrmReOpen::TfrmReOpen(RecentStore &store, QWidget *parent)
     : QDialog(parent)
     , m_store(store)
 {
-    setObjectName(QStringLiteral("frmReOpen"));
-    setWindowTitle(QStringLiteral("Reopen"));
+    setupUi(this);
+    // Forms give fonts in points; the dialog's font is 11 pixels high.
     QFont tahoma(QStringLiteral("Tahoma"));
     tahoma.setPixelSize(11);
     setFont(tahoma);
-    resize(660, 437);
+    setUpGrid();
 
-    buildGrid();
-    buildPanel();
-    auto *layout = new QVBoxLayout(this);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->setSpacing(0);
-    layout->addWidget(DBGrid1, 1);
-    layout->addWidget(Panel1);
+    connect(SpeedButton1, &QToolButton::clicked, this, &TfrmReOpen::SpeedButton1Click);
+    // Button2 is the default button: Enter in the filter box presses Open, not Filter.
+    connect(Button2, &QPushButton::clicked, this, &TfrmReOpen::Button2Click);
+    connect(Button4, &QPushButton::clicked, this, &QDialog::reject);
 
     m_store.SetViewChanged([this] { storeChanged(); });
     selectCurrentEntry();
@@ -46,18 +43,10 @@ TfrmReOpen::~TfrmReOpen()
     m_store.SetViewChanged({});
 }
 
-void TfrmReOpen::buildGrid()
+void TfrmReOpen::setUpGrid()
 {
-    DBGrid1 = new QTableView(this);
-    DBGrid1->setObjectName(QStringLiteral("DBGrid1"));
-    DBGrid1->setAccessibleName(QStringLiteral("Recent files"));
     m_model = new RecentFilesModel(m_store, this);
     DBGrid1->setModel(m_model);
-    DBGrid1->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    DBGrid1->setSelectionBehavior(QAbstractItemView::SelectRows);
-    DBGrid1->setSelectionMode(QAbstractItemView::SingleSelection);
-    DBGrid1->setShowGrid(true);
-    DBGrid1->setWordWrap(false);
     applyGridLook(DBGrid1);
     QHeaderView *titles = DBGrid1->horizontalHeader();
     titles->setSectionResizeMode(QHeaderView::Interactive);
@@ -83,55 +72,8 @@ void TfrmReOpen::buildGrid()
     ExplorerFolder1
         = addItem("ExplorerFolder1", QStringLiteral("Explorer Folder"), &TfrmReOpen::ExplorerFolder1Click);
     Remove1 = addItem("Remove1", QStringLiteral("Remove"), &TfrmReOpen::Remove1Click);
-    DBGrid1->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(DBGrid1, &QWidget::customContextMenuRequested, this,
         [this](const QPoint &pos) { PopupMenu1->popup(DBGrid1->viewport()->mapToGlobal(pos)); });
-}
-
-void TfrmReOpen::buildPanel()
-{
-    // The bar picture (the form's Image15) is the panel's own background.
-    Panel1 = new BarPanel(this);
-    Panel1->setObjectName(QStringLiteral("Panel1"));
-    Panel1->setFixedHeight(55);
-
-    Label1 = new QLabel(QStringLiteral("Filename"), Panel1);
-    Label1->setObjectName(QStringLiteral("Label1"));
-    Edit1 = new QLineEdit(Panel1);
-    Edit1->setObjectName(QStringLiteral("Edit1"));
-    Edit1->setAccessibleName(QStringLiteral("Filename"));
-    Edit1->setFixedWidth(297);
-    Label1->setBuddy(Edit1);
-
-    SpeedButton1 = new QToolButton(Panel1);
-    SpeedButton1->setObjectName(QStringLiteral("SpeedButton1"));
-    SpeedButton1->setText(QStringLiteral("Filter"));
-    SpeedButton1->setAccessibleName(QStringLiteral("Filter"));
-    SpeedButton1->setAutoRaise(true);
-    connect(SpeedButton1, &QToolButton::clicked, this, &TfrmReOpen::SpeedButton1Click);
-
-    Button2 = new QPushButton(QStringLiteral("Open"), Panel1);
-    Button2->setObjectName(QStringLiteral("Button2"));
-    Button2->setAccessibleName(QStringLiteral("Open"));
-    // The default button: Enter in the filter box presses Open, not Filter.
-    Button2->setDefault(true);
-    connect(Button2, &QPushButton::clicked, this, &TfrmReOpen::Button2Click);
-
-    Button4 = new QPushButton(QStringLiteral("Cancel"), Panel1);
-    Button4->setObjectName(QStringLiteral("Button4"));
-    Button4->setAccessibleName(QStringLiteral("Cancel"));
-    Button4->setAutoDefault(false);
-    connect(Button4, &QPushButton::clicked, this, &QDialog::reject);
-
-    auto *row = new QHBoxLayout(Panel1);
-    row->setContentsMargins(8, 0, 8, 0);
-    row->addWidget(Label1);
-    row->addWidget(Edit1);
-    row->addWidget(SpeedButton1);
-    row->addSpacing(16);
-    row->addWidget(Button2);
-    row->addWidget(Button4);
-    row->addStretch(1);
 }
 
 void TfrmReOpen::Button2Click()

@@ -1,22 +1,17 @@
 #pragma once
 
 #include "recent/RecentStore.h"
+#include "ui_ufrmReOpen.h"
 
 #include <QDialog>
 #include <QString>
 
 class QAction;
-class QLabel;
-class QLineEdit;
 class QMenu;
 class QModelIndex;
-class QPushButton;
-class QTableView;
-class QToolButton;
 
 namespace ql {
 
-class BarPanel;
 class RecentFilesModel;
 
 // The Reopen dialog: the recent-files store, most recently used first, narrowed by a part of the
@@ -27,7 +22,10 @@ class RecentFilesModel;
 // A view over the recent-files store, which the program creates before it and keeps for the whole
 // run; the file commands add to the store without showing the dialog. Every closing writes the
 // store.
-class TfrmReOpen final : public QDialog
+//
+// The form (ufrmReOpen.ui) holds the controls under their component names: DBGrid1, Panel1, Label1,
+// Edit1, SpeedButton1, Button2, Button4.
+class TfrmReOpen final : public QDialog, public ::Ui::TfrmReOpen
 {
     Q_OBJECT
 
@@ -51,25 +49,17 @@ public:
     // Every ending, whatever its result, closes the form through here.
     void done(int result) override;
 
-    // Components, under the names the form gives them.
-    QTableView *DBGrid1 = nullptr;
+    // The grid's popup menu, built in code.
     QMenu *PopupMenu1 = nullptr;
     QAction *Rename1 = nullptr;
     QAction *ExplorerFolder1 = nullptr;
     QAction *Remove1 = nullptr;
-    BarPanel *Panel1 = nullptr;
-    QLabel *Label1 = nullptr;
-    QLineEdit *Edit1 = nullptr;
-    QToolButton *SpeedButton1 = nullptr;
-    QPushButton *Button2 = nullptr;
-    QPushButton *Button4 = nullptr;
 
 protected:
     void keyPressEvent(QKeyEvent *event) override;
 
 private:
-    void buildGrid();
-    void buildPanel();
+    void setUpGrid();
     void storeChanged();
     void selectCurrentEntry();
     void gridRowChanged(const QModelIndex &current);
