@@ -25,9 +25,6 @@ struct FileDialogRequest;
 //
 // The file commands create, open, save and close lists. Exit, and closing the window by its frame,
 // first offer to save every modified list; cancelling a save dialog keeps the program open.
-//
-// Commands of the list tools (print, import, batch insert, detail view, comments, about) are present
-// but disabled until they are built.
 class TfrmMain final : public QMainWindow
 {
     Q_OBJECT
@@ -36,8 +33,8 @@ public:
     explicit TfrmMain(QWidget *parent = nullptr);
     ~TfrmMain() override;
 
-    // The windows created after the main window whose commands it runs: the Reopen dialog (which
-    // owns the recent-files store) and the Categories dialog (which owns the category list).
+    // The windows created after the main window whose commands it runs: the Reopen dialog and the
+    // Categories dialog (which owns the category list).
     void setReOpenDialog(TfrmReOpen *form) { m_frmReOpen = form; }
     // The recent-files store that Open, Reopen and the writes of lists add to.
     void setRecentStore(RecentStore *store) { m_recentStore = store; }
