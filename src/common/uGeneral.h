@@ -21,8 +21,7 @@ void SortMemoLines(QStringList &lines);
 QStringList MemoLines(const QString &text);
 
 // Whether the table has a field of that name (without regard to case).
-template<class Table>
-bool FieldExists(const Table &table, const QString &fieldName)
+template <class Table> bool FieldExists(const Table &table, const QString &fieldName)
 {
     return table.LookupField(fieldName) != nullptr;
 }

@@ -21,7 +21,7 @@ QList<FormatPiece> splitFormat(const QString &format)
     QString literal;
     auto flushLiteral = [&] {
         if (!literal.isEmpty())
-            pieces.append({literal, false});
+            pieces.append({ literal, false });
         literal.clear();
     };
     for (int i = 0; i < format.size();) {
@@ -38,7 +38,7 @@ QList<FormatPiece> splitFormat(const QString &format)
             while (j < format.size() && format.at(j) == c)
                 ++j;
             flushLiteral();
-            pieces.append({format.mid(i, j - i), true});
+            pieces.append({ format.mid(i, j - i), true });
             i = j;
         } else {
             literal += c;
@@ -186,7 +186,8 @@ std::optional<QDate> SystemFormats::parseDate(const QString &text) const
     if (!date.isValid()) {
         // Typed dates may lead with zeros where the format has none ("03/09/2024"), or the reverse.
         QString loose = m_shortDate;
-        loose.replace(QStringLiteral("dd"), QStringLiteral("d")).replace(QStringLiteral("MM"), QStringLiteral("M"));
+        loose.replace(QStringLiteral("dd"), QStringLiteral("d"))
+            .replace(QStringLiteral("MM"), QStringLiteral("M"));
         date = m_locale.toDate(trimmed, loose);
     }
     if (!date.isValid())
@@ -208,11 +209,12 @@ std::optional<std::pair<QDate, QTime>> SystemFormats::parseDateTime(const QStrin
             continue;
         const QString rest = trimmed.mid(i + 1).trimmed();
         QString shortTime = normaliseBlanks(dropZone(m_locale.timeFormat(QLocale::ShortFormat)));
-        for (const QString &format : {m_longTime, shortTime}) {
+        for (const QString &format : { m_longTime, shortTime }) {
             QTime time = m_locale.toTime(rest, format);
             if (!time.isValid()) {
                 QString loose = format;
-                loose.replace(QStringLiteral("hh"), QStringLiteral("h")).replace(QStringLiteral("HH"), QStringLiteral("H"));
+                loose.replace(QStringLiteral("hh"), QStringLiteral("h"))
+                    .replace(QStringLiteral("HH"), QStringLiteral("H"));
                 time = m_locale.toTime(rest, loose);
             }
             if (time.isValid())

@@ -197,15 +197,33 @@ void appendEscaped(Sink &out, const QString &value)
             continue;
         }
         switch (c) {
-        case '<': out.append("&lt;"); break;
-        case '>': out.append("&gt;"); break;
-        case '&': out.append("&amp;"); break;
-        case '\'': out.append("&apos;"); break;
-        case '"': out.append("&quot;"); break;
-        case '\r': out.append("&#013;"); break;
-        case '\n': out.append("&#010;"); break;
-        case '\t': out.append("&#009;"); break;
-        case '\\': out.append("&#092;"); break;
+        case '<':
+            out.append("&lt;");
+            break;
+        case '>':
+            out.append("&gt;");
+            break;
+        case '&':
+            out.append("&amp;");
+            break;
+        case '\'':
+            out.append("&apos;");
+            break;
+        case '"':
+            out.append("&quot;");
+            break;
+        case '\r':
+            out.append("&#013;");
+            break;
+        case '\n':
+            out.append("&#010;");
+            break;
+        case '\t':
+            out.append("&#009;");
+            break;
+        case '\\':
+            out.append("&#092;");
+            break;
         default:
             if (c >= 0x20) {
                 out.append(char(c));
@@ -227,10 +245,10 @@ QByteArray writeDatapacket(const TableData &data, DataFormat format, bool change
         if (Field::typeWord(field.type()).isEmpty())
             throw Error(QStringLiteral("Fieldtype not supported for XML."));
 
-    Sink out(qsizetype(512 + data.fields.size() * 80 + data.versions.size() * (data.fields.size() * 16 + 16)));
-    out.append(format == DataFormat::XmlUtf8
-                   ? "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>"
-                   : "<?xml version=\"1.0\" standalone=\"yes\"?>");
+    Sink out(
+        qsizetype(512 + data.fields.size() * 80 + data.versions.size() * (data.fields.size() * 16 + 16)));
+    out.append(format == DataFormat::XmlUtf8 ? "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>"
+                                             : "<?xml version=\"1.0\" standalone=\"yes\"?>");
     out.append("  <DATAPACKET Version=\"2.0\"><METADATA><FIELDS>");
 
     std::vector<QByteArray> attrNames;
@@ -288,13 +306,15 @@ QByteArray writeDatapacket(const TableData &data, DataFormat format, bool change
         if (!changeLogging && (version.state & (RowVersion::Superseded | RowVersion::Deleted)))
             continue;
         out.append("<ROW");
-        const bool modified = changeLogging && (version.state & RowVersion::Modified) && version.replaces >= 0;
+        const bool modified
+            = changeLogging && (version.state & RowVersion::Modified) && version.replaces >= 0;
         if (changeLogging && version.state != 0) {
             out.append(" RowState=\"");
             appendNumber(out, version.state);
             out.append('"');
         }
-        const std::vector<Value> *earlier = modified ? &data.versions[size_t(version.replaces)].values : nullptr;
+        const std::vector<Value> *earlier
+            = modified ? &data.versions[size_t(version.replaces)].values : nullptr;
         QByteArray emptied;
         for (const Field &field : data.fields) {
             const size_t i = size_t(field.index());

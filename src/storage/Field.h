@@ -9,30 +9,30 @@ namespace ql {
 // Field types. The first eight are the ones the program creates; the rest are read from foreign
 // documents and written back with their own type words.
 enum class FieldType : quint8 {
-    Text,        // string, WIDTH N
-    Integer,     // i4
-    Word,        // ui2
-    Boolean,     // boolean
-    Date,        // date
-    DateTime,    // dateTime
-    Memo,        // bin.hex, SUBTYPE Text
-    Counter,     // i4, SUBTYPE Autoinc
-    ShortInt,    // i1
-    SmallInt,    // i2
-    LargeInt,    // i8
-    Byte,        // ui1
-    LongWord,    // ui4
-    Float,       // r8
-    Fixed,       // fixed
-    FixedFmt,    // fixedFMT
-    Time,        // time
+    Text, // string, WIDTH N
+    Integer, // i4
+    Word, // ui2
+    Boolean, // boolean
+    Date, // date
+    DateTime, // dateTime
+    Memo, // bin.hex, SUBTYPE Text
+    Counter, // i4, SUBTYPE Autoinc
+    ShortInt, // i1
+    SmallInt, // i2
+    LargeInt, // i8
+    Byte, // ui1
+    LongWord, // ui4
+    Float, // r8
+    Fixed, // fixed
+    FixedFmt, // fixedFMT
+    Time, // time
     SqlDateTime, // SQLdateTime
-    WideText,    // string.uni, WIDTH N
-    Blob,        // bin.hex without SUBTYPE: Base64 text, kept as read
-    Nested,      // nested: kept as read
-    IntArray,    // IntArray: kept as read
-    UIntArray,   // UIntArray: kept as read
-    Variant,     // a type only binary datapackets know; cannot be written as XML
+    WideText, // string.uni, WIDTH N
+    Blob, // bin.hex without SUBTYPE: Base64 text, kept as read
+    Nested, // nested: kept as read
+    IntArray, // IntArray: kept as read
+    UIntArray, // UIntArray: kept as read
+    Variant, // a type only binary datapackets know; cannot be written as XML
 };
 
 struct FieldDef

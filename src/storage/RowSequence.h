@@ -89,12 +89,11 @@ public:
 
     // The first position whose id is not `less` than the probe (the sequence is partitioned by
     // `less`, as a sorted sequence is); size() when there is none.
-    template<class Less>
-    int lowerBound(Less less) const
+    template <class Less> int lowerBound(Less less) const
     {
         // The first chunk whose last id is not less holds the answer.
-        const auto chunk = std::partition_point(m_chunks.begin(), m_chunks.end(),
-                                                [&](const std::vector<int> &ch) { return less(ch.back()); });
+        const auto chunk = std::partition_point(
+            m_chunks.begin(), m_chunks.end(), [&](const std::vector<int> &ch) { return less(ch.back()); });
         if (chunk == m_chunks.end())
             return m_size;
         const size_t c = size_t(chunk - m_chunks.begin());
@@ -102,8 +101,7 @@ public:
         return m_starts[c] + int(it - chunk->begin());
     }
 
-    template<class F>
-    void forEach(F f) const
+    template <class F> void forEach(F f) const
     {
         for (const auto &chunk : m_chunks)
             for (int id : chunk)

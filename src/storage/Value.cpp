@@ -38,7 +38,8 @@ QDate Value::toDate() const
 
 QTime Value::toTime() const
 {
-    const qint64 ms = kind() == Kind::Time ? msecsOfDay() : msecs() - floorDiv(msecs(), MsecsPerDay) * MsecsPerDay;
+    const qint64 ms
+        = kind() == Kind::Time ? msecsOfDay() : msecs() - floorDiv(msecs(), MsecsPerDay) * MsecsPerDay;
     return QTime::fromMSecsSinceStartOfDay(int(ms));
 }
 

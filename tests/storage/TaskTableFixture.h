@@ -20,8 +20,8 @@ inline std::unique_ptr<ClientTable> newTaskTable()
 }
 
 // Adds one posted task with the given text and optional status/progress.
-inline void addTask(ClientTable &table, const QString &text, const QString &status = QStringLiteral("Not Started"),
-                    std::optional<int> progress = std::nullopt)
+inline void addTask(ClientTable &table, const QString &text,
+    const QString &status = QStringLiteral("Not Started"), std::optional<int> progress = std::nullopt)
 {
     table.AppendRow();
     table.SetText(QStringLiteral("Task"), text);
