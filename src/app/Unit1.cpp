@@ -1,6 +1,7 @@
 #include "app/Unit1.h"
 
 #include "app/MainIcons.h"
+#include "app/TiledBand.h"
 #include "common/Error.h"
 #include "common/uGeneral.h"
 #include "dialogs/uFrmCategories.h"
@@ -26,7 +27,6 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
-#include <QPainter>
 #include <QScreen>
 #include <QTabBar>
 #include <QTabWidget>
@@ -56,41 +56,6 @@ QFont tahoma(int pixelSize)
     font.setPixelSize(pixelSize);
     return font;
 }
-
-// The 25 by 25 picture tiled behind the menu button row: a vertical gradient from RGB (227, 227,
-// 233) at its top row to RGB (186, 186, 202) at its bottom row.
-const QImage &menuBandPicture()
-{
-    static const QImage picture = [] {
-        QImage image(25, 25, QImage::Format_RGB32);
-        const QColor top(227, 227, 233);
-        const QColor bottom(186, 186, 202);
-        for (int y = 0; y < image.height(); ++y) {
-            const double t = double(y) / (image.height() - 1);
-            const QColor colour(qRound(top.red() + (bottom.red() - top.red()) * t),
-                qRound(top.green() + (bottom.green() - top.green()) * t),
-                qRound(top.blue() + (bottom.blue() - top.blue()) * t));
-            for (int x = 0; x < image.width(); ++x)
-                image.setPixel(x, y, colour.rgb());
-        }
-        return image;
-    }();
-    return picture;
-}
-
-// A band whose background is the menu band picture, tiled.
-class TiledBand final : public QWidget
-{
-public:
-    using QWidget::QWidget;
-
-protected:
-    void paintEvent(QPaintEvent *) override
-    {
-        QPainter painter(this);
-        painter.drawTiledPixmap(rect(), QPixmap::fromImage(menuBandPicture()));
-    }
-};
 
 // A tool bar that shows its buttons on the picture of the band behind it.
 QToolBar *flatToolBar(const char *name)
@@ -127,46 +92,20 @@ TfrmMain::TfrmMain(QWidget *parent)
     : QMainWindow(parent)
     , m_noHint(new NoToolTip(this))
 {
-    setObjectName(QStringLiteral("frmMain"));
+    setupUi(this);
     setWindowTitle(applicationTitle());
-    resize(1138, 622);
+    // Forms give fonts in points; the window's font is 11 pixels high, the footer's 12.
     setFont(tahoma(11));
+    Label5->setFont(tahoma(12));
+    Label5->setAttribute(Qt::WA_TranslucentBackground);
     QPalette palette = this->palette();
     palette.setColor(QPalette::Window, gridTitleColour());
     setPalette(palette);
-    setAutoFillBackground(true);
 
     buildMenus();
-
-    auto *central = new QWidget;
-    auto *layout = new QVBoxLayout(central);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->setSpacing(0);
-
-    auto *coolBar2 = new TiledBand;
-    coolBar2->setObjectName(QStringLiteral("CoolBar2"));
-    coolBar2->setFixedHeight(22);
-    buildMenuButtons(coolBar2);
-    layout->addWidget(coolBar2);
-
-    auto *coolBar1 = new BarPanel;
-    coolBar1->setObjectName(QStringLiteral("CoolBar1"));
-    coolBar1->setFixedHeight(53);
-    buildToolBar(coolBar1);
-    layout->addWidget(coolBar1);
-
-    buildTabs();
-    layout->addWidget(PageControl1, 1);
-    // Without a tab area the footer stays at the bottom edge.
-    layout->addStretch();
-
-    auto *panel1 = new BarPanel;
-    panel1->setObjectName(QStringLiteral("Panel1"));
-    panel1->setFixedHeight(35);
-    buildFooter(panel1);
-    layout->addWidget(panel1);
-
-    setCentralWidget(central);
+    buildMenuButtons(CoolBar2);
+    buildToolBar(CoolBar1);
+    setUpTabs();
 }
 
 TfrmMain::~TfrmMain() = default;
@@ -356,14 +295,9 @@ void TfrmMain::buildToolBar(QWidget *band)
     row->addStretch();
 }
 
-void TfrmMain::buildTabs()
+void TfrmMain::setUpTabs()
 {
-    PageControl1 = new QTabWidget;
-    PageControl1->setObjectName(QStringLiteral("PageControl1"));
-    PageControl1->setAccessibleName(QStringLiteral("Task lists"));
-    PageControl1->setIconSize(QSize(16, 16));
     PageControl1->tabBar()->setAttribute(Qt::WA_Hover);
-    PageControl1->setVisible(false);
     // Qt reports every change of the active tab, also those made by code (adding the first tab,
     // removing one, AddListTab's activation); only the user's choice, a click or Ctrl+Tab (which
     // the tab widget handles), runs the tab change.
@@ -381,22 +315,8 @@ void TfrmMain::buildTabs()
     showPath->setObjectName(QStringLiteral("Showpath1"));
     connect(showPath, &QAction::triggered, this, &TfrmMain::Showpath1Click);
     // Both items act on the active tab: a right click does not select the tab under the mouse.
-    PageControl1->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(PageControl1, &QWidget::customContextMenuRequested, this,
         [this](const QPoint &pos) { pmTabRightClick->popup(PageControl1->mapToGlobal(pos)); });
-}
-
-void TfrmMain::buildFooter(QWidget *footer)
-{
-    Label5 = new QLabel(QStringLiteral("https://quillon.example.org"));
-    Label5->setObjectName(QStringLiteral("Label5"));
-    Label5->setFont(tahoma(12));
-    Label5->setEnabled(false);
-    Label5->setAttribute(Qt::WA_TranslucentBackground);
-    auto *row = new QHBoxLayout(footer);
-    row->setContentsMargins(0, 0, 20, 0);
-    row->addStretch();
-    row->addWidget(Label5, 0, Qt::AlignTop);
 }
 
 void TfrmMain::showEvent(QShowEvent *event)

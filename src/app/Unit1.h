@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ui_Unit1.h"
+
 #include <QMainWindow>
 #include <QString>
 
@@ -25,7 +27,11 @@ struct FileDialogRequest;
 //
 // The file commands create, open, save and close lists. Exit, and closing the window by its frame,
 // first offer to save every modified list; cancelling a save dialog keeps the program open.
-class TfrmMain final : public QMainWindow
+//
+// The form (Unit1.ui) lays out the client area: the menu button band CoolBar2, the tool bar band
+// CoolBar1, the tabs PageControl1 and the footer Panel1 with Label5. Menus, the menu buttons and the
+// tool bars are built in code, from the actions they run.
+class TfrmMain final : public QMainWindow, public ::Ui::TfrmMain
 {
     Q_OBJECT
 
@@ -85,9 +91,7 @@ public:
     QMenu *Help1 = nullptr;
     QToolBar *ToolBar3 = nullptr;
     QToolBar *ToolBar1 = nullptr;
-    QTabWidget *PageControl1 = nullptr;
     QMenu *pmTabRightClick = nullptr;
-    QLabel *Label5 = nullptr;
 
     QAction *actNew = nullptr;
     QAction *actOpen = nullptr;
@@ -107,8 +111,7 @@ private:
     void buildMenus();
     void buildMenuButtons(QWidget *band);
     void buildToolBar(QWidget *band);
-    void buildTabs();
-    void buildFooter(QWidget *footer);
+    void setUpTabs();
     QAction *action(const char *name, const QString &caption, void (TfrmMain::*handler)());
     QAction *menuItem(QMenu *menu, const char *name, const QString &caption, QAction *runs);
     QToolButton *toolButton(const char *name, QAction *action, int icon, const QString &hint = {});
