@@ -68,7 +68,7 @@ void BM_OpenListInFrame(benchmark::State &state)
         shown = std::make_unique<ShownFrame>();
         state.ResumeTiming();
         shown->frame->OpenList(file, false);
-        shown->frame->DBGrid1()->viewport()->repaint();
+        shown->frame->DBGrid1->viewport()->repaint();
     }
 }
 
@@ -81,7 +81,7 @@ void BM_MoveOneTaskAndRepaint(benchmark::State &state)
         if (table.AtEnd())
             table.MoveFirst();
         table.MoveNext();
-        shown.frame->DBGrid1()->viewport()->repaint();
+        shown.frame->DBGrid1->viewport()->repaint();
     }
 }
 
@@ -95,7 +95,7 @@ void BM_QuickAddAndRepaint(benchmark::State &state)
     for (auto _ : state) {
         entry->setText(QStringLiteral("Call the plumber about the leak"));
         QTest::keyClick(entry, Qt::Key_Return);
-        shown.frame->DBGrid1()->viewport()->repaint();
+        shown.frame->DBGrid1->viewport()->repaint();
     }
     Ui::install(previous);
     if (!ui.prompts().empty())

@@ -92,10 +92,11 @@ TfrmMain::TfrmMain(QWidget *parent)
     : QMainWindow(parent)
     , m_noHint(new NoToolTip(this))
 {
+    // Forms give fonts in points: the window's font, 11 pixels high, is set before the controls
+    // are made so that every one of them starts with it; the footer's is 12 pixels high.
+    setFont(tahoma(11));
     setupUi(this);
     setWindowTitle(applicationTitle());
-    // Forms give fonts in points; the window's font is 11 pixels high, the footer's 12.
-    setFont(tahoma(11));
     Label5->setFont(tahoma(12));
     Label5->setAttribute(Qt::WA_TranslucentBackground);
     QPalette palette = this->palette();

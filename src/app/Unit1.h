@@ -31,7 +31,7 @@ struct FileDialogRequest;
 // The form (Unit1.ui) lays out the client area: the menu button band CoolBar2, the tool bar band
 // CoolBar1, the tabs PageControl1 and the footer Panel1 with Label5. Menus, the menu buttons and the
 // tool bars are built in code, from the actions they run.
-class TfrmMain final : public QMainWindow, public ::Ui::TfrmMain
+class TfrmMain final : public QMainWindow, public form::Ui::TfrmMain
 {
     Q_OBJECT
 

@@ -22,11 +22,12 @@ TfrmReOpen::TfrmReOpen(RecentStore &store, QWidget *parent)
     : QDialog(parent)
     , m_store(store)
 {
-    setupUi(this);
-    // Forms give fonts in points; the dialog's font is 11 pixels high.
+    // Forms give fonts in points: the dialog's font, 11 pixels high, is set before the controls
+    // are made so that every one of them starts with it.
     QFont tahoma(QStringLiteral("Tahoma"));
     tahoma.setPixelSize(11);
     setFont(tahoma);
+    setupUi(this);
     setUpGrid();
 
     connect(SpeedButton1, &QToolButton::clicked, this, &TfrmReOpen::SpeedButton1Click);

@@ -25,7 +25,7 @@ class RecentFilesModel;
 //
 // The form (ufrmReOpen.ui) holds the controls under their component names: DBGrid1, Panel1, Label1,
 // Edit1, SpeedButton1, Button2, Button4.
-class TfrmReOpen final : public QDialog, public ::Ui::TfrmReOpen
+class TfrmReOpen final : public QDialog, public form::Ui::TfrmReOpen
 {
     Q_OBJECT
 

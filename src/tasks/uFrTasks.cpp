@@ -49,24 +49,6 @@ QFont tahoma(int pixelSize)
     return font;
 }
 
-QLabel *buddyLabel(const QString &text, QWidget *buddy)
-{
-    auto *label = new QLabel(text);
-    label->setBuddy(buddy);
-    return label;
-}
-
-QComboBox *dropDownList(const char *name, const QStringList &items, int width, const QString &accessibleName)
-{
-    auto *box = new QComboBox;
-    box->setObjectName(QString::fromLatin1(name));
-    box->addItems(items);
-    if (width > 0)
-        box->setFixedWidth(width);
-    box->setAccessibleName(accessibleName);
-    return box;
-}
-
 } // namespace
 
 TfrTasks::TfrTasks(QWidget *parent)
@@ -74,9 +56,11 @@ TfrTasks::TfrTasks(QWidget *parent)
     , m_cdsTasks(QStringLiteral("cdsTasks"))
     , m_tabCaption(std::make_unique<PageTabCaption>(this))
 {
-    setObjectName(QStringLiteral("frTasks"));
+    // Forms give fonts in points: the frame's font, 11 pixels high, is set before the controls are
+    // made so that every one of them starts with it; the entry box's is 12 pixels high.
     setFont(tahoma(11));
-    setAutoFillBackground(true);
+    setupUi(this);
+    Edit2->setFont(tahoma(12));
     QPalette palette = this->palette();
     palette.setColor(QPalette::Window, gridTitleColour());
     setPalette(palette);
@@ -91,62 +75,32 @@ TfrTasks::TfrTasks(QWidget *parent)
     m_DataSource1 = new DataSource(m_cdsTasks, this);
     m_DataSource1->setObjectName(QStringLiteral("DataSource1"));
 
-    auto *layout = new QVBoxLayout(this);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->setSpacing(0);
-
-    auto *panel1 = new BarPanel;
-    panel1->setObjectName(QStringLiteral("Panel1"));
-    panel1->setFixedHeight(33);
-    buildFilterBar(panel1);
-    layout->addWidget(panel1);
-
-    auto *coolBar = new BarPanel;
-    coolBar->setObjectName(QStringLiteral("CoolBar1"));
-    auto *coolLayout = new QHBoxLayout(coolBar);
-    coolLayout->setContentsMargins(2, 1, 2, 1);
+    setUpFilterBar();
     auto *toolBar = new QToolBar;
     toolBar->setObjectName(QStringLiteral("ToolBar1"));
     buildToolBar(toolBar);
-    coolLayout->addWidget(toolBar);
-    coolLayout->addStretch();
-    layout->addWidget(coolBar);
+    CoolBar1Layout->addWidget(toolBar);
+    CoolBar1Layout->addStretch();
 
     m_model = new TaskGridModel(*m_DataSource1, this);
-    m_DBGrid1 = new TaskGrid;
-    m_DBGrid1->setObjectName(QStringLiteral("DBGrid1"));
-    m_DBGrid1->setAccessibleName(QStringLiteral("Tasks"));
-    m_DBGrid1->setTaskModel(m_model);
-    auto *workArea = new QHBoxLayout;
-    workArea->setContentsMargins(0, 0, 0, 0);
-    workArea->setSpacing(0);
-    workArea->addWidget(m_DBGrid1, 1);
-    workArea->addWidget(buildPropertiesPanel());
-    layout->addLayout(workArea, 1);
+    DBGrid1->setTaskModel(m_model);
+    setUpPropertiesPanel();
     buildPopupMenu();
 
-    m_StatusBar1 = new QStatusBar;
-    m_StatusBar1->setObjectName(QStringLiteral("StatusBar1"));
-    m_StatusBar1->setSizeGripEnabled(false);
     const int widths[2] = { 150, 50 };
     for (int i = 0; i < 2; ++i) {
         auto *panel = new QLabel;
         panel->setObjectName(QStringLiteral("StatusPanel%1").arg(i + 1));
         panel->setMinimumWidth(widths[i]);
-        m_StatusBar1->addWidget(panel);
+        StatusBar1->addWidget(panel);
         m_statusPanels[i] = panel;
     }
-    layout->addWidget(m_StatusBar1);
 
-    auto *panel2 = new BarPanel;
-    panel2->setObjectName(QStringLiteral("Panel2"));
-    panel2->setFixedHeight(42);
-    buildQuickAddBar(panel2);
-    layout->addWidget(panel2);
+    setUpQuickAddBar();
 
     // Text still in an open cell editor belongs to the row, whoever stores it: Save, Close All, the
     // Exit pass and quick add store what the user sees.
-    m_DataSource1->addEditor(m_DBGrid1);
+    m_DataSource1->addEditor(DBGrid1);
     connect(m_DataSource1, &DataSource::currentRowChanged, this, &TfrTasks::cdsTasksAfterScroll);
     connect(m_DataSource1, &DataSource::rowReverted, this, &TfrTasks::cdsTasksAfterCancel);
     connect(m_DataSource1, &DataSource::rowsChanged, this, &TfrTasks::cdsTasksRowsChanged);
@@ -159,113 +113,34 @@ TfrTasks::~TfrTasks()
     m_cdsTasks.SetAfterInsert({});
     m_cdsTasks.SetAfterEdit({});
     delete m_DataSource1;
-    delete m_DBGrid1;
+    delete DBGrid1;
+    DBGrid1 = nullptr;
     delete m_model;
-    m_DBMemo1->unbind();
+    DBMemo1->unbind();
 }
 
-QWidget *TfrTasks::buildPropertiesPanel()
+void TfrTasks::setUpPropertiesPanel()
 {
-    m_PageControl1 = new QTabWidget;
-    m_PageControl1->setObjectName(QStringLiteral("PageControl1"));
-    m_PageControl1->setAccessibleName(QStringLiteral("Task properties"));
-    m_PageControl1->setFixedWidth(311);
-
-    m_ValueListEditor1 = new ValueListEditor;
-    m_ValueListEditor1->setObjectName(QStringLiteral("ValueListEditor1"));
-    m_ValueListEditor1->setAccessibleName(QStringLiteral("Properties"));
     m_PopupMenu3 = new QMenu(this);
     m_PopupMenu3->setObjectName(QStringLiteral("PopupMenu3"));
     QAction *addProperty = m_PopupMenu3->addAction(QStringLiteral("Add Property"));
     addProperty->setObjectName(QStringLiteral("AddProperty1"));
     addProperty->setEnabled(false);
-    m_ValueListEditor1->setContextMenuPolicy(Qt::CustomContextMenu);
-    connect(m_ValueListEditor1, &QWidget::customContextMenuRequested, this,
-        [this](const QPoint &pos) { m_PopupMenu3->popup(m_ValueListEditor1->viewport()->mapToGlobal(pos)); });
-    auto *tabSheet1 = new QWidget;
-    tabSheet1->setObjectName(QStringLiteral("TabSheet1"));
-    auto *page1 = new QVBoxLayout(tabSheet1);
-    page1->setContentsMargins(0, 0, 0, 0);
-    page1->addWidget(m_ValueListEditor1);
-    m_PageControl1->addTab(tabSheet1, QStringLiteral("Properties"));
-
-    m_DBMemo1 = new DBMemo;
-    m_DBMemo1->setObjectName(QStringLiteral("DBMemo1"));
-    m_DBMemo1->setAccessibleName(QStringLiteral("Text"));
-    auto *tabSheet2 = new QWidget;
-    tabSheet2->setObjectName(QStringLiteral("TabSheet2"));
-    auto *page2 = new QVBoxLayout(tabSheet2);
-    page2->setContentsMargins(0, 0, 0, 0);
-    page2->addWidget(m_DBMemo1);
-    m_PageControl1->addTab(tabSheet2, QStringLiteral("Text"));
-
+    connect(ValueListEditor1, &QWidget::customContextMenuRequested, this,
+        [this](const QPoint &pos) { m_PopupMenu3->popup(ValueListEditor1->viewport()->mapToGlobal(pos)); });
     // Only the main window's Properties command shows the panel.
-    m_PageControl1->hide();
-    return m_PageControl1;
+    PageControl1->hide();
 }
 
-void TfrTasks::buildFilterBar(QWidget *bar)
+void TfrTasks::setUpFilterBar()
 {
-    auto *row = new QHBoxLayout(bar);
-    row->setContentsMargins(6, 4, 6, 4);
-
-    m_edSearch = new QLineEdit;
-    m_edSearch->setObjectName(QStringLiteral("edSearch"));
-    m_edSearch->setFixedWidth(337);
-    m_edSearch->setAccessibleName(QStringLiteral("Filter Task"));
-    row->addWidget(buddyLabel(QStringLiteral("Filter Task"), m_edSearch));
-    row->addWidget(m_edSearch);
-
     // Exactly one of the two shows pressed; "show all" starts pressed.
-    auto *group = new QButtonGroup(bar);
-    const struct
-    {
-        const char *name;
-        QString hint;
-        TaskIcon icon;
-    } buttons[] = {
-        { "bnSearch", QStringLiteral("Filter"), TaskIcon::Search },
-        { "SpeedButton2", QStringLiteral("Undoc Filter (Show All)"), TaskIcon::ShowAll },
-    };
-    for (const auto &b : buttons) {
-        auto *button = new QToolButton;
-        button->setObjectName(QString::fromLatin1(b.name));
-        button->setAutoRaise(true);
-        button->setCheckable(true);
-        button->setIcon(taskIcon(b.icon));
-        button->setToolTip(b.hint);
-        button->setAccessibleName(b.hint);
-        group->addButton(button);
-        row->addWidget(button);
-    }
-    group->buttons().last()->setChecked(true);
-
-    m_cbShow = dropDownList("cbShow",
-        { QStringLiteral("All"), QStringLiteral("Not Started"), QStringLiteral("In progress"),
-            QStringLiteral("High Priority"), QStringLiteral("Urgent Priority"), QStringLiteral("Easy"),
-            QStringLiteral("Hard"), QStringLiteral("Completed"), QStringLiteral("Completed Today"),
-            QStringLiteral("Created Today"), QStringLiteral("Bookmarked") },
-        161, QStringLiteral("Only Show"));
-    row->addSpacing(8);
-    row->addWidget(buddyLabel(QStringLiteral("Only Show"), m_cbShow));
-    row->addWidget(m_cbShow);
-
-    m_cbOrder = dropDownList("cbOrder",
-        { QStringLiteral("None"), QStringLiteral("Task"), QStringLiteral("ID"),
-            QStringLiteral("Last Actioned"), QStringLiteral("Status"), QStringLiteral("Difficulty"),
-            QStringLiteral("Priority"), QStringLiteral("Category"), QStringLiteral("Progress"),
-            QStringLiteral("Group No") },
-        97, QStringLiteral("Sort by"));
-    row->addSpacing(8);
-    row->addWidget(buddyLabel(QStringLiteral("Sort by"), m_cbOrder));
-    row->addWidget(m_cbOrder);
-    row->addStretch();
-
-    for (QWidget *control : { static_cast<QWidget *>(m_edSearch), static_cast<QWidget *>(m_cbShow),
-             static_cast<QWidget *>(m_cbOrder) })
-        control->setEnabled(false);
-    for (QAbstractButton *button : group->buttons())
-        button->setEnabled(false);
+    auto *group = new QButtonGroup(Panel1);
+    bnSearch->setIcon(taskIcon(TaskIcon::Search));
+    SpeedButton2->setIcon(taskIcon(TaskIcon::ShowAll));
+    group->addButton(bnSearch);
+    group->addButton(SpeedButton2);
+    SpeedButton2->setChecked(true);
 }
 
 QAction *TfrTasks::command(const char *name, const QString &caption, const QString &hint, int icon)
@@ -291,7 +166,7 @@ QAction *TfrTasks::menuItem(
         item->setShortcut(shortcut);
         // The short-cuts act while the grid has the focus, not while a cell editor has it.
         item->setShortcutContext(Qt::WidgetShortcut);
-        m_DBGrid1->addAction(item);
+        DBGrid1->addAction(item);
     }
     if (runs) {
         // A menu item and a tool button that share a command run exactly its steps.
@@ -393,62 +268,17 @@ void TfrTasks::buildPopupMenu()
     menuItem("Comments1", QStringLiteral("Comments"), NoIcon, {}, nullptr);
     menuItem("Details1", QStringLiteral("Details"), NoIcon, QKeySequence(Qt::Key_F12), nullptr);
 
-    m_DBGrid1->setContextMenuPolicy(Qt::CustomContextMenu);
-    connect(m_DBGrid1, &QWidget::customContextMenuRequested, this,
-        [this](const QPoint &pos) { m_PopupMenu1->popup(m_DBGrid1->viewport()->mapToGlobal(pos)); });
+    DBGrid1->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(DBGrid1, &QWidget::customContextMenuRequested, this,
+        [this](const QPoint &pos) { m_PopupMenu1->popup(DBGrid1->viewport()->mapToGlobal(pos)); });
 }
 
-void TfrTasks::buildQuickAddBar(QWidget *bar)
+void TfrTasks::setUpQuickAddBar()
 {
-    auto *row = new QHBoxLayout(bar);
-    row->setContentsMargins(6, 6, 6, 6);
-
-    m_Edit2 = new QLineEdit;
-    m_Edit2->setObjectName(QStringLiteral("Edit2"));
-    m_Edit2->setFixedWidth(465);
-    m_Edit2->setFont(tahoma(12));
-    m_Edit2->setAccessibleName(QStringLiteral("Add Task"));
-    auto *label = buddyLabel(QStringLiteral("Add Task"), m_Edit2);
-    label->setObjectName(QStringLiteral("lbAddTask"));
-    row->addWidget(label);
-    row->addWidget(m_Edit2);
-
-    m_cbDifficulty = dropDownList("cbDifficulty", DifficultyWords(), 0, QStringLiteral("Difficulty"));
-    m_cbDifficulty->setToolTip(QStringLiteral("Difficulty"));
-    m_cbDifficulty->setCurrentIndex(1); // "Moderate" until the first add
-    row->addWidget(m_cbDifficulty);
-
-    // The grid's pick list also offers "Urgent"; the bar offers three words, in its own order.
-    m_cbPriority = dropDownList("cbPriority",
-        { QStringLiteral("Normal"), QStringLiteral("High"), QStringLiteral("Low") }, 0,
-        QStringLiteral("Priority"));
-    m_cbPriority->setToolTip(QStringLiteral("Priority"));
-    row->addWidget(m_cbPriority);
-
-    m_cbCat = new QComboBox;
-    m_cbCat->setObjectName(QStringLiteral("cbCat"));
-    m_cbCat->setEditable(true);
-    // A typed category is used as typed and never joins the list.
-    m_cbCat->setInsertPolicy(QComboBox::NoInsert);
-    m_cbCat->setToolTip(QStringLiteral("Category"));
-    m_cbCat->setAccessibleName(QStringLiteral("Category"));
-    m_cbCat->setMinimumWidth(120);
-    row->addWidget(m_cbCat);
-
-    m_SpeedButton1 = new QToolButton;
-    m_SpeedButton1->setObjectName(QStringLiteral("SpeedButton1"));
-    m_SpeedButton1->setText(QStringLiteral("Add"));
-    m_SpeedButton1->setIcon(taskIcon(TaskIcon::Add));
-    m_SpeedButton1->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
-    m_SpeedButton1->setAutoRaise(true);
-    m_SpeedButton1->setToolTip(QStringLiteral("Add Task (ENTER key)"));
-    m_SpeedButton1->setAccessibleName(QStringLiteral("Add"));
-    row->addWidget(m_SpeedButton1);
-    row->addStretch();
-
-    connect(m_SpeedButton1, &QToolButton::clicked, this, &TfrTasks::SpeedButton1Click);
+    SpeedButton1->setIcon(taskIcon(TaskIcon::Add));
+    connect(SpeedButton1, &QToolButton::clicked, this, &TfrTasks::SpeedButton1Click);
     // Enter adds the task; the line edit neither beeps nor inserts anything for it.
-    connect(m_Edit2, &QLineEdit::returnPressed, this, &TfrTasks::SpeedButton1Click);
+    connect(Edit2, &QLineEdit::returnPressed, this, &TfrTasks::SpeedButton1Click);
 
     m_PopupMenu2 = new QMenu(this);
     m_PopupMenu2->setObjectName(QStringLiteral("PopupMenu2"));
@@ -456,9 +286,8 @@ void TfrTasks::buildQuickAddBar(QWidget *bar)
     paste->setObjectName(QStringLiteral("Paste1"));
     connect(paste, &QAction::triggered, this, &TfrTasks::Paste1Click);
     // The menu takes the place of the entry box's standard one.
-    m_Edit2->setContextMenuPolicy(Qt::CustomContextMenu);
-    connect(m_Edit2, &QWidget::customContextMenuRequested, this,
-        [this](const QPoint &pos) { m_PopupMenu2->popup(m_Edit2->mapToGlobal(pos)); });
+    connect(Edit2, &QWidget::customContextMenuRequested, this,
+        [this](const QPoint &pos) { m_PopupMenu2->popup(Edit2->mapToGlobal(pos)); });
 }
 
 void TfrTasks::setTabCaption(std::unique_ptr<TabCaption> caption)
@@ -493,28 +322,28 @@ void TfrTasks::OpenList(const QString &fileName, bool isNew)
     // The Text page edits the raw text of the task's properties. A new list has the field too, and
     // its Text page shows it as a loaded list's does.
     if (FieldExists(m_cdsTasks, PropertiesField))
-        m_DBMemo1->bind(m_cdsTasks, PropertiesField);
+        DBMemo1->bind(m_cdsTasks, PropertiesField);
     // Selected from code, these run none of the bar's choice commands.
-    m_cbOrder->setCurrentIndex(2);
+    cbOrder->setCurrentIndex(2);
     m_cdsTasks.SetIndexName(QStringLiteral("cdsTasksIndexID"));
-    m_cbShow->setCurrentIndex(0);
-    m_DBGrid1->followTable();
+    cbShow->setCurrentIndex(0);
+    DBGrid1->followTable();
     FocusQuickAdd();
 }
 
 void TfrTasks::FocusQuickAdd()
 {
     if (isVisible() && isEnabled())
-        m_Edit2->setFocus();
+        Edit2->setFocus();
 }
 
 void TfrTasks::SetCategoryItems(const QStringList &categories)
 {
-    m_cbCat->clear();
-    m_cbCat->addItems(categories);
+    cbCat->clear();
+    cbCat->addItems(categories);
     // Adding items to an empty box selects the first one.
-    m_cbCat->setCurrentIndex(-1);
-    m_cbCat->clearEditText();
+    cbCat->setCurrentIndex(-1);
+    cbCat->clearEditText();
 }
 
 void TfrTasks::MarkUnsaved()
@@ -569,19 +398,19 @@ void TfrTasks::cdsTasksAfterScroll()
         m_statusPanels[1]->clear();
         // Edits of values not written back by then are discarded: the editor shows what is stored.
         if (FieldExists(m_cdsTasks, PropertiesField))
-            LoadPropertyList(*m_ValueListEditor1, m_cdsTasks, PropertiesField);
+            LoadPropertyList(*ValueListEditor1, m_cdsTasks, PropertiesField);
     } catch (...) {
         // The status bar and the side panel are a courtesy: a failure to refresh them must not
         // stop the movement.
     }
-    m_DBGrid1->followTable();
-    m_DBMemo1->followTable();
+    DBGrid1->followTable();
+    DBMemo1->followTable();
 }
 
 void TfrTasks::cdsTasksAfterCancel()
 {
     // An abandoned edit does not move the cursor, but the row shows its stored values again.
-    m_DBMemo1->followTable();
+    DBMemo1->followTable();
 }
 
 void TfrTasks::cdsTasksRowsChanged()
@@ -589,8 +418,8 @@ void TfrTasks::cdsTasksRowsChanged()
     // A post places its row by the active order without moving the cursor as such: the grid's
     // current row and the memo go with it. The count follows every row that comes or goes.
     showItemCount();
-    m_DBGrid1->followTable();
-    m_DBMemo1->followTable();
+    DBGrid1->followTable();
+    DBMemo1->followTable();
 }
 
 void TfrTasks::showItemCount()
@@ -614,7 +443,7 @@ void TfrTasks::FrameMouseWheel(int delta)
     if (delta == 0)
         return;
     // The text being typed into a cell belongs to the row that is left.
-    m_DBGrid1->finishEditing(true);
+    DBGrid1->finishEditing(true);
     // One task per turn, however large the turn.
     if (delta > 0)
         m_cdsTasks.MovePrior();
@@ -630,23 +459,23 @@ void TfrTasks::SpeedButton1Click()
 void TfrTasks::quickAdd()
 {
     TaskCommands::QuickAddChoice choice;
-    choice.priority = m_cbPriority->currentText();
-    choice.difficulty = m_cbDifficulty->currentText();
-    choice.category = m_cbCat->currentText();
-    if (!TaskCommands::QuickAdd(m_cdsTasks, m_Edit2->text(), choice, Clock::today()))
+    choice.priority = cbPriority->currentText();
+    choice.difficulty = cbDifficulty->currentText();
+    choice.category = cbCat->currentText();
+    if (!TaskCommands::QuickAdd(m_cdsTasks, Edit2->text(), choice, Clock::today()))
         return;
 
-    m_Edit2->clear();
+    Edit2->clear();
     // Both boxes go back to their first items: the difficulty to "Easy", not to the "Moderate" it
     // started with. The category stays for the next task.
-    m_cbPriority->setCurrentIndex(0);
-    m_cbDifficulty->setCurrentIndex(0);
+    cbPriority->setCurrentIndex(0);
+    cbDifficulty->setCurrentIndex(0);
     MarkUnsaved();
 }
 
 void TfrTasks::Paste1Click()
 {
-    runGuarded([this] { m_Edit2->paste(); });
+    runGuarded([this] { Edit2->paste(); });
 }
 
 } // namespace ql

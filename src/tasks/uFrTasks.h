@@ -1,6 +1,7 @@
 #pragma once
 
 #include "storage/ClientTable.h"
+#include "ui_uFrTasks.h"
 
 #include <QWidget>
 #include <memory>
@@ -28,7 +29,11 @@ class ValueListEditor;
 // the tool bar of task commands, the task grid, the status bar and the quick-add bar, over the
 // list's task table, which the frame owns. It keeps the list's document state: its file, whether
 // it has unsaved changes, whether it was created new, and the unsaved mark on its tab caption.
-class TfrTasks final : public QWidget
+//
+// The form (uFrTasks.ui) lays out the bars, the grid DBGrid1, the side panel PageControl1, the
+// status bar and the quick-add bar under their component names; the tool bar, the popup menus and
+// the status panels are built in code.
+class TfrTasks final : public QWidget, public form::Ui::TfrTasks
 {
     Q_OBJECT
 
@@ -41,19 +46,14 @@ public:
     ClientTable &cdsTasks() { return m_cdsTasks; }
     const ClientTable &cdsTasks() const { return m_cdsTasks; }
     DataSource &DataSource1() { return *m_DataSource1; }
-    // The category box of the quick-add bar; the main window fills its items after OpenList.
-    QComboBox *cbCat() const { return m_cbCat; }
     // Gives the category box these items and leaves its text empty: a task gets a category only
     // when the user picks or types one.
     void SetCategoryItems(const QStringList &categories);
     // Puts the keyboard focus into the quick-add box, when the frame can take it.
     void FocusQuickAdd();
-    TaskGrid *DBGrid1() const { return m_DBGrid1; }
-    // The properties side panel, hidden until the main window's Properties command shows it; its
-    // key/value editor and the memo of its Text page follow the current task.
-    QTabWidget *PageControl1() const { return m_PageControl1; }
-    ValueListEditor *ValueListEditor1() const { return m_ValueListEditor1; }
-    DBMemo *DBMemo1() const { return m_DBMemo1; }
+    // The category box cbCat of the quick-add bar is filled by the main window after OpenList. The
+    // properties side panel PageControl1 stays hidden until the main window's Properties command
+    // shows it; its key/value editor and the memo of its Text page follow the current task.
 
     // --- Document state
     // Full path of the list file; empty for a new list. Save As replaces it.
@@ -84,11 +84,11 @@ protected:
     void wheelEvent(QWheelEvent *event) override;
 
 private:
-    void buildFilterBar(QWidget *bar);
+    void setUpFilterBar();
     void buildToolBar(QToolBar *bar);
     void buildPopupMenu();
-    void buildQuickAddBar(QWidget *bar);
-    QWidget *buildPropertiesPanel();
+    void setUpQuickAddBar();
+    void setUpPropertiesPanel();
     QAction *command(const char *name, const QString &caption, const QString &hint, int icon);
     QAction *menuItem(
         const char *name, const QString &caption, int icon, const QKeySequence &shortcut, QAction *runs);
@@ -123,21 +123,8 @@ private:
     // shows no mark of ours. Kept as state because a file name may itself contain "*".
     QString m_markedCaption;
 
-    QLineEdit *m_edSearch = nullptr;
-    QComboBox *m_cbShow = nullptr;
-    QComboBox *m_cbOrder = nullptr;
-    TaskGrid *m_DBGrid1 = nullptr;
-    QTabWidget *m_PageControl1 = nullptr;
-    ValueListEditor *m_ValueListEditor1 = nullptr;
-    DBMemo *m_DBMemo1 = nullptr;
     QMenu *m_PopupMenu3 = nullptr;
-    QStatusBar *m_StatusBar1 = nullptr;
     QLabel *m_statusPanels[2] = { nullptr, nullptr };
-    QLineEdit *m_Edit2 = nullptr;
-    QComboBox *m_cbDifficulty = nullptr;
-    QComboBox *m_cbPriority = nullptr;
-    QComboBox *m_cbCat = nullptr;
-    QToolButton *m_SpeedButton1 = nullptr;
     QMenu *m_PopupMenu1 = nullptr;
     QMenu *m_PopupMenu2 = nullptr;
 

@@ -721,8 +721,8 @@ TEST_F(MainWindowTest, NewList_GetsCategoryListAsItIsNow)
 
     auto items = [](ql::TfrTasks *frame) {
         QStringList texts;
-        for (int i = 0; i < frame->cbCat()->count(); ++i)
-            texts << frame->cbCat()->itemText(i);
+        for (int i = 0; i < frame->cbCat->count(); ++i)
+            texts << frame->cbCat->itemText(i);
         return texts;
     };
     EXPECT_EQ(items(main().tasksFrameAt(0)), QStringList({ "Home", "Work" }));
@@ -732,7 +732,7 @@ TEST_F(MainWindowTest, NewList_GetsCategoryListAsItIsNow)
     // the user picks one, in a new list as in an opened one.
     openList(writeList(QStringLiteral("Plan.ql1")));
     for (int tab = 0; tab < 3; ++tab)
-        EXPECT_EQ(main().tasksFrameAt(tab)->cbCat()->currentText(), QString()) << tab;
+        EXPECT_EQ(main().tasksFrameAt(tab)->cbCat->currentText(), QString()) << tab;
     typeTask(QStringLiteral("Rake leaves"));
     EXPECT_EQ(main().ActiveTasksFrame()->cdsTasks().AsText(QStringLiteral("Category")), QString());
 }

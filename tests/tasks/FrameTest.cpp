@@ -54,7 +54,7 @@ TEST_F(FrameTest, LoadedList_ShowsItsTasksWithoutMark)
     EXPECT_FALSE(frame.IsNewList());
     EXPECT_EQ(frame.ListFileName(), file);
     EXPECT_EQ(frame.cdsTasks().RowNumber(), 1);
-    EXPECT_EQ(frame.DBGrid1()->currentIndex().row(), 0);
+    EXPECT_EQ(frame.DBGrid1->currentIndex().row(), 0);
     EXPECT_TRUE(m_ui.prompts().empty());
 }
 
@@ -204,7 +204,7 @@ TEST_F(FrameTest, Wheel_MovesOneTaskPerTurn)
         QCoreApplication::sendEvent(&frame, &wheel);
         EXPECT_TRUE(wheel.isAccepted());
         EXPECT_EQ(frame.cdsTasks().RowNumber(), turn.rowAfter);
-        EXPECT_EQ(frame.DBGrid1()->currentIndex().row(), turn.rowAfter - 1);
+        EXPECT_EQ(frame.DBGrid1->currentIndex().row(), turn.rowAfter - 1);
     }
     EXPECT_TRUE(m_ui.prompts().empty());
 }
@@ -277,8 +277,8 @@ TEST_F(FrameTest, QuickAdd_FillsTheTaskAndResetsTheBar)
 
     EXPECT_EQ(table.RowCount(), 3);
     EXPECT_EQ(writtenChangeLog(table), QStringLiteral("1 0 4 2 0 4 3 0 4"));
-    EXPECT_EQ(frame.DBGrid1()->model()->rowCount(), 3);
-    EXPECT_EQ(frame.DBGrid1()->currentIndex().row(), 2);
+    EXPECT_EQ(frame.DBGrid1->model()->rowCount(), 3);
+    EXPECT_EQ(frame.DBGrid1->currentIndex().row(), 2);
     EXPECT_TRUE(m_ui.prompts().empty());
 }
 
@@ -298,7 +298,7 @@ TEST_F(FrameTest, QuickAdd_BlankTextAddsNothingAndLeavesTheBar)
 TEST_F(FrameTest, QuickAdd_TypedCategoryIsKeptAndNotAddedToTheList)
 {
     TfrTasks &frame = newList();
-    QComboBox *cbCat = frame.cbCat();
+    QComboBox *cbCat = frame.cbCat;
     cbCat->addItems({ QStringLiteral("Home"), QStringLiteral("Work") });
     cbCat->setCurrentIndex(-1);
     QTest::keyClicks(cbCat->lineEdit(), QStringLiteral("Garden"));
@@ -334,15 +334,15 @@ TEST_F(FrameTest, QuickAdd_ListLackingAFieldShowsTheFieldErrorAndLeavesTheRowPen
     EXPECT_EQ(table.GetValue(QStringLiteral("Bookmarked")), ql::Value::boolean(false));
     EXPECT_TRUE(table.IsNull(QStringLiteral("AssignedTo")));
     EXPECT_EQ(frame.findChild<QLineEdit *>(QStringLiteral("Edit2"))->text(), QStringLiteral("Two"));
-    EXPECT_EQ(frame.DBGrid1()->model()->rowCount(), 2);
-    EXPECT_EQ(frame.DBGrid1()->currentIndex().row(), 1);
-    EXPECT_EQ(frame.DBGrid1()->model()->index(1, 1).data().toString(), QStringLiteral("Two"));
+    EXPECT_EQ(frame.DBGrid1->model()->rowCount(), 2);
+    EXPECT_EQ(frame.DBGrid1->currentIndex().row(), 1);
+    EXPECT_EQ(frame.DBGrid1->model()->index(1, 1).data().toString(), QStringLiteral("Two"));
 
-    frame.DBGrid1()->setFocus();
-    QTest::keyClick(frame.DBGrid1(), Qt::Key_Escape);
+    frame.DBGrid1->setFocus();
+    QTest::keyClick(frame.DBGrid1, Qt::Key_Escape);
     EXPECT_EQ(table.GetState(), ql::ClientTable::State::Browse);
     EXPECT_EQ(table.RowCount(), 1);
-    EXPECT_EQ(frame.DBGrid1()->model()->rowCount(), 1);
+    EXPECT_EQ(frame.DBGrid1->model()->rowCount(), 1);
     EXPECT_EQ(writtenRows(table), 1);
 }
 

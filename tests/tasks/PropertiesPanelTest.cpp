@@ -64,7 +64,7 @@ TEST_F(PropertiesPanelTest, LoadPropertyList_SplitsLinesAtTheFirstEquals)
     };
     TfrTasks &frame = listWithProperties({ "Old=entry\r\nMore=entries\r\nThird=one" });
     ql::ClientTable &table = frame.cdsTasks();
-    ValueListEditor &editor = *frame.ValueListEditor1();
+    ValueListEditor &editor = *frame.ValueListEditor1;
     for (const auto &c : cases) {
         SCOPED_TRACE(c.text);
         table.EditRow();
@@ -81,7 +81,7 @@ TEST_F(PropertiesPanelTest, LoadPropertyList_FailsOnAClosedTableOrAMissingField)
 {
     TfrTasks &closed = loadedList(path(QStringLiteral("gone.ql1")), QStringLiteral("gone"));
     try {
-        ql::LoadPropertyList(*closed.ValueListEditor1(), closed.cdsTasks(), QStringLiteral("Properties"));
+        ql::LoadPropertyList(*closed.ValueListEditor1, closed.cdsTasks(), QStringLiteral("Properties"));
         ADD_FAILURE() << "no error";
     } catch (const ql::Error &e) {
         EXPECT_EQ(e.message(), QStringLiteral("Dataset is not active."));
@@ -89,15 +89,15 @@ TEST_F(PropertiesPanelTest, LoadPropertyList_FailsOnAClosedTableOrAMissingField)
 
     TfrTasks &frame = listWithProperties({ "k=v" });
     EXPECT_THROW(
-        ql::LoadPropertyList(*frame.ValueListEditor1(), frame.cdsTasks(), QStringLiteral("Nope")), ql::Error);
+        ql::LoadPropertyList(*frame.ValueListEditor1, frame.cdsTasks(), QStringLiteral("Nope")), ql::Error);
 }
 
 TEST_F(PropertiesPanelTest, Panel_IsHiddenAndFollowsTheCurrentTask)
 {
     TfrTasks &frame = listWithProperties({ "Colour=Red\r\n", "", "Size=L\r\nSize=M\r\n" });
     showTabs();
-    EXPECT_FALSE(frame.PageControl1()->isVisible());
-    ValueListEditor &editor = *frame.ValueListEditor1();
+    EXPECT_FALSE(frame.PageControl1->isVisible());
+    ValueListEditor &editor = *frame.ValueListEditor1;
     EXPECT_EQ(entries(editor), (Pairs { { "Colour", "Red" } }));
 
     frame.cdsTasks().MoveNext();
@@ -119,19 +119,19 @@ TEST_F(PropertiesPanelTest, ListWithoutPropertiesField_LeavesThePanelAlone)
 {
     const QString file = writeList(QStringLiteral("Old.ql1"), { "a", "b" }, { "ID", "Task", "Status" });
     TfrTasks &frame = loadedList(file, QStringLiteral("Old"));
-    ValueListEditor &editor = *frame.ValueListEditor1();
+    ValueListEditor &editor = *frame.ValueListEditor1;
     editor.addPair(QStringLiteral("kept"), QStringLiteral("here"));
     frame.cdsTasks().MoveNext();
     EXPECT_EQ(entries(editor), (Pairs { { "kept", "here" } }));
-    EXPECT_FALSE(frame.DBMemo1()->isBound());
-    EXPECT_TRUE(frame.DBMemo1()->isReadOnly());
+    EXPECT_FALSE(frame.DBMemo1->isBound());
+    EXPECT_TRUE(frame.DBMemo1->isReadOnly());
     EXPECT_TRUE(m_ui.prompts().empty());
 }
 
 TEST_F(PropertiesPanelTest, Memo_ShowsAndEditsTheTasksText)
 {
     TfrTasks &frame = listWithProperties({ "Colour=Red\r\nSize=L\r\n", "k=v" });
-    ql::DBMemo &memo = *frame.DBMemo1();
+    ql::DBMemo &memo = *frame.DBMemo1;
     ASSERT_TRUE(memo.isBound());
     EXPECT_FALSE(memo.isReadOnly());
     EXPECT_EQ(memo.toPlainText(), QStringLiteral("Colour=Red\nSize=L\n"));
@@ -141,8 +141,8 @@ TEST_F(PropertiesPanelTest, Memo_ShowsAndEditsTheTasksText)
     // The first change puts the task into edit mode and marks the list; the text is stored with
     // the files' line breaks when the task is posted.
     showTabs();
-    frame.PageControl1()->show();
-    frame.PageControl1()->setCurrentIndex(1);
+    frame.PageControl1->show();
+    frame.PageControl1->setCurrentIndex(1);
     memo.setFocus();
     memo.moveCursor(QTextCursor::End);
     QTest::keyClick(&memo, Qt::Key_Return);
@@ -155,7 +155,7 @@ TEST_F(PropertiesPanelTest, Memo_ShowsAndEditsTheTasksText)
     // One stored version for the whole visit, however many keys were typed.
     EXPECT_EQ(writtenChangeLog(frame.cdsTasks()), QStringLiteral("1 0 4 2 0 4 3 2 8"));
     // ... and the key/value editor shows it after the movement.
-    EXPECT_EQ(entries(*frame.ValueListEditor1()), (Pairs { { "k", "v" }, { "n", "1" } }));
+    EXPECT_EQ(entries(*frame.ValueListEditor1), (Pairs { { "k", "v" }, { "n", "1" } }));
 
     // Abandoning the edit shows the stored text again.
     QTest::keyClicks(&memo, QStringLiteral("x"));

@@ -28,7 +28,7 @@ protected:
         m_frame = &loadedList(
             writeList(QStringLiteral("Plan.ql1"), { "one", "two", "three" }), QStringLiteral("Plan"));
         showTabs();
-        m_grid = m_frame->DBGrid1();
+        m_grid = m_frame->DBGrid1;
         m_grid->setFocus();
     }
 
@@ -142,7 +142,7 @@ TEST_F(TaskGridTest, Bookmarked_ReadsYesNoInANewListAndTheTablesTextInALoadedOne
 
     TfrTasks &fresh = newList();
     typeTask(fresh, QStringLiteral("a"));
-    EXPECT_EQ(fresh.DBGrid1()->model()->index(0, column).data().toString(), QStringLiteral("No"));
+    EXPECT_EQ(fresh.DBGrid1->model()->index(0, column).data().toString(), QStringLiteral("No"));
 }
 
 TEST_F(TaskGridTest, FirstKeystrokePutsTheRowIntoEditModeAndMarksTheList)
