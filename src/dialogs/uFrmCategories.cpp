@@ -14,6 +14,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QVBoxLayout>
+#include <vector>
 
 namespace ql {
 
@@ -103,11 +104,12 @@ QStringList TfrmCategories::categories() const
 
 void TfrmCategories::loadCategories()
 {
-    // A missing or unreadable file reads as empty: the list starts empty and nothing is said.
-    const ProfileFile settings(m_settingsPath);
+    // A missing or unreadable file reads as empty: the list starts empty and nothing is said. The
+    // section is read in one go; the keys are then taken in order from it.
+    const ProfileSection section = ProfileFile(m_settingsPath).readSection(CategorySection);
     QStringList lines;
     for (qsizetype n = 0;; ++n) {
-        const QString value = settings.readString(CategorySection, lineKey(n), QString());
+        const QString value = section.readString(lineKey(n), QString());
         if (value.isEmpty())
             break;
         lines << value;
@@ -141,15 +143,16 @@ void TfrmCategories::Button2Click()
 void TfrmCategories::saveCategories()
 {
     try {
-        // The section is erased first, so a shorter list leaves no keys of a longer one behind.
-        // Lines are written in the order shown, empty ones as empty values; they are sorted only
-        // when the list is loaded again at the next start. A failure leaves the keys written
-        // before it in the file.
-        ProfileFile settings(m_settingsPath);
-        settings.eraseSection(CategorySection);
+        // The whole section is replaced in one write, so a shorter list leaves no keys of a longer
+        // one behind, and a save that fails or is cut short leaves the file as it was. Lines are
+        // written in the order shown, empty ones as empty values; they are sorted only when the
+        // list is loaded again at the next start.
         const QStringList lines = categories();
+        std::vector<ProfileEntry> entries;
+        entries.reserve(size_t(lines.size()));
         for (qsizetype i = 0; i < lines.size(); ++i)
-            settings.writeString(CategorySection, lineKey(i), lines.at(i));
+            entries.push_back({ lineKey(i), lines.at(i) });
+        ProfileFile(m_settingsPath).replaceSection(CategorySection, entries);
         Ui::current().message(QStringLiteral("Categories saved."));
     } catch (...) {
         endEditing();

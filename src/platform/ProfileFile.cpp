@@ -6,6 +6,8 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QSet>
+#include <iterator>
 #include <optional>
 #include <utility>
 #include <vector>
@@ -45,6 +47,9 @@ QString trimBlanks(const QString &text)
 
 void classify(Line &line)
 {
+    line.kind = Line::Kind::Other;
+    line.name.clear();
+    line.value.clear();
     const QString text = trimBlanks(decodeSystemText(line.bytes));
     if (text.isEmpty() || text.startsWith(u';'))
         return;
@@ -100,6 +105,13 @@ QByteArray serialize(const std::vector<Line> &lines)
 bool sameName(const QString &a, const QString &b)
 {
     return a.compare(b, Qt::CaseInsensitive) == 0;
+}
+
+// A name to look up in a hash: two names are the same for sameName exactly when these are equal,
+// since Qt folds case one code point at a time in both.
+QString foldedName(const QString &name)
+{
+    return name.toCaseFolded();
 }
 
 // The value as the profile functions give it: blanks around it dropped, then one pair of matching
@@ -159,11 +171,150 @@ bool writable(const QString &section, const QString &key, const QString &value)
         && !key.contains(u'=') && !hasLineBreak(key) && !hasLineBreak(value);
 }
 
+// New lines follow the file's own line breaks: those of its first line, or "\n".
+QByteArray lineBreakOf(const std::vector<Line> &lines)
+{
+    if (!lines.empty() && !lines.front().lineBreak.isEmpty())
+        return lines.front().lineBreak;
+    return QByteArrayLiteral("\n");
+}
+
+// A line as writing it and reading the file again gives it.
+Line makeLine(const QString &text, const QByteArray &lineBreak)
+{
+    Line line;
+    line.bytes = text.toUtf8();
+    line.lineBreak = lineBreak;
+    classify(line);
+    return line;
+}
+
+// Gives the file's last line, which has no line break, the break it needs when a line follows. A
+// last line ending in "\r" that gets "\n" is a line with the break "\r\n" once the file is read
+// again, and that break counts when it is the first line (see lineBreakOf).
+void endLastLine(std::vector<Line> &lines, const QByteArray &lineBreak)
+{
+    if (lines.empty() || !lines.back().lineBreak.isEmpty())
+        return;
+    Line &last = lines.back();
+    if (lineBreak == "\n" && last.bytes.endsWith('\r')) {
+        last.bytes.chop(1);
+        last.lineBreak = QByteArrayLiteral("\r\n");
+    } else {
+        last.lineBreak = lineBreak;
+    }
+}
+
+// Only the last line of the file can lack a line break, so only an insertion at the end needs one.
+void insertLine(std::vector<Line> &lines, size_t index, Line line, const QByteArray &lineBreak)
+{
+    if (index == lines.size())
+        endLastLine(lines, lineBreak);
+    lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(index), std::move(line));
+}
+
+// What writeString does to the lines of the file. The lines it adds or changes are classified again,
+// so that a following change sees them as a fresh read of the file would.
+void setKey(std::vector<Line> &lines, const QString &section, const QString &key, const QString &value)
+{
+    const QByteArray lineBreak = lineBreakOf(lines);
+    if (const auto body = findSection(lines, section)) {
+        size_t insertAfter = body->first; // right after the section line when it has no keys
+        for (size_t i = body->first; i < body->second; ++i) {
+            if (lines[i].kind != Line::Kind::Key)
+                continue;
+            if (sameName(lines[i].name, key)) {
+                lines[i].bytes = (lines[i].name + u'=' + value).toUtf8();
+                classify(lines[i]);
+                return;
+            }
+            insertAfter = i + 1;
+        }
+        insertLine(lines, insertAfter, makeLine(key + u'=' + value, lineBreak), lineBreak);
+    } else {
+        insertLine(lines, lines.size(), makeLine(u'[' + section + u']', lineBreak), lineBreak);
+        insertLine(lines, lines.size(), makeLine(key + u'=' + value, lineBreak), lineBreak);
+    }
+}
+
+// What eraseSection does to the lines of the file; false when there was no such section.
+bool eraseSections(std::vector<Line> &lines, const QString &section)
+{
+    bool erased = false;
+    while (const auto body = findSection(lines, section)) {
+        const auto begin = lines.begin() + static_cast<std::ptrdiff_t>(body->first - 1);
+        lines.erase(begin, lines.begin() + static_cast<std::ptrdiff_t>(body->second));
+        erased = true;
+    }
+    return erased;
+}
+
+// Appends, in one go, what setKey for each entry in turn appends to lines that hold no such section:
+// the section line, then one line per key in order. That holds when every line reads back as the
+// section or key it was written for and no key comes twice (without regard to case); otherwise
+// nothing is appended and false returned, and the caller takes the entries one by one.
+bool appendSection(std::vector<Line> &lines, const QString &section, const std::vector<ProfileEntry> &entries)
+{
+    if (entries.empty())
+        return true;
+    // How a line reads back does not depend on its line break, so the breaks are set once it is
+    // known that the lines can be appended.
+    std::vector<Line> added;
+    added.reserve(entries.size() + 1);
+    added.push_back(makeLine(u'[' + section + u']', {}));
+    if (added.back().kind != Line::Kind::Section || !sameName(added.back().name, section))
+        return false;
+    QSet<QString> keys;
+    keys.reserve(qsizetype(entries.size()));
+    for (const ProfileEntry &entry : entries) {
+        const QString folded = foldedName(entry.key);
+        if (keys.contains(folded))
+            return false;
+        keys.insert(folded);
+        added.push_back(makeLine(entry.key + u'=' + entry.value, {}));
+        if (added.back().kind != Line::Kind::Key || !sameName(added.back().name, entry.key))
+            return false;
+    }
+    // The first key is written with the section line and takes the file's line break; the later
+    // ones take the break of the file as it then reads, which endLastLine may have changed.
+    const QByteArray firstBreak = lineBreakOf(lines);
+    endLastLine(lines, firstBreak);
+    const QByteArray laterBreak = lines.empty() ? firstBreak : lineBreakOf(lines);
+    for (size_t i = 0; i < added.size(); ++i)
+        added[i].lineBreak = i < 2 ? firstBreak : laterBreak;
+    lines.insert(lines.end(), std::make_move_iterator(added.begin()), std::make_move_iterator(added.end()));
+    return true;
+}
+
+QString writeFailure(const QString &path)
+{
+    return QStringLiteral("Unable to write to %1").arg(path);
+}
+
+// Replaces the file with `updated` unless that is what it holds. A missing file reads as empty, so
+// it is created only for something to write.
+void replaceFile(const QString &path, const QByteArray &original, const QByteArray &updated)
+{
+    if (updated == original)
+        return;
+    try {
+        writeFileAtomically(path, updated);
+    } catch (const Error &) {
+        throw Error(writeFailure(path));
+    }
+}
+
 } // namespace
 
 ProfileFile::ProfileFile(QString path)
     : m_path(std::move(path))
 {
+}
+
+QString ProfileSection::readString(const QString &key, const QString &defaultValue) const
+{
+    const auto found = m_index.constFind(foldedName(key));
+    return found == m_index.cend() ? defaultValue : m_entries[*found].value;
 }
 
 QString ProfileFile::readString(const QString &section, const QString &key, const QString &defaultValue) const
@@ -182,80 +333,68 @@ QString ProfileFile::readString(const QString &section, const QString &key, cons
     return defaultValue;
 }
 
+ProfileSection ProfileFile::readSection(const QString &section) const
+{
+    ProfileSection result;
+    const std::optional<QByteArray> data = readFile(m_path);
+    if (!data)
+        return result;
+    const std::vector<Line> lines = parse(*data);
+    const auto body = findSection(lines, section);
+    if (!body)
+        return result;
+    for (size_t i = body->first; i < body->second; ++i) {
+        const Line &line = lines[i];
+        if (line.kind != Line::Kind::Key)
+            continue;
+        const QString folded = foldedName(line.name);
+        if (result.m_index.contains(folded))
+            continue;
+        result.m_index.insert(folded, result.m_entries.size());
+        result.m_entries.push_back({ line.name, cleanValue(line.value) });
+    }
+    return result;
+}
+
 void ProfileFile::writeString(const QString &section, const QString &key, const QString &value)
 {
-    const QString failure = QStringLiteral("Unable to write to %1").arg(m_path);
     const std::optional<QByteArray> data = readFile(m_path);
     if (!data || !writable(section, key, value))
-        throw Error(failure);
-
+        throw Error(writeFailure(m_path));
     std::vector<Line> lines = parse(*data);
-    // New lines follow the file's own line breaks.
-    QByteArray lineBreak = QByteArrayLiteral("\n");
-    if (!lines.empty() && !lines.front().lineBreak.isEmpty())
-        lineBreak = lines.front().lineBreak;
-    const auto makeLine = [&](const QString &text) {
-        Line line;
-        line.bytes = text.toUtf8();
-        line.lineBreak = lineBreak;
-        return line;
-    };
-    const auto insertAt = [&](size_t index, Line line) {
-        if (index > 0 && lines[index - 1].lineBreak.isEmpty())
-            lines[index - 1].lineBreak = lineBreak;
-        lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(index), std::move(line));
-    };
-
-    if (const auto body = findSection(lines, section)) {
-        size_t insertAfter = body->first; // right after the section line when it has no keys
-        bool replaced = false;
-        for (size_t i = body->first; i < body->second && !replaced; ++i) {
-            if (lines[i].kind != Line::Kind::Key)
-                continue;
-            if (sameName(lines[i].name, key)) {
-                lines[i].bytes = (lines[i].name + u'=' + value).toUtf8();
-                replaced = true;
-            }
-            insertAfter = i + 1;
-        }
-        if (!replaced)
-            insertAt(insertAfter, makeLine(key + u'=' + value));
-    } else {
-        insertAt(lines.size(), makeLine(u'[' + section + u']'));
-        insertAt(lines.size(), makeLine(key + u'=' + value));
-    }
-
-    const QByteArray updated = serialize(lines);
-    if (updated == *data && QFileInfo::exists(m_path))
-        return;
-    try {
-        writeFileAtomically(m_path, updated);
-    } catch (const Error &) {
-        throw Error(failure);
-    }
+    setKey(lines, section, key, value);
+    replaceFile(m_path, *data, serialize(lines));
 }
 
 void ProfileFile::eraseSection(const QString &section)
 {
-    const QString failure = QStringLiteral("Unable to write to %1").arg(m_path);
     const std::optional<QByteArray> data = readFile(m_path);
     if (!data)
-        throw Error(failure);
-
+        throw Error(writeFailure(m_path));
     std::vector<Line> lines = parse(*data);
-    bool erased = false;
-    while (const auto body = findSection(lines, section)) {
-        const auto begin = lines.begin() + static_cast<std::ptrdiff_t>(body->first - 1);
-        lines.erase(begin, lines.begin() + static_cast<std::ptrdiff_t>(body->second));
-        erased = true;
+    if (eraseSections(lines, section))
+        replaceFile(m_path, *data, serialize(lines));
+}
+
+void ProfileFile::replaceSection(const QString &section, const std::vector<ProfileEntry> &entries)
+{
+    const std::optional<QByteArray> data = readFile(m_path);
+    if (!data)
+        throw Error(writeFailure(m_path));
+    // Every entry is checked before anything changes, so a bad one leaves the file as it was.
+    for (const ProfileEntry &entry : entries) {
+        if (!writable(section, entry.key, entry.value))
+            throw Error(writeFailure(m_path));
     }
-    if (!erased)
-        return;
-    try {
-        writeFileAtomically(m_path, serialize(lines));
-    } catch (const Error &) {
-        throw Error(failure);
+    std::vector<Line> lines = parse(*data);
+    eraseSections(lines, section);
+    if (!appendSection(lines, section, entries)) {
+        // Names that do not read back as written, or a key given twice: key by key, as writeString
+        // would write them.
+        for (const ProfileEntry &entry : entries)
+            setKey(lines, section, entry.key, entry.value);
     }
+    replaceFile(m_path, *data, serialize(lines));
 }
 
 } // namespace ql

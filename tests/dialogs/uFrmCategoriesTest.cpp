@@ -13,14 +13,47 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
+#include <csignal>
 #include <gtest/gtest.h>
 #include <memory>
 #include <optional>
+#include <sys/resource.h>
 
 namespace {
 
 using ql::ScriptedUi;
 using ql::TfrmCategories;
+
+// While it lives, no file of this process can grow past `bytes`: a write beyond the limit fails with
+// EFBIG (the signal that would otherwise end the program is ignored meanwhile).
+class FileSizeLimit
+{
+public:
+    explicit FileSizeLimit(qsizetype bytes)
+    {
+        m_previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+        if (getrlimit(RLIMIT_FSIZE, &m_previous) != 0)
+            return;
+        rlimit limit = m_previous;
+        limit.rlim_cur = rlim_t(bytes);
+        m_set = setrlimit(RLIMIT_FSIZE, &limit) == 0;
+    }
+    ~FileSizeLimit()
+    {
+        if (m_set)
+            setrlimit(RLIMIT_FSIZE, &m_previous);
+        std::signal(SIGXFSZ, m_previousHandler);
+    }
+    FileSizeLimit(const FileSizeLimit &) = delete;
+    FileSizeLimit &operator=(const FileSizeLimit &) = delete;
+
+    bool isSet() const { return m_set; }
+
+private:
+    rlimit m_previous {};
+    void (*m_previousHandler)(int) = SIG_DFL;
+    bool m_set = false;
+};
 
 class CategoriesTest : public ::testing::Test
 {
@@ -120,7 +153,8 @@ TEST_F(CategoriesTest, Load_ReadsKeysUpToTheFirstGapAndSortsThem)
         std::optional<QByteArray> file; // nothing: no settings file
         QStringList expected;
     } cases[] = {
-        { "no settings file", std::nullopt, {} }, { "no Category section", "[Other]\nLine0=Work\n", {} },
+        { "no settings file", std::nullopt, {} },
+        { "no Category section", "[Other]\nLine0=Work\n", {} },
         { "Line2 missing", "[Category]\nLine0=Work\nLine1=Home\nLine3=Far\n", { "Home", "Work" } },
         { "empty value ends the list", "[Category]\nLine0=Work\nLine1=\nLine2=Home\n", { "Work" } },
         { "blank value ends the list", "[Category]\nLine0=Work\nLine1=   \nLine2=Home\n", { "Work" } },
@@ -130,6 +164,8 @@ TEST_F(CategoriesTest, Load_ReadsKeysUpToTheFirstGapAndSortsThem)
         { "duplicates stay", "[Category]\nLine0=b\nLine1=a\nLine2=b\n", { "a", "b", "b" } },
         { "profile conventions", "[category]\nLINE0 =  \" Work \"  \nline1=Home \n[Other]\nLine2=X\n",
             { " Work ", "Home" } }, // a blank sorts before letters
+        { "first key and first section count", "[Category]\nLine0=b\nline0=x\nLine1=a\n[CATEGORY]\nLine2=c\n",
+            { "a", "b" } },
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
@@ -239,6 +275,34 @@ TEST_F(CategoriesTest, Save_WriteFailureShowsTheErrorCleansUpAndCloses)
             EXPECT_EQ(dialog->categories(), QStringList({ "Home", "Errands" }));
         }
     }
+}
+
+// A save cut short must not leave a half-written list behind (the file of 10 old categories must not
+// become a handful of new ones). A limit on the size of files makes every write that would grow
+// the file past the old one fail, as a full disk would: writing key by key gets some keys in before
+// that, one write of the whole section gets none.
+TEST_F(CategoriesTest, Save_CutShortLeavesTheOldFileAsItWas)
+{
+    QByteArray before = "[Window]\nLeft=10\n[Category]\n";
+    for (int i = 0; i < 10; ++i)
+        before += "Line" + QByteArray::number(i) + "=Old" + QByteArray::number(i) + "\n";
+    writeIni(before);
+    const auto dialog = start();
+    // Twelve longer lines: the new file would be about twice the size of the old one.
+    QStringList lines;
+    for (int i = 1; i <= 12; ++i)
+        lines << QStringLiteral("New category %1").arg(i);
+    edit(*dialog, lines.join(u'\n'));
+    {
+        const FileSizeLimit limit(before.size());
+        ASSERT_TRUE(limit.isSet());
+        dialog->btnSaveClick();
+    }
+
+    EXPECT_EQ(readIni(), before);
+    EXPECT_EQ(promptKinds(), std::vector<ScriptedUi::Kind> { ScriptedUi::Kind::Error });
+    expectAtRest(*dialog);
+    EXPECT_EQ(start()->categories().size(), 10);
 }
 
 TEST_F(CategoriesTest, ProgramFolder_IsTakenOnceWhenTheDialogIsCreated)

@@ -9,6 +9,8 @@
 #include <functional>
 #include <gtest/gtest.h>
 #include <optional>
+#include <tuple>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -47,7 +49,8 @@ struct ReadCase
     QString expected; // read with the default "(default)"
 };
 
-TEST_F(ProfileFileTest, ReadString_FollowsTheProfileConventions)
+// Each case is read both key by key and through the whole section, which must agree.
+TEST_F(ProfileFileTest, ReadStringAndReadSection_FollowTheProfileConventions)
 {
     const QString dflt = QStringLiteral("(default)");
     const QString longValue(3000, u'v');
@@ -97,7 +100,26 @@ TEST_F(ProfileFileTest, ReadString_FollowsTheProfileConventions)
         if (c.file)
             writeAll(path(), *c.file);
         EXPECT_EQ(ProfileFile(path()).readString(c.section, c.key, dflt), c.expected);
+        EXPECT_EQ(ProfileFile(path()).readSection(c.section).readString(c.key, dflt), c.expected);
     }
+}
+
+TEST_F(ProfileFileTest, ReadSection_GivesEachKeyOnceInTheFileOrder)
+{
+    writeAll(path(),
+        "[Other]\nLine0=X\n[category]\n LINE1 = \" B \" \n; Line9=comment\nline0=A\nLine1=again\nbare\n"
+        "[Category]\nLine2=C\n");
+    const ql::ProfileSection section = ProfileFile(path()).readSection(QStringLiteral("Category"));
+    std::vector<std::pair<QString, QString>> entries;
+    for (const ql::ProfileEntry &entry : section.entries())
+        entries.emplace_back(entry.key, entry.value);
+    const std::vector<std::pair<QString, QString>> expected = {
+        { "LINE1", " B " },
+        { "line0", "A" },
+        { "bare", "" },
+    };
+    EXPECT_EQ(entries, expected);
+    EXPECT_EQ(section.readString(QStringLiteral("Line2"), QStringLiteral("d")), QStringLiteral("d"));
 }
 
 struct WriteCase
@@ -196,6 +218,58 @@ TEST_F(ProfileFileTest, EraseThenWrite_LeavesOnlyTheNewKeys)
     EXPECT_EQ(load(), QStringList { "Work" });
 }
 
+// Replacing a section in one write must leave the file exactly as erasing it and then writing the
+// keys one by one does, for every kind of file: other sections, comments, odd bytes and line breaks
+// kept, the new section at the end in the file's line breaks; also for names that do not read back
+// as written and for a key given twice.
+TEST_F(ProfileFileTest, ReplaceSection_WritesWhatEraseThenWriteKeyByKeyWrites)
+{
+    const std::vector<std::pair<const char *, std::optional<QByteArray>>> files = {
+        { "no file", std::nullopt },
+        { "empty file", QByteArray() },
+        { "no such section", "; settings\n[Other]\n  A = 1 \nB=\xFC\n\n" },
+        { "section between others, CRLF",
+            "; kept\r\n[Window]\r\nLeft=10\r\n[Category]\r\nLine0=Old\r\nLine1=Old1\r\n[Other]\r\nx=1\r\n" },
+        { "first line erased, twice the section",
+            "[category]\r\nLine0=x\r\n[Other]\nA=1\n[CATEGORY]\nLine5=y\n" },
+        { "only the section", "[Category]\nLine0=Work\n" },
+        { "last line without line break", "[Other]\nA=1" },
+        { "section last, without line break", "[Other]\nA=1\n[Category]\nLine0=x" },
+        { "one line ending in a carriage return", "A=1\r" },
+        { "old Mac line breaks", "[Other]\rA=1\r" },
+    };
+    using Entries = std::vector<ql::ProfileEntry>;
+    const std::vector<std::tuple<const char *, QString, Entries>> changes = {
+        { "nothing", "Category", {} },
+        { "one key", "Category", { { "Line0", "Work" } } },
+        { "empty, quoted and UTF-8 values", "category",
+            { { "Line0", "Zeta" }, { "Line1", "" }, { "Line2", " \"q\" " },
+                { "Line3", "B\u00FCro \u20AC" } } },
+        { "a key given twice", "Category", { { "Line0", "A" }, { "Line1", "B" }, { "LINE0", "C" } } },
+        { "a section name in blanks", " Category ", { { "Line0", "A" }, { "Line1", "B" } } },
+        { "key names in blanks", "Category", { { " Line0", "A" }, { "Line0", "B" }, { "Line1", "C" } } },
+    };
+    const QString stepByStep = m_dir.filePath(QStringLiteral("stepByStep.ini"));
+    for (const auto &[fileName, file] : files) {
+        for (const auto &[changeName, section, entries] : changes) {
+            SCOPED_TRACE(testing::Message() << fileName << ", " << changeName);
+            for (const QString &target : { path(), stepByStep }) {
+                QFile::remove(target);
+                if (file)
+                    writeAll(target, *file);
+            }
+            ProfileFile expected(stepByStep);
+            expected.eraseSection(section);
+            for (const ql::ProfileEntry &entry : entries)
+                expected.writeString(section, entry.key, entry.value);
+
+            ProfileFile(path()).replaceSection(section, entries);
+            EXPECT_EQ(QFile::exists(path()), QFile::exists(stepByStep));
+            EXPECT_EQ(readAll(path()), readAll(stepByStep));
+        }
+    }
+}
+
 TEST_F(ProfileFileTest, FailedWrite_ThrowsAndKeepsTheFile)
 {
     const QByteArray before = "[Category]\nLine0=Work\n";
@@ -203,6 +277,10 @@ TEST_F(ProfileFileTest, FailedWrite_ThrowsAndKeepsTheFile)
     const std::vector<std::pair<const char *, std::function<void(ProfileFile &)>>> changes = {
         { "write", [](ProfileFile &f) { f.writeString("Category", "Line1", "Home"); } },
         { "erase", [](ProfileFile &f) { f.eraseSection("Category"); } },
+        { "replace",
+            [](ProfileFile &f) {
+                f.replaceSection("Category", { { "Line0", "A" }, { "Line1", "B" } });
+            } },
     };
     for (const ql::FileFault fault :
         { ql::FileFault::CannotCreate, ql::FileFault::FailsHalfway, ql::FileFault::CannotRename }) {
@@ -241,6 +319,11 @@ TEST_F(ProfileFileTest, EntriesThatCannotBeALine_AreRefused)
         ProfileFile file(path());
         EXPECT_THROW(file.writeString(section, entry.first, entry.second), ql::Error);
         EXPECT_EQ(readAll(path()), before);
+        // Erased and half-written is what writing key by key would leave; one replacement leaves
+        // nothing changed.
+        EXPECT_THROW(
+            file.replaceSection(section, { { "Line0", "fine" }, { entry.first, entry.second } }), ql::Error);
+        EXPECT_EQ(readAll(path()), before);
     }
 }
 
@@ -252,6 +335,8 @@ TEST_F(ProfileFileTest, UnreadableFile_ReadsAsDefaultAndIsNotReplaced)
     EXPECT_EQ(file.readString("Category", "Line0", "d"), QStringLiteral("d"));
     EXPECT_THROW(file.writeString("Category", "Line0", "Work"), ql::Error);
     EXPECT_THROW(file.eraseSection("Category"), ql::Error);
+    EXPECT_THROW(file.replaceSection("Category", {}), ql::Error);
+    EXPECT_TRUE(file.readSection("Category").entries().empty());
     EXPECT_TRUE(QFileInfo(path()).isDir());
 }
 
