@@ -3,10 +3,13 @@
 #include "common/Error.h"
 #include "platform/SystemFormats.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <numeric>
 #include <pwd.h>
 #include <unistd.h>
+#include <utility>
 #include <vector>
 
 namespace ql {
@@ -24,13 +27,41 @@ void SortMemoLines(QStringList &lines)
     // An exchange sort, not std::sort: each line is compared with every later one and swapped only
     // when it sorts strictly after it, so lines that compare equal (such as "a" and "A") keep the
     // order the user gave them.
+    //
+    // Collating is what costs, and the exchange sort compares every pair. So the lines are first
+    // ranked by collation with O(n log n) comparisons, equal lines sharing a rank, and the exchange
+    // sort compares ranks: every comparison has the outcome the collator gives, so the result is the
+    // same. A merge sort ranks them: unlike std::sort, it stays inside the range even if a collator
+    // were not consistent.
     const SystemFormats &formats = SystemFormats::current();
-    for (qsizetype i = 0; i < lines.size(); ++i) {
-        for (qsizetype j = i + 1; j < lines.size(); ++j) {
-            if (formats.compareText(lines.at(i), lines.at(j), false) > 0)
-                lines.swapItemsAt(i, j);
+    const auto collate
+        = [&](qsizetype a, qsizetype b) { return formats.compareText(lines.at(a), lines.at(b), false); };
+    const size_t count = size_t(lines.size());
+    std::vector<qsizetype> byCollation(count);
+    std::iota(byCollation.begin(), byCollation.end(), 0);
+    std::stable_sort(
+        byCollation.begin(), byCollation.end(), [&](qsizetype a, qsizetype b) { return collate(a, b) < 0; });
+
+    // (rank, line) for each line, in the order of the list.
+    std::vector<std::pair<size_t, qsizetype>> ranked(count);
+    size_t rank = 0;
+    for (size_t k = 0; k < count; ++k) {
+        if (k > 0 && collate(byCollation[k - 1], byCollation[k]) != 0)
+            ++rank;
+        ranked[size_t(byCollation[k])] = { rank, byCollation[k] };
+    }
+    for (size_t i = 0; i < count; ++i) {
+        for (size_t j = i + 1; j < count; ++j) {
+            if (ranked[i].first > ranked[j].first)
+                std::swap(ranked[i], ranked[j]);
         }
     }
+
+    QStringList sorted;
+    sorted.reserve(lines.size());
+    for (const auto &entry : ranked)
+        sorted << lines.at(entry.second);
+    lines = std::move(sorted);
 }
 
 QStringList MemoLines(const QString &text)

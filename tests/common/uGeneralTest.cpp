@@ -1,5 +1,6 @@
 #include "common/uGeneral.h"
 #include "common/Error.h"
+#include "platform/SystemFormats.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -59,6 +60,35 @@ TEST(uGeneral, SortMemoLines_ExchangeSortsCaseInsensitivelyByLocale)
         QStringList lines = c.lines;
         ql::SortMemoLines(lines);
         EXPECT_EQ(lines, c.expected) << c.lines.join(u'|').toStdString();
+    }
+}
+
+// Long lists with many lines that collate equal (the same letters in other case, the same line
+// twice) must come out exactly as the plain exchange sort leaves them.
+TEST(uGeneral, SortMemoLines_LongListsEndAsThePlainExchangeSortLeavesThem)
+{
+    const QStringList pieces
+        = { "", "a", "A", "\u00E1", "b", "B", "ae", "\u00C6", "\u00E4", "z", "Z", " ", "-", "1", "10", "2" };
+    const ql::SystemFormats &formats = ql::SystemFormats::current();
+    quint32 seed = 12345;
+    const auto next = [&seed](quint32 bound) {
+        seed = seed * 1103515245u + 12345u;
+        return (seed >> 16) % bound;
+    };
+    for (const int size : { 2, 3, 17, 300 }) {
+        QStringList lines;
+        for (int i = 0; i < size; ++i)
+            lines << pieces.at(int(next(quint32(pieces.size()))))
+                    + pieces.at(int(next(quint32(pieces.size()))));
+        QStringList expected = lines;
+        for (qsizetype i = 0; i < expected.size(); ++i) {
+            for (qsizetype j = i + 1; j < expected.size(); ++j) {
+                if (formats.compareText(expected.at(i), expected.at(j), false) > 0)
+                    expected.swapItemsAt(i, j);
+            }
+        }
+        ql::SortMemoLines(lines);
+        EXPECT_EQ(lines, expected) << size << " lines";
     }
 }
 
