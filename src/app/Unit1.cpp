@@ -2,6 +2,7 @@
 
 #include "app/MainIcons.h"
 #include "app/TiledBand.h"
+#include "common/CategoryList.h"
 #include "common/Error.h"
 #include "common/uGeneral.h"
 #include "dialogs/uFrmCategories.h"
@@ -374,8 +375,8 @@ void TfrmMain::AddListTab(const QString &fileName, bool isNew)
     frame->OpenList(fileName, isNew);
 
     // A copy taken now: later edits of the category list reach only lists created after them.
-    if (m_frmCategories)
-        frame->SetCategoryItems(m_frmCategories->categories());
+    if (m_categories)
+        frame->SetCategoryItems(m_categories->Lines());
 
     CodeSelection fromCode(*this);
     PageControl1->setCurrentIndex(index);

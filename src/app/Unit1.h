@@ -15,6 +15,7 @@ class QWidget;
 
 namespace ql {
 
+class CategoryList;
 class RecentStore;
 class TfrTasks;
 class TfrmCategories;
@@ -40,11 +41,13 @@ public:
     ~TfrmMain() override;
 
     // The windows created after the main window whose commands it runs: the Reopen dialog and the
-    // Categories dialog (which owns the category list).
+    // Categories dialog.
     void setReOpenDialog(TfrmReOpen *form) { m_frmReOpen = form; }
+    void setCategoriesDialog(TfrmCategories *form) { m_frmCategories = form; }
     // The recent-files store that Open, Reopen and the writes of lists add to.
     void setRecentStore(RecentStore *store) { m_recentStore = store; }
-    void setCategoriesDialog(TfrmCategories *form) { m_frmCategories = form; }
+    // The category list that each new list's quick-add box copies.
+    void setCategoryList(const CategoryList *categories) { m_categories = categories; }
 
     // --- Operations the commands build on
     // Creates a tab and its frame for one list and makes it the active tab. `fileName` is "New"
@@ -132,6 +135,7 @@ private:
     TfrmReOpen *m_frmReOpen = nullptr;
     RecentStore *m_recentStore = nullptr;
     TfrmCategories *m_frmCategories = nullptr;
+    const CategoryList *m_categories = nullptr;
     // Set while code changes the active tab, so that only the user's choice runs the tab change.
     int m_selectingFromCode = 0;
     // Exit's save pass has just run to the end: the close that follows asks nothing more.

@@ -1,6 +1,7 @@
 // The program's entry point: the application object, the windows created once in their fixed
 // order, and the message loop.
 #include "app/Unit1.h"
+#include "common/CategoryList.h"
 #include "dialogs/uFrmCategories.h"
 #include "platform/ApplicationTitle.h"
 #include "platform/SystemFormats.h"
@@ -20,13 +21,15 @@ int main(int argc, char *argv[])
     ql::installWindowFonts();
 
     // Created once, in this order, and reused until the program ends. The recent-files store is
-    // loaded right before the Reopen dialog that shows it; creating the Categories dialog reads the
-    // category list.
+    // loaded right before the Reopen dialog that shows it; the Categories dialog reads the category
+    // list from the settings file when it is created.
     ql::TfrmMain frmMain;
     ql::RecentStore recentStore;
     ql::TfrmReOpen frmReOpen(recentStore, &frmMain);
-    ql::TfrmCategories frmCategories(&frmMain);
+    ql::CategoryList categories;
+    ql::TfrmCategories frmCategories(categories, &frmMain);
     frmMain.setRecentStore(&recentStore);
+    frmMain.setCategoryList(&categories);
     frmMain.setReOpenDialog(&frmReOpen);
     frmMain.setCategoriesDialog(&frmCategories);
 

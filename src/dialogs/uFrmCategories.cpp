@@ -1,5 +1,6 @@
 #include "dialogs/uFrmCategories.h"
 
+#include "common/CategoryList.h"
 #include "common/uGeneral.h"
 #include "platform/ProfileFile.h"
 #include "platform/ProgramFolder.h"
@@ -29,69 +30,38 @@ QString lineKey(qsizetype index)
     return QStringLiteral("Line%1").arg(index);
 }
 
-// The background of the list while it cannot be edited: the desktop's 3-D light colour.
+// The background of the list while it cannot be edited: the desktop's light 3-D colour, halfway
+// between a button's face and its highlight. Lighter than a disabled box, so the list does not look
+// switched off, and apart from the white of a list being edited.
 QColor readOnlyBackground()
 {
-    return QGuiApplication::palette().color(QPalette::Midlight);
-}
-
-QPushButton *makeButton(const QString &name, const QString &caption, const QRect &geometry, QWidget *parent)
-{
-    auto *button = new QPushButton(caption, parent);
-    button->setObjectName(name);
-    button->setAccessibleName(caption);
-    button->setGeometry(geometry);
-    return button;
+    const QPalette palette = QGuiApplication::palette();
+    const QColor face = palette.color(QPalette::Button);
+    const QColor light = palette.color(QPalette::Light);
+    return QColor(
+        (face.red() + light.red()) / 2, (face.green() + light.green()) / 2, (face.blue() + light.blue()) / 2);
 }
 
 } // namespace
 
-TfrmCategories::TfrmCategories(QWidget *parent)
+TfrmCategories::TfrmCategories(CategoryList &list, QWidget *parent)
     : QDialog(parent)
+    , m_categories(list)
 {
-    setObjectName(QStringLiteral("frmCategories"));
-    setWindowTitle(QStringLiteral("Categories"));
-    setFont(QFont(QStringLiteral("Tahoma"), 8));
     // Qt centres a dialog on its parent (the main window) when it is shown.
-    resize(306, 528);
-
-    auto *layout = new QVBoxLayout(this);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->setSpacing(0);
-
-    Panel2 = new BarPanel(this);
-    Panel2->setObjectName(QStringLiteral("Panel2"));
-    Panel2->setFixedHeight(41);
-    Label1 = new QLabel(QStringLiteral("Categories"), Panel2);
-    Label1->setObjectName(QStringLiteral("Label1"));
-    Label1->setFont(QFont(QStringLiteral("Tahoma"), 10));
-    Label1->move(10, 13);
+    setupUi(this);
     Label1->adjustSize();
-    layout->addWidget(Panel2);
-
-    mCats = new QPlainTextEdit(this);
-    mCats->setObjectName(QStringLiteral("mCats"));
-    mCats->setAccessibleName(QStringLiteral("Categories"));
-    mCats->setLineWrapMode(QPlainTextEdit::NoWrap);
-    mCats->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    mCats->setReadOnly(true);
     setListBackground(readOnlyBackground());
-    Label1->setBuddy(mCats);
-    layout->addWidget(mCats, 1);
-
-    Panel1 = new BarPanel(this);
-    Panel1->setObjectName(QStringLiteral("Panel1"));
-    Panel1->setFixedHeight(58);
-    Button3 = makeButton(QStringLiteral("Button3"), QStringLiteral("Update"), QRect(16, 16, 75, 25), Panel1);
-    btnSave = makeButton(QStringLiteral("btnSave"), QStringLiteral("Save"), QRect(96, 16, 75, 25), Panel1);
-    Button2 = makeButton(QStringLiteral("Button2"), QStringLiteral("Close"), QRect(192, 16, 75, 25), Panel1);
-    layout->addWidget(Panel1);
 
     connect(Button3, &QPushButton::clicked, this, &TfrmCategories::Button3Click);
     connect(btnSave, &QPushButton::clicked, this, &TfrmCategories::btnSaveClick);
     connect(Button2, &QPushButton::clicked, this, &TfrmCategories::Button2Click);
-    // Any change of the list, typed or loaded, makes it worth saving.
-    connect(mCats, &QPlainTextEdit::textChanged, btnSave, [this] { btnSave->setEnabled(true); });
+    // Any change of the list, typed or loaded, counts for the rest of the program at once and makes
+    // the list worth saving.
+    connect(mCats, &QPlainTextEdit::textChanged, this, [this] {
+        m_categories.SetLines(categories());
+        btnSave->setEnabled(true);
+    });
 
     m_settingsPath = ProgramFolder::filePath(QStringLiteral("Quillon.ini"));
     loadCategories();

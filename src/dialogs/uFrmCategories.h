@@ -1,28 +1,29 @@
 #pragma once
 
+#include "ui_uFrmCategories.h"
+
 #include <QDialog>
 #include <QString>
 #include <QStringList>
 
-class QLabel;
-class QPlainTextEdit;
-class QPushButton;
-
 namespace ql {
 
-class BarPanel;
+class CategoryList;
 
 // The Categories dialog: the one list of category names for every task list, one per line of
 // `mCats`. Created once at start-up, when it reads the list from the "Category" section of
-// Quillon.ini in the program's folder; hidden, not destroyed, between showings. The rest of the
-// program reads the list through categories() whenever it needs it, so lines edited here are seen
-// at once, saved or not.
-class TfrmCategories final : public QDialog
+// Quillon.ini in the program's folder; hidden, not destroyed, between showings. It keeps the
+// program's CategoryList equal to the lines of `mCats`, so lines edited here are seen at once by
+// the rest of the program, saved or not.
+//
+// The form (uFrmCategories.ui) holds the controls under their component names: Panel2, Label1,
+// mCats, Panel1, Button3, btnSave, Button2.
+class TfrmCategories final : public QDialog, public form::Ui::TfrmCategories
 {
     Q_OBJECT
 
 public:
-    explicit TfrmCategories(QWidget *parent = nullptr);
+    explicit TfrmCategories(CategoryList &list, QWidget *parent = nullptr);
 
     // The category list: the lines of `mCats` in the order shown.
     QStringList categories() const;
@@ -45,15 +46,8 @@ private:
     void endEditing();
     void setListBackground(const QColor &colour);
 
+    CategoryList &m_categories;
     QString m_settingsPath;
-
-    BarPanel *Panel2 = nullptr;
-    QLabel *Label1 = nullptr;
-    QPlainTextEdit *mCats = nullptr;
-    BarPanel *Panel1 = nullptr;
-    QPushButton *Button3 = nullptr;
-    QPushButton *btnSave = nullptr;
-    QPushButton *Button2 = nullptr;
 };
 
 } // namespace ql

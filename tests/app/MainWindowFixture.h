@@ -3,6 +3,7 @@
 // The main window with the Reopen and Categories dialogs, as the program creates them, over a
 // temporary program folder and a folder of list files; prompts and the shell are recorded.
 #include "app/Unit1.h"
+#include "common/CategoryList.h"
 #include "dialogs/uFrmCategories.h"
 #include "gui/DesktopFixture.h"
 #include "gui/Printers.h"
@@ -42,8 +43,9 @@ protected:
         m_main = std::make_unique<ql::TfrmMain>();
         m_recent = std::make_unique<ql::RecentStore>();
         m_reOpen = std::make_unique<ql::TfrmReOpen>(*m_recent);
-        m_categories = std::make_unique<ql::TfrmCategories>();
+        m_categories = std::make_unique<ql::TfrmCategories>(m_categoryList);
         m_main->setRecentStore(m_recent.get());
+        m_main->setCategoryList(&m_categoryList);
         m_main->setReOpenDialog(m_reOpen.get());
         m_main->setCategoriesDialog(m_categories.get());
     }
@@ -138,5 +140,6 @@ protected:
     std::unique_ptr<ql::TfrmMain> m_main;
     std::unique_ptr<ql::RecentStore> m_recent;
     std::unique_ptr<ql::TfrmReOpen> m_reOpen;
+    ql::CategoryList m_categoryList;
     std::unique_ptr<ql::TfrmCategories> m_categories;
 };

@@ -581,6 +581,7 @@ TEST_F(MainWindowTest, Exit_NewList_SaveDialogAndOverwriteQuestion)
         SCOPED_TRACE(c.name);
         m_main = std::make_unique<ql::TfrmMain>();
         m_main->setRecentStore(m_recent.get());
+        m_main->setCategoryList(&m_categoryList);
         m_main->setReOpenDialog(m_reOpen.get());
         main().show();
         main().actNewExecute();

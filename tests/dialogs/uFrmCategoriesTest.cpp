@@ -1,4 +1,5 @@
 #include "dialogs/uFrmCategories.h"
+#include "common/CategoryList.h"
 #include "gui/Printers.h"
 #include "platform/FileWriter.h"
 #include "platform/ProgramFolder.h"
@@ -14,6 +15,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <csignal>
+#include <deque>
 #include <gtest/gtest.h>
 #include <memory>
 #include <optional>
@@ -90,8 +92,11 @@ protected:
         return file.readAll();
     }
 
-    // A fresh dialog, as the program creates it at its next start.
-    static std::unique_ptr<TfrmCategories> start() { return std::make_unique<TfrmCategories>(); }
+    // A fresh dialog, as the program creates it at its next start, with a category list of its own.
+    std::unique_ptr<TfrmCategories> start()
+    {
+        return std::make_unique<TfrmCategories>(m_lists.emplace_back());
+    }
 
     static QPlainTextEdit &list(TfrmCategories &dialog)
     {
@@ -128,7 +133,12 @@ protected:
     {
         QPlainTextEdit &box = list(dialog);
         EXPECT_TRUE(box.isReadOnly());
-        EXPECT_EQ(box.palette().color(QPalette::Base), QGuiApplication::palette().color(QPalette::Midlight));
+        // The light 3-D colour: lighter than a disabled box, so the list does not look switched
+        // off, and apart from the white of a list being edited.
+        const QColor resting = box.palette().color(QPalette::Base);
+        EXPECT_GT(resting.lightness(),
+            QGuiApplication::palette().color(QPalette::Disabled, QPalette::Base).lightness());
+        EXPECT_NE(resting, QColor(Qt::white));
         EXPECT_FALSE(button(dialog, "btnSave").isEnabled());
     }
 
@@ -143,6 +153,8 @@ protected:
     QTemporaryDir m_dir;
     ScriptedUi m_ui;
     ql::Ui *m_previousUi = nullptr;
+    // The category lists the dialogs keep up to date; a deque, so that they never move.
+    std::deque<ql::CategoryList> m_lists;
 };
 
 TEST_F(CategoriesTest, Load_ReadsKeysUpToTheFirstGapAndSortsThem)
@@ -396,7 +408,7 @@ TEST_F(CategoriesTest, Close_KeepsTheEditsInUseWithoutSaving)
 TEST_F(CategoriesTest, Window_ReadsAsDesignedAndKeepsItsBarsWhenResized)
 {
     QWidget mainWindow;
-    TfrmCategories dialog(&mainWindow);
+    TfrmCategories dialog(m_lists.emplace_back(), &mainWindow);
     EXPECT_TRUE(dialog.isWindow());
     EXPECT_EQ(dialog.windowTitle(), QStringLiteral("Categories"));
 
