@@ -1,6 +1,7 @@
 // Storage benchmarks over generated task lists of 1,000, 10,000 and 100,000 tasks: reading (and
 // pugixml's bare parse of the same bytes for comparison), writing, switching orders, the view
-// filters and the search, and posting into a large list.
+// filters and the search, and posting into a large list. Besides, reading crafted documents whose
+// shape would make a careless reader's work grow with the square of their size.
 #include "cli/Generator.h"
 #include "platform/SystemFormats.h"
 #include "storage/ClientTable.h"
@@ -74,6 +75,81 @@ void BM_Read(benchmark::State &state)
 }
 BENCHMARK(BM_Read)->Apply(sizes);
 
+// A document of `fields` text fields and `rows` rows, each row with `unknownPerRow` attributes that
+// name no field, or, with `modifiedPairs`, that many superseded versions followed by as many
+// modified versions without a change log (each must find the version it replaces).
+QByteArray craftedDocument(int fields, int rows, int unknownPerRow, int modifiedPairs = 0)
+{
+    QByteArray out
+        = "<?xml version=\"1.0\" standalone=\"yes\"?>  <DATAPACKET Version=\"2.0\"><METADATA><FIELDS>";
+    for (int i = 0; i < fields; ++i)
+        out += "<FIELD attrname=\"Field" + QByteArray::number(i) + "\" fieldtype=\"string\" WIDTH=\"20\"/>";
+    out += "</FIELDS><PARAMS/></METADATA><ROWDATA>";
+    for (int r = 0; r < rows; ++r) {
+        out += "<ROW";
+        for (int u = 0; u < unknownPerRow; ++u)
+            out += " Unknown" + QByteArray::number(u) + "=\"x\"";
+        out += "/>";
+    }
+    for (int i = 0; i < modifiedPairs; ++i)
+        out += "<ROW RowState=\"5\" Field0=\"" + QByteArray::number(i) + "\"/>";
+    for (int i = 0; i < modifiedPairs; ++i)
+        out += "<ROW RowState=\"8\"/>";
+    return out + "</ROWDATA></DATAPACKET>";
+}
+
+void readCrafted(benchmark::State &state, const QByteArray &bytes)
+{
+    for (auto _ : state) {
+        auto table = std::make_unique<ClientTable>();
+        table->ReadFromBytes(bytes);
+        benchmark::DoNotOptimize(table->RowCount());
+        state.PauseTiming();
+        table.reset();
+        state.ResumeTiming();
+    }
+    state.SetComplexityN(state.range(0));
+    state.SetBytesProcessed(qint64(state.iterations()) * bytes.size());
+    state.SetLabel(QByteArray::number(bytes.size() / 1000) + " KB");
+}
+
+// N fields and no rows: every field name is checked against the others without regard to case.
+void BM_ReadCraftedFields(benchmark::State &state)
+{
+    readCrafted(state, craftedDocument(int(state.range(0)), 0, 0));
+}
+BENCHMARK(BM_ReadCraftedFields)
+    ->Arg(25000)
+    ->Arg(50000)
+    ->Arg(100000)
+    ->Unit(benchmark::kMillisecond)
+    ->Complexity(benchmark::oN);
+
+// N fields and four rows of N attributes that name no field.
+void BM_ReadCraftedUnknownAttributes(benchmark::State &state)
+{
+    const int n = int(state.range(0));
+    readCrafted(state, craftedDocument(n, 4, n));
+}
+BENCHMARK(BM_ReadCraftedUnknownAttributes)
+    ->Arg(5000)
+    ->Arg(10000)
+    ->Arg(20000)
+    ->Unit(benchmark::kMillisecond)
+    ->Complexity(benchmark::oN);
+
+// One field, N superseded versions, then N modified versions without a change log.
+void BM_ReadCraftedModifiedVersions(benchmark::State &state)
+{
+    readCrafted(state, craftedDocument(1, 0, 0, int(state.range(0))));
+}
+BENCHMARK(BM_ReadCraftedModifiedVersions)
+    ->Arg(25000)
+    ->Arg(50000)
+    ->Arg(100000)
+    ->Unit(benchmark::kMillisecond)
+    ->Complexity(benchmark::oN);
+
 // Serialising only; the flush to disk is measured apart below.
 void BM_Write(benchmark::State &state)
 {
@@ -105,9 +181,9 @@ const QStringList &orderNames()
 
 void sizesAndOrders(benchmark::internal::Benchmark *b)
 {
-    for (int n : {1000, 10000, 100000})
+    for (int n : { 1000, 10000, 100000 })
         for (int i = 0; i < orderNames().size(); ++i)
-            b->Args({n, i});
+            b->Args({ n, i });
     b->Unit(benchmark::kMillisecond);
 }
 
@@ -151,18 +227,18 @@ const std::vector<std::pair<const char *, QString>> &views()
 {
     static const std::vector<std::pair<const char *, QString>> list = [] {
         const QString today = SystemFormats::current().formatDate(QDate(2024, 3, 9));
-        return std::vector<std::pair<const char *, QString>>{
-            {"High Priority", "Priority = 'High' and Status <> 'Complete' "},
-            {"Urgent Priority", "Priority = 'Urgent' and Status <> 'Complete' "},
-            {"In progress", "Status = 'In progress' "},
-            {"Not Started", "Status = 'Not Started' "},
-            {"Completed", "Status = 'Complete' "},
-            {"Hard", "Difficulty = 'Hard' and Status <> 'Complete' "},
-            {"Easy", "Difficulty = 'Easy' and Status <> 'Complete' "},
-            {"Completed Today", "Status = 'Complete' and CompletedDate = '" + today + "' "},
-            {"Created Today", "CreatedDate = '" + today + "' "},
-            {"Bookmarked", "Bookmarked =True "},
-            {"Search", "Task LIKE '%milk%'"},
+        return std::vector<std::pair<const char *, QString>> {
+            { "High Priority", "Priority = 'High' and Status <> 'Complete' " },
+            { "Urgent Priority", "Priority = 'Urgent' and Status <> 'Complete' " },
+            { "In progress", "Status = 'In progress' " },
+            { "Not Started", "Status = 'Not Started' " },
+            { "Completed", "Status = 'Complete' " },
+            { "Hard", "Difficulty = 'Hard' and Status <> 'Complete' " },
+            { "Easy", "Difficulty = 'Easy' and Status <> 'Complete' " },
+            { "Completed Today", "Status = 'Complete' and CompletedDate = '" + today + "' " },
+            { "Created Today", "CreatedDate = '" + today + "' " },
+            { "Bookmarked", "Bookmarked =True " },
+            { "Search", "Task LIKE '%milk%'" },
         };
     }();
     return list;
@@ -170,9 +246,9 @@ const std::vector<std::pair<const char *, QString>> &views()
 
 void sizesAndViews(benchmark::internal::Benchmark *b)
 {
-    for (int n : {1000, 10000, 100000})
+    for (int n : { 1000, 10000, 100000 })
         for (int i = 0; i < int(views().size()); ++i)
-            b->Args({n, i});
+            b->Args({ n, i });
     b->Unit(benchmark::kMillisecond);
 }
 

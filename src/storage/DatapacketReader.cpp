@@ -4,9 +4,12 @@
 
 #include <QDate>
 #include <QHash>
+#include <algorithm>
 #include <charconv>
 #include <cstring>
 #include <pugixml.hpp>
+#include <string>
+#include <unordered_set>
 
 namespace ql {
 
@@ -19,12 +22,47 @@ namespace {
 
 enum class Encoding { Utf8, Utf8OrAnsi, Ansi };
 
+// The name of a UTF-16 or UTF-32 encoding that the document shows in its first bytes: a byte-order
+// mark, or the zero bytes around its first character, which is "<" or a blank in any XML document.
+// Null for anything else. pugixml would take such a document for damaged UTF-8 and report a place
+// in it that tells the user nothing.
+const char *wideEncoding(const QByteArray &bytes)
+{
+    const auto startsWith = [&](const char *mark, qsizetype size) {
+        return bytes.size() >= size && std::memcmp(bytes.constData(), mark, size_t(size)) == 0;
+    };
+    if (startsWith("\0\0\xFE\xFF", 4))
+        return "UTF-32 (big-endian)";
+    if (startsWith("\xFF\xFE\0\0", 4))
+        return "UTF-32 (little-endian)";
+    if (startsWith("\xFE\xFF", 2))
+        return "UTF-16 (big-endian)";
+    if (startsWith("\xFF\xFE", 2))
+        return "UTF-16 (little-endian)";
+
+    const auto zero = [&](qsizetype i) { return i < bytes.size() && bytes[i] == 0; };
+    const auto opening = [&](qsizetype i) {
+        const char c = i < bytes.size() ? bytes[i] : '\0';
+        return c == '<' || c == ' ' || c == '\t' || c == '\r' || c == '\n';
+    };
+    if (zero(0) && zero(1) && zero(2) && opening(3))
+        return "UTF-32 (big-endian)";
+    if (opening(0) && zero(1) && zero(2) && zero(3))
+        return "UTF-32 (little-endian)";
+    if (zero(0) && opening(1))
+        return "UTF-16 (big-endian)";
+    if (opening(0) && zero(1))
+        return "UTF-16 (little-endian)";
+    return nullptr;
+}
+
 // Reads the reference that starts at the "&" at `p`: one of the five named entities, or "&#" with
 // decimal digits or "&#x" with hexadecimal digits, up to ";". Returns the character and moves `p`
 // past the ";", or returns -1 when the text there is no reference (the "&" is then taken literally).
 long readReference(const char *&p, const char *end)
 {
-    const char *semi = static_cast<const char *>(std::memchr(p, ';', size_t(std::min<ptrdiff_t>(end - p, 12))));
+    const char *semi
+        = static_cast<const char *>(std::memchr(p, ';', size_t(std::min<ptrdiff_t>(end - p, 12))));
     if (!semi)
         return -1;
     const QByteArrayView name(p + 1, semi - p - 1);
@@ -99,8 +137,9 @@ bool decodeValue(const char *p, const char *end, bool ansi, bool failOnInvalid, 
                 code = (code << 6) | (next & 0x3F);
             }
             // No overlong forms, no surrogates, nothing beyond the last code point.
-            valid = valid && !(length == 3 && code < 0x800) && !(length == 4 && (code < 0x10000 || code > 0x10FFFF))
-                    && !(code >= 0xD800 && code <= 0xDFFF);
+            valid = valid && !(length == 3 && code < 0x800)
+                && !(length == 4 && (code < 0x10000 || code > 0x10FFFF))
+                && !(code >= 0xD800 && code <= 0xDFFF);
             if (!valid) {
                 if (failOnInvalid)
                     return false;
@@ -160,12 +199,21 @@ FieldType typeFromWord(const QByteArray &word, const QByteArray &subtype)
         return FieldType::DateTime;
     if (word == "bin.hex")
         return subtype == "Text" || subtype == "WideText" ? FieldType::Memo : FieldType::Blob;
-    static const QHash<QByteArray, FieldType> others{
-        {"i1", FieldType::ShortInt},        {"i2", FieldType::SmallInt},       {"i8", FieldType::LargeInt},
-        {"ui1", FieldType::Byte},           {"ui4", FieldType::LongWord},      {"r8", FieldType::Float},
-        {"fixed", FieldType::Fixed},        {"fixedFMT", FieldType::FixedFmt}, {"time", FieldType::Time},
-        {"SQLdateTime", FieldType::SqlDateTime}, {"string.uni", FieldType::WideText},
-        {"nested", FieldType::Nested},      {"IntArray", FieldType::IntArray}, {"UIntArray", FieldType::UIntArray},
+    static const QHash<QByteArray, FieldType> others {
+        { "i1", FieldType::ShortInt },
+        { "i2", FieldType::SmallInt },
+        { "i8", FieldType::LargeInt },
+        { "ui1", FieldType::Byte },
+        { "ui4", FieldType::LongWord },
+        { "r8", FieldType::Float },
+        { "fixed", FieldType::Fixed },
+        { "fixedFMT", FieldType::FixedFmt },
+        { "time", FieldType::Time },
+        { "SQLdateTime", FieldType::SqlDateTime },
+        { "string.uni", FieldType::WideText },
+        { "nested", FieldType::Nested },
+        { "IntArray", FieldType::IntArray },
+        { "UIntArray", FieldType::UIntArray },
     };
     const auto it = others.find(word);
     if (it == others.end())
@@ -247,7 +295,8 @@ Value readValue(const Field &field, const char *begin, const char *end, Encoding
         const int zero = text.indexOf(QChar(0));
         if (zero >= 0)
             text.truncate(zero);
-        if ((field.type() == FieldType::Text || field.type() == FieldType::WideText) && text.size() > field.width()) {
+        if ((field.type() == FieldType::Text || field.type() == FieldType::WideText)
+            && text.size() > field.width()) {
             int cut = field.width();
             if (cut > 0 && text.at(cut - 1).isHighSurrogate())
                 --cut;
@@ -339,9 +388,123 @@ struct ModifiedVersion
     const char *emptied = nullptr;
 };
 
-std::vector<Field> readFields(pugi::xml_node fieldsNode, Encoding encoding)
+// Finds the field that a row attribute names. Attributes usually come in field order, so the field
+// after the one matched last is tried first; otherwise a hash finds the fields of the name. Distinct
+// field names can share an attribute name ("a b" and "a_b" are both written "a_b"): of those, the
+// first after the one matched last is taken, else the last of all.
+//
+// Attribute names compare as C strings: a field name that holds a zero character (written "&#0;")
+// matches an attribute by what comes before the zero, while "the last of all" and the names in the
+// null mark need the whole name. Odd as that is, it stays, so that no document reads differently
+// from one release to the next.
+class FieldsByAttribute
+{
+public:
+    explicit FieldsByAttribute(const std::vector<Field> &fields)
+    {
+        m_names.reserve(fields.size());
+        m_runs.reserve(qsizetype(fields.size()));
+        for (const Field &field : fields) {
+            m_names.push_back(field.attrName().toUtf8());
+            Run &run = m_runs[key(m_names.back())];
+            ++run.end; // a count for now
+            if (std::strlen(m_names.back().constData()) == size_t(m_names.back().size()))
+                run.lastWhole = int(m_names.size()) - 1;
+        }
+        int start = 0;
+        for (Run &run : m_runs) {
+            run.begin = start;
+            start += run.end;
+            run.end = run.begin;
+        }
+        m_positions.resize(fields.size());
+        for (int i = 0; i < int(m_names.size()); ++i)
+            m_positions[size_t(m_runs[key(m_names[size_t(i)])].end++)] = i;
+    }
+
+    // The field of the attribute `name` when `next` follows the field matched last; -1 for none.
+    int find(const char *name, int next, qint64 &probes) const
+    {
+        if (next < int(m_names.size())) {
+            ++probes;
+            if (std::strcmp(name, m_names[size_t(next)].constData()) == 0)
+                return next;
+        }
+        const Run *run = lookUp(name, probes);
+        if (!run)
+            return -1;
+        const auto begin = m_positions.begin() + run->begin;
+        const auto end = m_positions.begin() + run->end;
+        const auto later = std::lower_bound(begin, end, next, [&](int position, int n) {
+            ++probes;
+            return position < n;
+        });
+        return later != end ? *later : run->lastWhole;
+    }
+
+    // The last field whose whole attribute name is `name`; -1 for none.
+    int last(const char *name, qint64 &probes) const
+    {
+        const Run *run = lookUp(name, probes);
+        return run ? run->lastWhole : -1;
+    }
+
+    bool has(const char *wholeName) const
+    {
+        return std::any_of(
+            m_names.begin(), m_names.end(), [&](const QByteArray &n) { return n == wholeName; });
+    }
+
+private:
+    // The fields of one name, ascending, are m_positions[begin, end).
+    struct Run
+    {
+        int begin = 0;
+        int end = 0;
+        int lastWhole = -1;
+    };
+
+    // A name up to its first zero character.
+    static QByteArray key(const QByteArray &name)
+    {
+        const size_t length = std::strlen(name.constData());
+        return length == size_t(name.size()) ? name : name.left(qsizetype(length));
+    }
+
+    const Run *lookUp(const char *name, qint64 &probes) const
+    {
+        ++probes;
+        const auto it = m_runs.constFind(QByteArray::fromRawData(name, qsizetype(std::strlen(name))));
+        return it == m_runs.constEnd() ? nullptr : &*it;
+    }
+
+    std::vector<QByteArray> m_names; // by field position
+    QHash<QByteArray, Run> m_runs; // by name up to its first zero character
+    std::vector<int> m_positions;
+};
+
+// The key under which field names meet that QString::compare(..., Qt::CaseInsensitive) finds equal.
+// That comparison folds each UTF-16 unit on its own by the simple case folding, except that a low
+// surrogate after a high one stands for the folded character of the pair; so does the key.
+std::u32string caseKey(const QString &name)
+{
+    std::u32string key;
+    key.reserve(size_t(name.size()));
+    char32_t last = 0;
+    for (const QChar unit : name) {
+        char32_t code = unit.unicode();
+        if (unit.isLowSurrogate() && QChar::isHighSurrogate(last))
+            code = QChar::surrogateToUcs4(char16_t(last), unit.unicode());
+        last = unit.unicode();
+        key.push_back(QChar::toCaseFolded(code));
+    }
+    return key;
+}
+
+std::vector<Field> readFields(pugi::xml_node fieldsNode, Encoding encoding, qint64 &probes)
 {
     std::vector<Field> fields;
+    std::unordered_set<std::u32string> names;
     for (pugi::xml_node node = fieldsNode.first_child(); node; node = node.next_sibling()) {
         if (node.type() != pugi::node_element || std::strcmp(node.name(), "FIELD") != 0)
             mismatch();
@@ -368,9 +531,9 @@ std::vector<Field> readFields(pugi::xml_node fieldsNode, Encoding encoding)
         def.required = node.attribute("required").as_bool();
         def.hidden = node.attribute("hidden").as_bool();
         def.linkField = node.attribute("linkfield").as_bool();
-        for (const Field &f : fields)
-            if (f.name().compare(def.name, Qt::CaseInsensitive) == 0)
-                throw Error(QStringLiteral("Duplicate field name '%1' in datapacket.").arg(def.name));
+        ++probes;
+        if (!names.insert(caseKey(def.name)).second)
+            throw Error(QStringLiteral("Duplicate field name '%1' in datapacket.").arg(def.name));
         fields.emplace_back(def, int(fields.size()));
     }
     return fields;
@@ -378,20 +541,27 @@ std::vector<Field> readFields(pugi::xml_node fieldsNode, Encoding encoding)
 
 } // namespace
 
-TableData readDatapacket(const QByteArray &bytes)
+TableData readDatapacket(const QByteArray &bytes, ReadCounts *counts)
 {
     if (bytes.size() >= 4 && static_cast<unsigned char>(bytes[0]) == 0x96
         && static_cast<unsigned char>(bytes[1]) == 0x19 && static_cast<unsigned char>(bytes[2]) == 0xE0
         && static_cast<unsigned char>(bytes[3]) == 0xBD)
         throw Error(QStringLiteral("This file is a binary datapacket, which cannot be read; only XML "
                                    "datapackets can be opened."));
+    if (const char *encoding = wideEncoding(bytes))
+        throw Error(
+            QStringLiteral("The file is encoded in %1, which Quillon does not read: list files are UTF-8 "
+                           "(or Windows-1252) XML.")
+                .arg(QLatin1String(encoding)));
+    qint64 nameProbes = 0;
+    qint64 versionSteps = 0;
 
     // No whitespace conversion, end-of-line normalisation or entity decoding by the parser: values
     // are unescaped by our own rules, so a literal tab or line break inside an attribute survives.
     pugi::xml_document doc;
     const unsigned options = pugi::parse_minimal | pugi::parse_declaration;
-    const pugi::xml_parse_result parsed =
-        doc.load_buffer(bytes.constData(), size_t(bytes.size()), options, pugi::encoding_utf8);
+    const pugi::xml_parse_result parsed
+        = doc.load_buffer(bytes.constData(), size_t(bytes.size()), options, pugi::encoding_utf8);
     if (!parsed)
         throw Error(QStringLiteral("The file is not a valid datapacket: %1 at byte %2.")
                         .arg(QString::fromLatin1(parsed.description()))
@@ -423,7 +593,7 @@ TableData readDatapacket(const QByteArray &bytes)
     const pugi::xml_node fieldsNode = metadata.child("FIELDS");
     if (!fieldsNode)
         throw Error(QStringLiteral("Datapacket contains no meta data."));
-    data.fields = readFields(fieldsNode, encoding);
+    data.fields = readFields(fieldsNode, encoding, nameProbes);
     if (data.fields.empty())
         throw Error(QStringLiteral("Datapacket contains no meta data."));
     for (const Field &f : data.fields)
@@ -434,22 +604,14 @@ TableData readDatapacket(const QByteArray &bytes)
     if (const pugi::xml_attribute counter = params.attribute("AUTOINCVALUE")) {
         const char *v = counter.value();
         // A counter that is no number is taken from the stored numbers instead.
-        if (const auto n = readCount(v, v + std::strlen(v)); n && *n >= 1 && *n <= std::numeric_limits<qint32>::max())
+        if (const auto n = readCount(v, v + std::strlen(v));
+            n && *n >= 1 && *n <= std::numeric_limits<qint32>::max())
             data.counter = *n;
     }
 
-    // Field lookup by attribute name; attributes usually come in field order, so try the next
-    // field first.
     const int fieldCount = int(data.fields.size());
-    std::vector<QByteArray> attrNames;
-    QHash<QByteArray, int> byName;
-    bool markUsable = true;
-    for (const Field &f : data.fields) {
-        attrNames.push_back(f.attrName().toUtf8());
-        byName.insert(attrNames.back(), f.index());
-        if (attrNames.back() == NullMarkAttribute)
-            markUsable = false;
-    }
+    const FieldsByAttribute byAttribute(data.fields);
+    const bool markUsable = !byAttribute.has(NullMarkAttribute);
 
     std::vector<ModifiedVersion> modifiedVersions;
     if (rowdata) {
@@ -474,27 +636,16 @@ TableData readDatapacket(const QByteArray &bytes)
                 if (attr == stateAttr)
                     continue;
                 const char *name = attr.name();
-                int index = -1;
-                // Attributes come in field order, with empty fields left out: look ahead first.
-                for (int i = next; i < fieldCount; ++i) {
-                    if (std::strcmp(name, attrNames[size_t(i)].constData()) == 0) {
-                        index = i;
-                        break;
-                    }
-                }
+                const int index = byAttribute.find(name, next, nameProbes);
                 if (index < 0) {
-                    if (markUsable && std::strcmp(name, NullMarkAttribute) == 0) {
+                    if (markUsable && std::strcmp(name, NullMarkAttribute) == 0)
                         emptied = attr.value();
-                        continue;
-                    }
-                    const auto it = byName.constFind(QByteArray::fromRawData(name, int(std::strlen(name))));
-                    if (it == byName.constEnd())
-                        continue; // attributes that name no field are ignored
-                    index = *it;
+                    continue; // attributes that name no field are ignored
                 }
                 next = index + 1;
                 const char *v = attr.value();
-                version.values[size_t(index)] = readValue(data.fields[size_t(index)], v, v + std::strlen(v), encoding);
+                version.values[size_t(index)]
+                    = readValue(data.fields[size_t(index)], v, v + std::strlen(v), encoding);
                 if (modified)
                     present[size_t(index)] = true;
             }
@@ -534,9 +685,9 @@ TableData readDatapacket(const QByteArray &bytes)
             mismatch();
         const qint64 count = qint64(data.versions.size());
         for (size_t i = 0; i < numbers.size(); i += 3) {
-            const ChangeLogEntry e{int(std::clamp<qint64>(numbers[i], -1, count + 1)),
-                                   int(std::clamp<qint64>(numbers[i + 1], -1, count + 1)),
-                                   int(std::clamp<qint64>(numbers[i + 2], -1, 99))};
+            const ChangeLogEntry e { int(std::clamp<qint64>(numbers[i], -1, count + 1)),
+                int(std::clamp<qint64>(numbers[i + 1], -1, count + 1)),
+                int(std::clamp<qint64>(numbers[i + 2], -1, 99)) };
             if (e.produced < 1 || e.produced > count || e.replaced < 0 || e.replaced >= e.produced
                 || (e.kind != 2 && e.kind != 4 && e.kind != 8))
                 mismatch();
@@ -551,39 +702,44 @@ TableData readDatapacket(const QByteArray &bytes)
 
     // Complete the modified versions from the versions they replace, in document order (a version
     // can only replace an earlier one). Without a log entry, the nearest earlier superseded version
-    // that nothing replaces yet stands in.
+    // that nothing replaces yet stands in: those versions wait on a stack, the nearest on top.
     std::vector<bool> taken(data.versions.size());
     for (const RowVersion &v : data.versions)
         if (v.replaces >= 0)
             taken[size_t(v.replaces)] = true;
+    std::vector<int> untaken;
     size_t modifiedIndex = 0;
     for (size_t i = 0; i < data.versions.size(); ++i) {
         RowVersion &v = data.versions[i];
-        if (!(v.state & RowVersion::Modified))
-            continue;
-        const ModifiedVersion &info = modifiedVersions[modifiedIndex++];
-        if (v.replaces == -2) {
-            v.replaces = -1;
-            for (size_t j = i; j-- > 0;) {
-                if ((data.versions[j].state & RowVersion::Superseded) && !taken[j]) {
-                    v.replaces = int(j);
-                    taken[j] = true;
-                    break;
+        if (v.state & RowVersion::Modified) {
+            const ModifiedVersion &info = modifiedVersions[modifiedIndex++];
+            if (v.replaces == -2) {
+                v.replaces = -1;
+                if (!untaken.empty()) {
+                    ++versionSteps;
+                    v.replaces = untaken.back();
+                    untaken.pop_back();
+                }
+            }
+            if (v.replaces >= 0) {
+                const RowVersion &earlier = data.versions[size_t(v.replaces)];
+                for (int field : info.missing)
+                    v.values[size_t(field)] = earlier.values[size_t(field)];
+                if (info.emptied) {
+                    for (const QByteArray &name : QByteArray(info.emptied).split(' ')) {
+                        const int index = byAttribute.last(name.constData(), nameProbes);
+                        if (index >= 0)
+                            v.values[size_t(index)] = Value();
+                    }
                 }
             }
         }
-        if (v.replaces < 0)
-            continue;
-        const RowVersion &earlier = data.versions[size_t(v.replaces)];
-        for (int field : info.missing)
-            v.values[size_t(field)] = earlier.values[size_t(field)];
-        if (const char *emptied = info.emptied) {
-            for (const QByteArray &name : QByteArray(emptied).split(' ')) {
-                const auto it = byName.constFind(name);
-                if (it != byName.constEnd())
-                    v.values[size_t(*it)] = Value();
-            }
-        }
+        if ((v.state & RowVersion::Superseded) && !taken[i])
+            untaken.push_back(int(i));
+    }
+    if (counts) {
+        counts->nameProbes += nameProbes;
+        counts->versionSteps += versionSteps;
     }
     return data;
 }

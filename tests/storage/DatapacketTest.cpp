@@ -6,8 +6,11 @@
 
 #include <QDir>
 #include <QFile>
+#include <QStringEncoder>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <optional>
+#include <random>
 
 using namespace ql;
 using namespace ql::test;
@@ -25,8 +28,8 @@ QByteArray fixture(const char *name)
 // A document with the given FIELD elements, PARAMS attributes and ROW elements.
 QByteArray document(const QByteArray &fields, const QByteArray &params, const QByteArray &rows)
 {
-    return "<?xml version=\"1.0\" standalone=\"yes\"?>  <DATAPACKET Version=\"2.0\"><METADATA><FIELDS>" + fields
-           + "</FIELDS><PARAMS" + params + "/></METADATA><ROWDATA>" + rows + "</ROWDATA></DATAPACKET>";
+    return "<?xml version=\"1.0\" standalone=\"yes\"?>  <DATAPACKET Version=\"2.0\"><METADATA><FIELDS>"
+        + fields + "</FIELDS><PARAMS" + params + "/></METADATA><ROWDATA>" + rows + "</ROWDATA></DATAPACKET>";
 }
 
 const QByteArray TaskFields = "<FIELD attrname=\"ID\" fieldtype=\"i4\" SUBTYPE=\"Autoinc\"/>"
@@ -146,7 +149,7 @@ TEST(Datapacket, DateTimes_WriteMidnightAsEightDigits)
     ClientTable table;
     DefineRecentTable(table);
     table.CreateEmpty();
-    const QTime times[] = {QTime(0, 0), QTime(14, 5, 7, 250), QTime(23, 59, 59, 999)};
+    const QTime times[] = { QTime(0, 0), QTime(14, 5, 7, 250), QTime(23, 59, 59, 999) };
     for (const QTime &t : times) {
         table.AppendRow();
         table.SetDateTime("LastUsed", QDateTime(QDate(2024, 3, 9), t));
@@ -217,7 +220,8 @@ TEST(Datapacket, AllTasksDeleted_KeepsVersionsAndTheCounter)
     loaded.SetText("Task", "c");
     loaded.PostRow();
     EXPECT_EQ(loaded.AsInteger("ID"), 3);
-    EXPECT_TRUE(loaded.WriteToBytes(DataFormat::XmlUtf8).contains("CHANGE_LOG=\"1 0 4 2 0 4 3 1 8 3 0 2 2 0 2 4 0 4\""));
+    EXPECT_TRUE(loaded.WriteToBytes(DataFormat::XmlUtf8)
+                    .contains("CHANGE_LOG=\"1 0 4 2 0 4 3 1 8 3 0 2 2 0 2 4 0 4\""));
 }
 
 // Values as other writers may store them.
@@ -230,26 +234,26 @@ TEST(Datapacket, ReadingValues_FollowsTheValueRules)
         QString expected; // text of the value, "<null>" when empty
     };
     const std::vector<Case> cases = {
-        {"Progress=\"12abc\"", "Progress", "12"},
-        {"Progress=\"-7\"", "Progress", "-7"},
-        {"Progress=\"abc12\"", "Progress", "<null>"},
-        {"Progress=\"99999999999\"", "Progress", "<null>"},
-        {"Points=\"70000\"", "Points", "<null>"},
-        {"Points=\"-1\"", "Points", "<null>"},
-        {"Bookmarked=\"true\"", "Bookmarked", "True"},
-        {"Bookmarked=\"F\"", "Bookmarked", "False"},
-        {"Bookmarked=\"yes\"", "Bookmarked", "<null>"},
-        {"", "Bookmarked", "<null>"},
-        {"Due=\"20240309\"", "Due", "3/9/2024"},
-        {"Due=\"20240230\"", "Due", "<null>"},
-        {"Due=\"20241301\"", "Due", "<null>"},
-        {"Due=\"20240100\"", "Due", "<null>"},
-        {"Due=\"2024\"", "Due", "<null>"},
-        {"Stamp=\"20240309T14:05:05\"", "Stamp", "3/9/2024 2:05:05 PM"},
-        {"Stamp=\"20240309T14:05:07250\"", "Stamp", "3/9/2024 2:05:07 PM"},
-        {"Task=\"a&#x41;&#66;&amp;&foo; & x&#;\"", "Task", "aAB&&foo; & x&#;"},
-        {"Task=\"tab\there\"", "Task", "tab\there"},
-        {"Task=\"one&#0;two\"", "Task", "one"},
+        { "Progress=\"12abc\"", "Progress", "12" },
+        { "Progress=\"-7\"", "Progress", "-7" },
+        { "Progress=\"abc12\"", "Progress", "<null>" },
+        { "Progress=\"99999999999\"", "Progress", "<null>" },
+        { "Points=\"70000\"", "Points", "<null>" },
+        { "Points=\"-1\"", "Points", "<null>" },
+        { "Bookmarked=\"true\"", "Bookmarked", "True" },
+        { "Bookmarked=\"F\"", "Bookmarked", "False" },
+        { "Bookmarked=\"yes\"", "Bookmarked", "<null>" },
+        { "", "Bookmarked", "<null>" },
+        { "Due=\"20240309\"", "Due", "3/9/2024" },
+        { "Due=\"20240230\"", "Due", "<null>" },
+        { "Due=\"20241301\"", "Due", "<null>" },
+        { "Due=\"20240100\"", "Due", "<null>" },
+        { "Due=\"2024\"", "Due", "<null>" },
+        { "Stamp=\"20240309T14:05:05\"", "Stamp", "3/9/2024 2:05:05 PM" },
+        { "Stamp=\"20240309T14:05:07250\"", "Stamp", "3/9/2024 2:05:07 PM" },
+        { "Task=\"a&#x41;&#66;&amp;&foo; & x&#;\"", "Task", "aAB&&foo; & x&#;" },
+        { "Task=\"tab\there\"", "Task", "tab\there" },
+        { "Task=\"one&#0;two\"", "Task", "one" },
     };
     for (const Case &c : cases) {
         ClientTable table;
@@ -258,9 +262,9 @@ TEST(Datapacket, ReadingValues_FollowsTheValueRules)
         EXPECT_EQ(actual, c.expected) << c.attributes.constData();
     }
     EXPECT_EQ(readError(document(TaskFields, "", "<ROW Stamp=\"20240309T24:00:00\"/>")),
-              "'20240309T24:00:00' is not a valid date and time value for field 'Stamp'");
+        "'20240309T24:00:00' is not a valid date and time value for field 'Stamp'");
     EXPECT_EQ(readError(document(TaskFields, "", "<ROW Stamp=\"20240309T10:60:00\"/>")),
-              "'20240309T10:60:00' is not a valid date and time value for field 'Stamp'");
+        "'20240309T10:60:00' is not a valid date and time value for field 'Stamp'");
 }
 
 TEST(Datapacket, Counter_IsAboveEveryStoredNumber)
@@ -269,7 +273,8 @@ TEST(Datapacket, Counter_IsAboveEveryStoredNumber)
     {
         QByteArray params;
         qint64 expected;
-    } cases[] = {{" AUTOINCVALUE=\"10\"", 10}, {" AUTOINCVALUE=\"2\"", 6}, {"", 6}, {" AUTOINCVALUE=\"x\"", 6}};
+    } cases[] = { { " AUTOINCVALUE=\"10\"", 10 }, { " AUTOINCVALUE=\"2\"", 6 }, { "", 6 },
+        { " AUTOINCVALUE=\"x\"", 6 } };
     for (const auto &c : cases) {
         ClientTable table;
         table.ReadFromBytes(document(TaskFields, c.params, "<ROW ID=\"1\"/><ROW ID=\"5\"/>"));
@@ -290,26 +295,32 @@ TEST(Datapacket, MalformedDocuments_FailClosedWithAClearError)
         QString message; // empty: any message
     };
     const std::vector<Case> cases = {
-        {"empty file", "", ""},
-        {"truncated", good.left(good.size() / 2), ""},
-        {"wrong nesting", "<DATAPACKET><METADATA><FIELDS></METADATA></FIELDS></DATAPACKET>", ""},
-        {"unknown first element", "<DATAPACKET><FOO/></DATAPACKET>", "Mismatch in datapacket."},
-        {"no field descriptions", "<DATAPACKET><ROWDATA/></DATAPACKET>", "Datapacket contains no meta data."},
-        {"no fields", document("", "", ""), "Datapacket contains no meta data."},
-        {"foreign element in rows", document(TaskFields, "", "<ROW/><CELL/>"), "Mismatch in datapacket."},
-        {"binary datapacket", QByteArray("\x96\x19\xE0\xBD\x01\x00", 6),
-         "This file is a binary datapacket, which cannot be read; only XML datapackets can be opened."},
-        {"unknown field type", document("<FIELD attrname=\"A\" fieldtype=\"quux\"/>", "", ""),
-         "Unknown field type 'quux' in datapacket."},
-        {"nameless field", document("<FIELD fieldtype=\"i4\"/>", "", ""),
-         "Field name can't be null, datapacket may be corrupted"},
-        {"huge width", document("<FIELD attrname=\"A\" fieldtype=\"string\" WIDTH=\"99999999999\"/>", "", ""),
-         "Field 'A' has no valid width in datapacket."},
-        {"bad change log", document(TaskFields, " CHANGE_LOG=\"1 0\"", "<ROW/>"), "Mismatch in datapacket."},
-        {"log beyond the rows", document(TaskFields, " CHANGE_LOG=\"9 0 4\"", "<ROW/>"), "Mismatch in datapacket."},
-        {"bad row state", document(TaskFields, "", "<ROW RowState=\"x\"/>"), "Mismatch in datapacket."},
-        {"duplicate field", document("<FIELD attrname=\"A\" fieldtype=\"i4\"/><FIELD attrname=\"a\" fieldtype=\"i4\"/>", "", ""),
-         "Duplicate field name 'a' in datapacket."},
+        { "empty file", "", "" },
+        { "truncated", good.left(good.size() / 2), "" },
+        { "wrong nesting", "<DATAPACKET><METADATA><FIELDS></METADATA></FIELDS></DATAPACKET>", "" },
+        { "unknown first element", "<DATAPACKET><FOO/></DATAPACKET>", "Mismatch in datapacket." },
+        { "no field descriptions", "<DATAPACKET><ROWDATA/></DATAPACKET>",
+            "Datapacket contains no meta data." },
+        { "no fields", document("", "", ""), "Datapacket contains no meta data." },
+        { "foreign element in rows", document(TaskFields, "", "<ROW/><CELL/>"), "Mismatch in datapacket." },
+        { "binary datapacket", QByteArray("\x96\x19\xE0\xBD\x01\x00", 6),
+            "This file is a binary datapacket, which cannot be read; only XML datapackets can be opened." },
+        { "unknown field type", document("<FIELD attrname=\"A\" fieldtype=\"quux\"/>", "", ""),
+            "Unknown field type 'quux' in datapacket." },
+        { "nameless field", document("<FIELD fieldtype=\"i4\"/>", "", ""),
+            "Field name can't be null, datapacket may be corrupted" },
+        { "huge width",
+            document("<FIELD attrname=\"A\" fieldtype=\"string\" WIDTH=\"99999999999\"/>", "", ""),
+            "Field 'A' has no valid width in datapacket." },
+        { "bad change log", document(TaskFields, " CHANGE_LOG=\"1 0\"", "<ROW/>"),
+            "Mismatch in datapacket." },
+        { "log beyond the rows", document(TaskFields, " CHANGE_LOG=\"9 0 4\"", "<ROW/>"),
+            "Mismatch in datapacket." },
+        { "bad row state", document(TaskFields, "", "<ROW RowState=\"x\"/>"), "Mismatch in datapacket." },
+        { "duplicate field",
+            document(
+                "<FIELD attrname=\"A\" fieldtype=\"i4\"/><FIELD attrname=\"a\" fieldtype=\"i4\"/>", "", ""),
+            "Duplicate field name 'a' in datapacket." },
     };
     for (const Case &c : cases) {
         const QString message = readError(c.bytes);
@@ -336,6 +347,255 @@ TEST(Datapacket, Encoding_PlainDocumentsFallBackToWindows1252)
     EXPECT_EQ(ansi.AsText("File"), QString::fromUtf8("caf\xC3\xA9 \xE2\x82\xAC"));
 }
 
+// UTF-16 and UTF-32 files, with or without a byte-order mark, are named for what they are; a UTF-8
+// byte-order mark is skipped.
+TEST(Datapacket, Encoding_WideEncodingsAreNamedAndAUtf8MarkReads)
+{
+    const QString text = QString::fromUtf8(document(
+        "<FIELD attrname=\"File\" fieldtype=\"string\" WIDTH=\"255\"/>", "", "<ROW File=\"caf\xC3\xA9\"/>"));
+    const auto encoded
+        = [&](QStringConverter::Encoding encoding, bool mark, const QString &prefix = QString()) {
+              QStringEncoder encoder(
+                  encoding, mark ? QStringConverter::Flag::WriteBom : QStringConverter::Flag::Default);
+              return QByteArray(encoder.encode(prefix + text));
+          };
+    const auto refusal = [](const char *name) {
+        return QStringLiteral(
+            "The file is encoded in %1, which Quillon does not read: list files are UTF-8 (or "
+            "Windows-1252) XML.")
+            .arg(QLatin1String(name));
+    };
+    const struct
+    {
+        const char *what;
+        QByteArray bytes;
+        QString message;
+    } refused[] = {
+        { "UTF-16 LE with mark", encoded(QStringConverter::Utf16LE, true),
+            refusal("UTF-16 (little-endian)") },
+        { "UTF-16 LE", encoded(QStringConverter::Utf16LE, false), refusal("UTF-16 (little-endian)") },
+        { "UTF-16 LE, blanks first", encoded(QStringConverter::Utf16LE, false, " \r\n"),
+            refusal("UTF-16 (little-endian)") },
+        { "UTF-16 BE with mark", encoded(QStringConverter::Utf16BE, true), refusal("UTF-16 (big-endian)") },
+        { "UTF-16 BE", encoded(QStringConverter::Utf16BE, false), refusal("UTF-16 (big-endian)") },
+        { "UTF-16 BE, tab first", encoded(QStringConverter::Utf16BE, false, "\t"),
+            refusal("UTF-16 (big-endian)") },
+        { "UTF-32 LE with mark", encoded(QStringConverter::Utf32LE, true),
+            refusal("UTF-32 (little-endian)") },
+        { "UTF-32 LE", encoded(QStringConverter::Utf32LE, false), refusal("UTF-32 (little-endian)") },
+        { "UTF-32 BE with mark", encoded(QStringConverter::Utf32BE, true), refusal("UTF-32 (big-endian)") },
+        { "UTF-32 BE", encoded(QStringConverter::Utf32BE, false), refusal("UTF-32 (big-endian)") },
+        { "UTF-16 LE mark alone", "\xFF\xFE", refusal("UTF-16 (little-endian)") },
+        { "UTF-32 BE first character", QByteArray("\0\0\0<", 4), refusal("UTF-32 (big-endian)") },
+    };
+    for (const auto &c : refused)
+        EXPECT_EQ(readError(c.bytes).toStdString(), c.message.toStdString()) << c.what;
+
+    // Other damage keeps the parser's own account of it.
+    EXPECT_TRUE(readError(QByteArray("A\0B\0", 4)).startsWith("The file is not a valid datapacket:"));
+
+    for (const QByteArray &bytes :
+        { "\xEF\xBB\xBF" + text.toUtf8(), "\xEF\xBB\xBF" + text.toUtf8().mid(text.indexOf("<DATAPACKET")) }) {
+        ClientTable table;
+        table.ReadFromBytes(bytes);
+        EXPECT_EQ(table.AsText("File"), QString::fromUtf8("caf\xC3\xA9"));
+    }
+}
+
+// Duplicate field names are refused without regard to case, by the simple case folding that
+// QString's case-insensitive comparison applies, supplementary characters included.
+TEST(Datapacket, DuplicateFieldNames_AreRefusedWithoutRegardToCase)
+{
+    const struct
+    {
+        const char *first;
+        const char *second;
+        bool duplicate;
+    } cases[] = {
+        { "Task", "TASK", true },
+        { "\u039F\u0394\u039F\u03A3", "\u03BF\u03B4\u03BF\u03C2", true }, // final sigma
+        { "\u01C5", "\u01C4", true }, // title-case DZ
+        { "\u212A", "k", true }, // Kelvin sign
+        { "\U00010400x", "\U00010428X", true }, // Deseret, outside the BMP
+        { "Stra\u00DFe", "STRASSE", false }, // simple folding keeps the sharp s
+        { "a b", "a_b", false }, // one attribute name, two fields
+        { "Task", "Tasks", false },
+    };
+    for (const auto &c : cases) {
+        const QByteArray fields = "<FIELD fieldname=\"" + QByteArray(c.first)
+            + "\" attrname=\"one\" fieldtype=\"i4\"/>"
+              "<FIELD fieldname=\""
+            + QByteArray(c.second) + "\" attrname=\"two\" fieldtype=\"i4\"/>";
+        const QString expected = c.duplicate
+            ? QStringLiteral("Duplicate field name '%1' in datapacket.").arg(QString::fromUtf8(c.second))
+            : QStringLiteral("<no error>");
+        EXPECT_EQ(readError(document(fields, "", "")), expected) << c.first << " / " << c.second;
+    }
+}
+
+// Row attributes are matched to fields by name: the next field in order first, else the first field
+// after the last one matched, else the last field of that name. Distinct field names can share an
+// attribute name ("a b" and "a_b" are both written "a_b").
+TEST(Datapacket, RowAttributes_MatchTheNextFieldOfTheirName)
+{
+    const QByteArray fields = "<FIELD fieldname=\"a b\" attrname=\"a_b\" fieldtype=\"i4\"/>"
+                              "<FIELD attrname=\"x\" fieldtype=\"i4\"/>"
+                              "<FIELD attrname=\"a_b\" fieldtype=\"i4\"/>"
+                              "<FIELD attrname=\"y\" fieldtype=\"i4\"/>"
+                              "<FIELD fieldname=\"a?b\" attrname=\"a_b\" fieldtype=\"i4\"/>";
+    const struct
+    {
+        QByteArray attributes;
+        QString values; // of the five fields, "-" for empty
+    } cases[] = {
+        { "a_b=\"1\"", "1 - - - -" },
+        { "a_b=\"1\" a_b=\"2\" a_b=\"3\"", "1 - 2 - 3" },
+        { "x=\"1\" a_b=\"2\"", "- 1 2 - -" },
+        { "y=\"1\" a_b=\"2\"", "- - - 1 2" },
+        { "a_b=\"1\" a_b=\"2\" a_b=\"3\" a_b=\"4\"", "1 - 2 - 4" },
+        { "y=\"1\" x=\"2\" a_b=\"3\" z=\"4\" a_b=\"5\"", "- 2 3 1 5" },
+        { "a_b=\"1\" QuillonNulls=\"x\" x=\"2\"", "1 2 - - -" },
+    };
+    for (const auto &c : cases) {
+        const TableData data = readDatapacket(document(fields, "", "<ROW " + c.attributes + "/>"));
+        QStringList values;
+        for (const Value &v : data.versions.at(0).values)
+            values << (v.isNull() ? QStringLiteral("-") : QString::number(v.toInteger()));
+        EXPECT_EQ(values.join(' '), c.values) << c.attributes.constData();
+    }
+}
+
+namespace {
+
+// A crafted document: many fields, and rows whose attributes come mostly in field order with fields
+// left out, some out of order, and many names that are no field's. `expected` holds each row's
+// values (empty where the row has no attribute for the field).
+struct CraftedDocument
+{
+    QByteArray bytes;
+    std::vector<QByteArray> names;
+    qint64 fields = 0;
+    qint64 attributes = 0;
+    std::vector<std::vector<std::optional<int>>> expected;
+};
+
+CraftedDocument craftedDocument(int fieldCount, int rowCount, int unknownPerRow, unsigned seed)
+{
+    std::mt19937 random(seed);
+    const auto chance = [&](int percent) { return int(random() % 100) < percent; };
+    CraftedDocument crafted;
+    crafted.fields = fieldCount;
+    std::vector<QByteArray> attrNames;
+    QByteArray fields;
+    for (int i = 0; i < fieldCount; ++i) {
+        // Some names need a fieldname attribute of their own beside the attribute name.
+        if (chance(20)) {
+            crafted.names.push_back("Field " + QByteArray::number(i));
+            attrNames.push_back("Field_" + QByteArray::number(i));
+            fields += "<FIELD fieldname=\"" + crafted.names.back() + "\" attrname=\"" + attrNames.back()
+                + "\" fieldtype=\"i4\"/>";
+        } else {
+            crafted.names.push_back("f" + QByteArray::number(i));
+            attrNames.push_back(crafted.names.back());
+            fields += "<FIELD attrname=\"" + attrNames.back() + "\" fieldtype=\"i4\"/>";
+        }
+    }
+    QByteArray rows;
+    for (int r = 0; r < rowCount; ++r) {
+        std::vector<std::optional<int>> values(static_cast<size_t>(fieldCount));
+        std::vector<QByteArray> attributes;
+        for (int i = 0; i < fieldCount; ++i) {
+            if (chance(60)) {
+                values[size_t(i)] = int(random() % 100000);
+                attributes.push_back(
+                    attrNames[size_t(i)] + "=\"" + QByteArray::number(*values[size_t(i)]) + '"');
+            }
+        }
+        for (size_t swaps = attributes.size() / 10; swaps > 0; --swaps)
+            std::swap(attributes[random() % attributes.size()], attributes[random() % attributes.size()]);
+        for (int u = 0; u < unknownPerRow; ++u)
+            attributes.insert(attributes.begin() + std::ptrdiff_t(random() % (attributes.size() + 1)),
+                "u" + QByteArray::number(u) + "=\"1\"");
+        rows += "<ROW";
+        for (const QByteArray &attribute : attributes)
+            rows += ' ' + attribute;
+        rows += "/>";
+        crafted.attributes += qint64(attributes.size());
+        crafted.expected.push_back(std::move(values));
+    }
+    crafted.bytes = document(fields, "", rows);
+    return crafted;
+}
+
+} // namespace
+
+// The reader's work grows with the document, never with the square of its fields or attributes:
+// checked by counting its name comparisons and look-ups, on documents built from a few seeds.
+TEST(Datapacket, CraftedDocuments_ReadWithWorkInProportionToTheirSize)
+{
+    for (unsigned seed : { 1u, 2u, 3u }) {
+        const CraftedDocument crafted = craftedDocument(3000, 6, 1500, seed);
+        ReadCounts counts;
+        const TableData data = readDatapacket(crafted.bytes, &counts);
+        EXPECT_LE(counts.nameProbes, 3 * (crafted.fields + crafted.attributes)) << "seed " << seed;
+
+        ASSERT_EQ(data.fields.size(), size_t(crafted.fields));
+        ASSERT_EQ(data.versions.size(), crafted.expected.size());
+        for (size_t r = 0; r < crafted.expected.size(); ++r) {
+            for (size_t i = 0; i < size_t(crafted.fields); ++i) {
+                const std::optional<int> &expected = crafted.expected[r][i];
+                ASSERT_TRUE(data.versions[r].values[i] == (expected ? Value::integer(*expected) : Value()))
+                    << "seed " << seed << " row " << r << " field " << i;
+            }
+        }
+    }
+
+    // A field that repeats one of many, in other case, is still refused.
+    CraftedDocument crafted = craftedDocument(3000, 1, 0, 4);
+    const QByteArray repeated = crafted.names[1234].toUpper();
+    crafted.bytes.replace(
+        "</FIELDS>", "<FIELD fieldname=\"" + repeated + "\" attrname=\"A\" fieldtype=\"i4\"/></FIELDS>");
+    EXPECT_EQ(readError(crafted.bytes),
+        "Duplicate field name '" + QString::fromLatin1(repeated) + "' in datapacket.");
+}
+
+// A modified version without a change-log entry replaces the nearest earlier superseded version that
+// nothing replaces yet, and takes the fields it leaves out from it.
+TEST(Datapacket, ModifiedVersionsWithoutLog_ReplaceTheNearestFreeSupersededVersion)
+{
+    const QByteArray fields
+        = "<FIELD attrname=\"ID\" fieldtype=\"i4\"/><FIELD attrname=\"Task\" fieldtype=\"string\" "
+          "WIDTH=\"20\"/>";
+    // Versions 1 and 2 are superseded; 3 replaces 1 by the log, 4 finds 2, 5 (itself superseded)
+    // finds none left, 6 finds 5.
+    const TableData small = readDatapacket(document(fields, " CHANGE_LOG=\"3 1 8\"",
+        "<ROW RowState=\"5\" ID=\"1\" Task=\"a\"/><ROW RowState=\"5\" ID=\"2\" Task=\"b\"/>"
+        "<ROW RowState=\"8\" Task=\"a2\"/><ROW RowState=\"8\" Task=\"b2\"/>"
+        "<ROW RowState=\"9\" ID=\"9\"/><ROW RowState=\"8\" Task=\"c\"/>"));
+    const int replaces[] = { -1, -1, 0, 1, -1, 4 };
+    for (size_t v = 0; v < std::size(replaces); ++v)
+        EXPECT_EQ(small.versions[v].replaces, replaces[v]) << "version " << v + 1;
+    EXPECT_EQ(small.versions[3].values[0], Value::integer(2));
+    EXPECT_EQ(small.versions[5].values[0], Value::integer(9));
+
+    // Many superseded versions, then as many modified ones without log: each takes the nearest free.
+    const int count = 2000;
+    QByteArray rows;
+    for (int i = 0; i < count; ++i)
+        rows += "<ROW RowState=\"5\" ID=\"" + QByteArray::number(i) + "\" Task=\"t\"/>";
+    for (int i = 0; i < count; ++i)
+        rows += "<ROW RowState=\"8\" Task=\"m\"/>";
+    ReadCounts counts;
+    const TableData data = readDatapacket(document(fields, "", rows), &counts);
+    EXPECT_LE(counts.versionSteps, 2 * qint64(data.versions.size()));
+    for (int i = 0; i < count; ++i) {
+        const RowVersion &v = data.versions[size_t(count + i)];
+        ASSERT_EQ(v.replaces, count - 1 - i);
+        ASSERT_EQ(v.values[0], Value::integer(count - 1 - i));
+        ASSERT_EQ(v.values[1], Value::text("m"));
+    }
+}
+
 // The recent-files store: fields of its own, matched by name; logging off writes plain rows.
 TEST(Datapacket, TableWithOwnFields_MatchesByNameAndWritesWithoutLog)
 {
@@ -343,7 +603,7 @@ TEST(Datapacket, TableWithOwnFields_MatchesByNameAndWritesWithoutLog)
     DefineRecentTable(store);
     store.ReadFromBytes(document("<FIELD attrname=\"Extra\" fieldtype=\"i4\"/>"
                                  "<FIELD attrname=\"File\" fieldtype=\"string\" WIDTH=\"255\"/>",
-                                 " CHANGE_LOG=\"1 0 4\"", "<ROW RowState=\"4\" Extra=\"3\" File=\"/a.ql1\"/>"));
+        " CHANGE_LOG=\"1 0 4\"", "<ROW RowState=\"4\" Extra=\"3\" File=\"/a.ql1\"/>"));
     EXPECT_EQ(store.Fields().size(), 2u);
     EXPECT_EQ(store.AsText("File"), "/a.ql1");
     EXPECT_TRUE(store.IsNull("LastUsed"));
@@ -354,17 +614,17 @@ TEST(Datapacket, TableWithOwnFields_MatchesByNameAndWritesWithoutLog)
     store.MoveFirst();
     store.DeleteRow();
     EXPECT_EQ(store.WriteToBytes(DataFormat::Xml),
-              "<?xml version=\"1.0\" standalone=\"yes\"?>  <DATAPACKET Version=\"2.0\"><METADATA><FIELDS>"
-              "<FIELD attrname=\"File\" fieldtype=\"string\" WIDTH=\"255\"/>"
-              "<FIELD attrname=\"LastUsed\" fieldtype=\"dateTime\"/></FIELDS><PARAMS/></METADATA>"
-              "<ROWDATA><ROW File=\"/b.ql1\"/></ROWDATA></DATAPACKET>");
+        "<?xml version=\"1.0\" standalone=\"yes\"?>  <DATAPACKET Version=\"2.0\"><METADATA><FIELDS>"
+        "<FIELD attrname=\"File\" fieldtype=\"string\" WIDTH=\"255\"/>"
+        "<FIELD attrname=\"LastUsed\" fieldtype=\"dateTime\"/></FIELDS><PARAMS/></METADATA>"
+        "<ROWDATA><ROW File=\"/b.ql1\"/></ROWDATA></DATAPACKET>");
 }
 
 TEST(Datapacket, FieldNamesWithSpecialCharacters_GetAFieldNameAttribute)
 {
     ClientTable table;
-    table.AddFieldDef({"Due date?", FieldType::Date});
-    table.AddFieldDef({"Notes", FieldType::Blob});
+    table.AddFieldDef({ "Due date?", FieldType::Date });
+    table.AddFieldDef({ "Notes", FieldType::Blob });
     table.CreateEmpty();
     table.AppendRow();
     table.SetText("Due date?", "3/9/2024");
@@ -379,7 +639,7 @@ TEST(Datapacket, FieldNamesWithSpecialCharacters_GetAFieldNameAttribute)
     EXPECT_EQ(loaded.WriteToBytes(DataFormat::XmlUtf8), bytes);
 
     ClientTable binaryOnly;
-    binaryOnly.AddFieldDef({"V", FieldType::Variant});
+    binaryOnly.AddFieldDef({ "V", FieldType::Variant });
     binaryOnly.CreateEmpty();
     EXPECT_THROW(
         {
@@ -406,14 +666,15 @@ TEST(Datapacket, FailedWrite_LeavesTheOldFileWhole)
     file.close();
     addTask(*table, "second");
 
-    for (FileFault fault : {FileFault::CannotCreate, FileFault::FailsHalfway, FileFault::CannotRename}) {
+    for (FileFault fault : { FileFault::CannotCreate, FileFault::FailsHalfway, FileFault::CannotRename }) {
         FileFaults::inject(fault);
         EXPECT_THROW(table->WriteToFile(path, DataFormat::XmlUtf8), Error);
         FileFaults::clear();
         QFile again(path);
         ASSERT_TRUE(again.open(QIODevice::ReadOnly));
         EXPECT_EQ(again.readAll(), saved);
-        EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList({"list.ql1"})) << "no stray temporary file";
+        EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList({ "list.ql1" }))
+            << "no stray temporary file";
     }
     EXPECT_EQ(table->RowCount(), 2) << "the table is unchanged by a failed write";
 }
