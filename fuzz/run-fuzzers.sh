@@ -8,8 +8,20 @@
 # runs. Each target runs for SECONDS seconds on its corpus folder (CORPUS_ROOT/corpus-TARGET,
 # CORPUS_ROOT defaulting to this script's folder, where git ignores corpus-*), which grows from run
 # to run; crashing inputs go to corpus-TARGET-artifacts/. A dictionary named after the target
-# (reader.dict for reader_fuzz) beside this script is passed with -dict. Options after "--" go to
-# every target.
+# (reader.dict for reader_fuzz) beside this script is passed with -dict. A committed seed folder
+# beside this script, seeds-TARGET (seeds-reader_fuzz for reader_fuzz), is read as well: its inputs
+# start the corpus but are never changed. Options after "--" go to every target.
+#
+# Input size: libFuzzer keeps inputs to the size of the largest input in the corpus and seeds, and
+# at least 4096 bytes. Inputs whose reading grows with the square of their size only show as slow
+# (over the 10 s timeout) when they are large, so allow larger ones for such a hunt:
+#
+#   MAX_LEN=1000000 fuzz/run-fuzzers.sh build-fuzz 600 reader_fuzz
+#   fuzz/run-fuzzers.sh build-fuzz 600 reader_fuzz -- -max_len=1000000 -len_control=0
+#
+# MAX_LEN, when set, passes -max_len=MAX_LEN to every target; a -max_len after "--" wins over it.
+# libFuzzer raises the size it tries towards the maximum only slowly; -len_control=0 lets it try
+# any size up to the maximum from the start. The filter fuzzer ignores inputs over 4096 bytes.
 # Exits non-zero when any target fails.
 set -u
 
@@ -28,6 +40,10 @@ esac
 
 here=$(cd "$(dirname "$0")" && pwd)
 corpus_root=${CORPUS_ROOT:-$here}
+max_len=${MAX_LEN:-}
+case $max_len in
+*[!0-9]*) echo "$0: MAX_LEN must be a number of bytes" >&2; exit 2 ;;
+esac
 
 targets=
 while [ $# -gt 0 ] && [ "$1" != "--" ]; do
@@ -49,13 +65,18 @@ if [ -z "$targets" ]; then
     exit 2
 fi
 
-# Runs $target's executable on its corpus with the common options, its dictionary if it has one,
-# and the given extra options.
+# Runs $target's executable on its corpus (and seeds) with the common options, its dictionary if it
+# has one, the size limit if one is set, and the given extra options, in that order: libFuzzer takes
+# the last of an option given twice.
 run_target() {
+    [ -n "$max_len" ] && set -- -max_len="$max_len" "$@"
     dict=$here/${target%_fuzz}.dict
     [ -f "$dict" ] && set -- -dict="$dict" "$@"
-    "$exe" "$corpus" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=4096 \
-        -artifact_prefix="$artifacts/" -print_final_stats=1 "$@"
+    set -- -max_total_time="$seconds" -timeout=10 -rss_limit_mb=4096 -artifact_prefix="$artifacts/" \
+        -print_final_stats=1 "$@"
+    seeds=$here/seeds-$target
+    [ -d "$seeds" ] && set -- "$seeds" "$@"
+    "$exe" "$corpus" "$@"
 }
 
 status=0
