@@ -15,6 +15,11 @@ namespace ql {
 
 namespace {
 
+// The values a document may ask the table to hold: at least this many, and beyond that this many
+// per byte of the document. A task list needs well under one value per byte.
+constexpr qint64 MinCellsAllowed = 4'000'000;
+constexpr qint64 CellsPerByte = 4;
+
 [[noreturn]] void mismatch()
 {
     throw Error(QStringLiteral("Mismatch in datapacket."));
@@ -612,6 +617,22 @@ TableData readDatapacket(const QByteArray &bytes, ReadCounts *counts)
     const int fieldCount = int(data.fields.size());
     const FieldsByAttribute byAttribute(data.fields);
     const bool markUsable = !byAttribute.has(NullMarkAttribute);
+
+    // Every row holds a value for every field, filled or not. A document of many fields and many
+    // empty rows would need memory far beyond its own size (a megabyte of it, tens of gigabytes), so
+    // what a document may ask for grows with its size; a list of tasks asks for a small part of it.
+    if (rowdata) {
+        qint64 rows = 0;
+        for (pugi::xml_node row = rowdata.first_child(); row; row = row.next_sibling())
+            ++rows;
+        const qint64 cellsAllowed = std::max<qint64>(MinCellsAllowed, CellsPerByte * qint64(bytes.size()));
+        if (rows > 0 && qint64(fieldCount) > cellsAllowed / rows)
+            throw Error(QStringLiteral(
+                "The file declares %1 fields for %2 rows, more than a file of its size can hold; "
+                "it is damaged or not a list file.")
+                            .arg(fieldCount)
+                            .arg(rows));
+    }
 
     std::vector<ModifiedVersion> modifiedVersions;
     if (rowdata) {

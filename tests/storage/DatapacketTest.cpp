@@ -561,6 +561,32 @@ TEST(Datapacket, CraftedDocuments_ReadWithWorkInProportionToTheirSize)
 
 // A modified version without a change-log entry replaces the nearest earlier superseded version that
 // nothing replaces yet, and takes the fields it leaves out from it.
+// A small document of many fields and many empty rows would ask for values by the billion: it is
+// refused before any row is read, while a long list of a few fields reads.
+TEST(Datapacket, ManyFieldsTimesManyRows_IsRefusedBeforeMemoryIsTaken)
+{
+    QByteArray fields;
+    for (int i = 0; i < 4000; ++i)
+        fields += "<FIELD attrname=\"f" + QByteArray::number(i) + "\" fieldtype=\"i4\"/>";
+    QByteArray emptyRows;
+    for (int r = 0; r < 2000; ++r)
+        emptyRows += "<ROW/>";
+    try {
+        readDatapacket(document(fields, "", emptyRows));
+        ADD_FAILURE() << "no error";
+    } catch (const Error &e) {
+        EXPECT_EQ(e.message(),
+            QStringLiteral(
+                "The file declares 4000 fields for 2000 rows, more than a file of its size can hold; it "
+                "is damaged or not a list file."));
+    }
+
+    QByteArray rows;
+    for (int r = 0; r < 200000; ++r)
+        rows += "<ROW ID=\"" + QByteArray::number(r + 1) + "\" Task=\"t\"/>";
+    EXPECT_EQ(readDatapacket(document(TaskFields, "", rows)).versions.size(), 200000u);
+}
+
 TEST(Datapacket, ModifiedVersionsWithoutLog_ReplaceTheNearestFreeSupersededVersion)
 {
     const QByteArray fields
