@@ -6,7 +6,7 @@
 //
 // The same input also checks LIKE against the plain definition: its first half, without quotes, as
 // a pattern, and its second half as the task text.
-#include "common/Error.h"
+#include "platform/Error.h"
 #include "platform/SystemFormats.h"
 #include "storage/Field.h"
 #include "storage/FilterExpr.h"

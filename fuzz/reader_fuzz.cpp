@@ -1,6 +1,6 @@
 // Feeds arbitrary bytes to the list-file reader. Whatever it accepts must write back to a document
 // that reads again to the very same bytes: the reader and the writer agree on everything they keep.
-#include "common/Error.h"
+#include "platform/Error.h"
 #include "platform/SystemFormats.h"
 #include "storage/ClientTable.h"
 

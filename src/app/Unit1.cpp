@@ -3,7 +3,7 @@
 #include "app/MainIcons.h"
 #include "app/TiledBand.h"
 #include "common/CategoryList.h"
-#include "common/Error.h"
+#include "platform/Error.h"
 #include "common/uGeneral.h"
 #include "dialogs/uFrmCategories.h"
 #include "platform/ApplicationTitle.h"

@@ -1,7 +1,7 @@
 #include "cli/Cli.h"
 
 #include "cli/Generator.h"
-#include "common/Error.h"
+#include "platform/Error.h"
 #include "platform/SystemFormats.h"
 #include "storage/ClientTable.h"
 #include "storage/TaskSchema.h"

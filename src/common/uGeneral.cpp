@@ -1,6 +1,6 @@
 #include "common/uGeneral.h"
 
-#include "common/Error.h"
+#include "platform/Error.h"
 #include "platform/SystemFormats.h"
 
 #include <algorithm>

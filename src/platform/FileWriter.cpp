@@ -1,6 +1,6 @@
 #include "platform/FileWriter.h"
 
-#include "common/Error.h"
+#include "platform/Error.h"
 
 #include <QFile>
 #include <QFileInfo>

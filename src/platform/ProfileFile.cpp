@@ -1,6 +1,6 @@
 #include "platform/ProfileFile.h"
 
-#include "common/Error.h"
+#include "platform/Error.h"
 #include "platform/FileWriter.h"
 #include "platform/TextEncoding.h"
 

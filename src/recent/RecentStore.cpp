@@ -1,6 +1,6 @@
 #include "recent/RecentStore.h"
 
-#include "common/Error.h"
+#include "platform/Error.h"
 #include "platform/Clock.h"
 #include "platform/FileWriter.h"
 #include "platform/ProgramFolder.h"

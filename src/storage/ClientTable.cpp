@@ -1,6 +1,6 @@
 #include "storage/ClientTable.h"
 
-#include "common/Error.h"
+#include "platform/Error.h"
 #include "platform/FileWriter.h"
 #include "platform/SystemFormats.h"
 #include "storage/ClientTableOrder.h"

@@ -4,7 +4,7 @@
 
 #include "storage/ClientTable.h"
 
-#include "common/Error.h"
+#include "platform/Error.h"
 #include "platform/SystemFormats.h"
 #include "storage/ClientTableOrder.h"
 

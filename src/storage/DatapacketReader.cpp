@@ -1,4 +1,4 @@
-#include "common/Error.h"
+#include "platform/Error.h"
 #include "platform/TextEncoding.h"
 #include "storage/Datapacket.h"
 

@@ -1,4 +1,4 @@
-#include "common/Error.h"
+#include "platform/Error.h"
 #include "storage/Datapacket.h"
 
 #include <QDate>

@@ -1,6 +1,6 @@
 #include "storage/FilterExpr.h"
 
-#include "common/Error.h"
+#include "platform/Error.h"
 #include "platform/SystemFormats.h"
 #include "storage/filter/FilterLexer.h"
 #include "storage/filter/FilterNodes.h"

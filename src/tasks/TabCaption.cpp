@@ -1,6 +1,6 @@
 #include "tasks/TabCaption.h"
 
-#include "common/Error.h"
+#include "platform/Error.h"
 
 #include <QTabWidget>
 

@@ -1,6 +1,6 @@
 #include "tasks/ValueListEditor.h"
 
-#include "common/Error.h"
+#include "platform/Error.h"
 #include "common/uGeneral.h"
 #include "platform/gui/BarPicture.h"
 #include "storage/ClientTable.h"

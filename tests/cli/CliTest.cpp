@@ -1,5 +1,5 @@
 #include "cli/Cli.h"
-#include "common/Error.h"
+#include "platform/Error.h"
 #include "platform/SystemFormats.h"
 #include "storage/ClientTable.h"
 #include "storage/TaskSchema.h"

@@ -1,5 +1,5 @@
 #include "common/uGeneral.h"
-#include "common/Error.h"
+#include "platform/Error.h"
 #include "platform/SystemFormats.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
 #include "platform/gui/ErrorBox.h"
 #include "Printers.h"
-#include "common/Error.h"
+#include "platform/Error.h"
 #include "platform/gui/QuillonApplication.h"
 #include "platform/gui/ScriptedUi.h"
 

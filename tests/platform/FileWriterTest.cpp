@@ -1,5 +1,5 @@
 #include "platform/FileWriter.h"
-#include "common/Error.h"
+#include "platform/Error.h"
 
 #include "FullFileSystem.h"
 

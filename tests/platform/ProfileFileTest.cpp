@@ -1,5 +1,5 @@
 #include "platform/ProfileFile.h"
-#include "common/Error.h"
+#include "platform/Error.h"
 #include "platform/FileWriter.h"
 
 #include <QDir>

@@ -1,6 +1,6 @@
 #include "TaskTableFixture.h"
 
-#include "common/Error.h"
+#include "platform/Error.h"
 #include "platform/FileWriter.h"
 #include "storage/Datapacket.h"
 

@@ -1,5 +1,5 @@
 #include "storage/FilterExpr.h"
-#include "common/Error.h"
+#include "platform/Error.h"
 #include "platform/SystemFormats.h"
 #include "storage/Field.h"
 #include "storage/ValueText.h"

@@ -1,6 +1,6 @@
 #include "platform/gui/ErrorBox.h"
 
-#include "common/Error.h"
+#include "platform/Error.h"
 #include "platform/gui/Ui.h"
 
 #include <QCoreApplication>

@@ -1,6 +1,6 @@
 #include "storage/filter/FilterValues.h"
 
-#include "common/Error.h"
+#include "platform/Error.h"
 
 #include <cmath>
 
