@@ -1,7 +1,7 @@
 #include "recent/RecentStore.h"
 
-#include "platform/Error.h"
 #include "platform/Clock.h"
+#include "platform/Error.h"
 #include "platform/FileWriter.h"
 #include "platform/ProgramFolder.h"
 #include "platform/gui/ErrorBox.h"

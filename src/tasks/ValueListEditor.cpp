@@ -1,7 +1,7 @@
 #include "tasks/ValueListEditor.h"
 
-#include "platform/Error.h"
 #include "common/uGeneral.h"
+#include "platform/Error.h"
 #include "platform/gui/BarPicture.h"
 #include "storage/ClientTable.h"
 

@@ -2,9 +2,9 @@
 
 // A task-list frame on a page of a real tab widget, as the main window shows it, with scripted
 // prompts and a fixed clock; and small list files written for a test.
-#include "platform/Error.h"
 #include "gui/Printers.h"
 #include "platform/Clock.h"
+#include "platform/Error.h"
 #include "platform/gui/ScriptedUi.h"
 #include "storage/ClientTable.h"
 #include "storage/TaskSchema.h"
