@@ -2,12 +2,13 @@
 # Sets up a Debian 12 machine for Quillon, builds it, and then starts it or runs the tests.
 #   bash build.sh run     install packages, build, start Quillon
 #   bash build.sh test    install packages, build, run every test
+#   bash build.sh format  install packages, fail on any C++ file that clang-format would change
 # Run as root or as a user who may use sudo (for apt-get only).
 set -euo pipefail
 cd "$(dirname "$0")"
 
 packages=(build-essential cmake ninja-build pkg-config qt6-base-dev libgl-dev libpugixml-dev
-          libgtest-dev libbenchmark-dev libjpeg62-turbo-dev fonts-liberation fonts-wine)
+          libgtest-dev libbenchmark-dev libjpeg62-turbo-dev fonts-liberation fonts-wine clang-format git)
 
 install_packages() {
     local missing=()
@@ -37,8 +38,13 @@ test)
     build
     QT_QPA_PLATFORM=offscreen ctest --test-dir build --output-on-failure
     ;;
+format)
+    install_packages
+    # Every C++ file of the tree, as .clang-format at the root says.
+    git ls-files -z '*.cpp' '*.h' | xargs -0 clang-format --dry-run --Werror
+    ;;
 *)
-    echo "usage: bash build.sh run|test" >&2
+    echo "usage: bash build.sh run|test|format" >&2
     exit 2
     ;;
 esac
