@@ -121,13 +121,13 @@ TfrTasks::~TfrTasks()
 
 void TfrTasks::setUpPropertiesPanel()
 {
-    m_PopupMenu3 = new QMenu(this);
-    m_PopupMenu3->setObjectName(QStringLiteral("PopupMenu3"));
-    QAction *addProperty = m_PopupMenu3->addAction(QStringLiteral("Add Property"));
+    PopupMenu3 = new QMenu(this);
+    PopupMenu3->setObjectName(QStringLiteral("PopupMenu3"));
+    QAction *addProperty = PopupMenu3->addAction(QStringLiteral("Add Property"));
     addProperty->setObjectName(QStringLiteral("AddProperty1"));
     addProperty->setEnabled(false);
     connect(ValueListEditor1, &QWidget::customContextMenuRequested, this,
-        [this](const QPoint &pos) { m_PopupMenu3->popup(ValueListEditor1->viewport()->mapToGlobal(pos)); });
+        [this](const QPoint &pos) { PopupMenu3->popup(ValueListEditor1->viewport()->mapToGlobal(pos)); });
     // Only the main window's Properties command shows the panel.
     PageControl1->hide();
 }
@@ -176,7 +176,7 @@ QAction *TfrTasks::menuItem(
     } else {
         item->setEnabled(false);
     }
-    m_PopupMenu1->addAction(item);
+    PopupMenu1->addAction(item);
     return item;
 }
 
@@ -197,19 +197,17 @@ void TfrTasks::buildToolBar(QToolBar *bar)
     // Transparent: the band's picture shows through.
     bar->setStyleSheet(QStringLiteral("QToolBar { background: transparent; border: none; }"));
 
-    m_acSetProgress
+    acSetProgress
         = command("acSetProgress", QStringLiteral("Progress"), QStringLiteral("Set Task Progress"), 9);
-    m_acInProgress
-        = command("acInProgress", QStringLiteral("Start Task"), QStringLiteral("Set to Started"), 3);
-    m_actCancel = command("actCancel", QStringLiteral("Cancel Task"), QStringLiteral("Set Cancelled "), 10);
-    m_actPause = command("actPause", QStringLiteral("Pause Task"), QStringLiteral("Set Paused"), 2);
-    m_actComplete
+    acInProgress = command("acInProgress", QStringLiteral("Start Task"), QStringLiteral("Set to Started"), 3);
+    actCancel = command("actCancel", QStringLiteral("Cancel Task"), QStringLiteral("Set Cancelled "), 10);
+    actPause = command("actPause", QStringLiteral("Pause Task"), QStringLiteral("Set Paused"), 2);
+    actComplete
         = command("actComplete", QStringLiteral("Complete Task"), QStringLiteral("Set to Complete "), 14);
-    m_actDelete = command("actDelete", QStringLiteral("Delete Task"), QStringLiteral("Delete Task"), 5);
-    m_actBookmark
-        = command("actBookmark", QStringLiteral("Bookmark Task"), QStringLiteral("Bookmark Task"), 7);
-    m_ActLastNow = command("ActLastNow", QStringLiteral("Last Actioned Now"), QString(), NoIcon);
-    m_actSetDate = command("actSetDate", QStringLiteral("Set Date"), QStringLiteral("Date "), 12);
+    actDelete = command("actDelete", QStringLiteral("Delete Task"), QStringLiteral("Delete Task"), 5);
+    actBookmark = command("actBookmark", QStringLiteral("Bookmark Task"), QStringLiteral("Bookmark Task"), 7);
+    ActLastNow = command("ActLastNow", QStringLiteral("Last Actioned Now"), QString(), NoIcon);
+    actSetDate = command("actSetDate", QStringLiteral("Set Date"), QStringLiteral("Date "), 12);
 
     // The first button adds a task from the quick-add bar, as the bar's own button does.
     auto *add = new QAction(taskIcon(TaskIcon::Add), QStringLiteral("Add Task"), this);
@@ -217,15 +215,15 @@ void TfrTasks::buildToolBar(QToolBar *bar)
     connect(add, &QAction::triggered, this, &TfrTasks::SpeedButton1Click);
     addToolButton(bar, add, "ToolButton14");
     bar->addSeparator();
-    addToolButton(bar, m_actCancel, "tbCancel");
-    addToolButton(bar, m_actPause, "ToolButton10");
-    addToolButton(bar, m_acInProgress, "ToolButton11");
-    addToolButton(bar, m_actComplete, "ToolButton2");
+    addToolButton(bar, actCancel, "tbCancel");
+    addToolButton(bar, actPause, "ToolButton10");
+    addToolButton(bar, acInProgress, "ToolButton11");
+    addToolButton(bar, actComplete, "ToolButton2");
     bar->addSeparator();
-    addToolButton(bar, m_actDelete, "ToolButton3");
-    addToolButton(bar, m_acSetProgress, "ToolButton6");
-    addToolButton(bar, m_actBookmark, "ToolButton4");
-    addToolButton(bar, m_actSetDate, "ToolButton12");
+    addToolButton(bar, actDelete, "ToolButton3");
+    addToolButton(bar, acSetProgress, "ToolButton6");
+    addToolButton(bar, actBookmark, "ToolButton4");
+    addToolButton(bar, actSetDate, "ToolButton12");
     bar->addSeparator();
     addToolButton(
         bar, command("actLinkTaskList", QStringLiteral("Link Task List"), QString(), 13), "ToolButton9");
@@ -242,19 +240,19 @@ void TfrTasks::buildToolBar(QToolBar *bar)
 
 void TfrTasks::buildPopupMenu()
 {
-    m_PopupMenu1 = new QMenu(this);
-    m_PopupMenu1->setObjectName(QStringLiteral("PopupMenu1"));
-    menuItem("CancelTask1", QStringLiteral("Cancel Task"), 10, {}, m_actCancel);
-    menuItem("PauseTask1", QStringLiteral("Pause Task"), 2, {}, m_actPause);
-    menuItem("StartTask1", QStringLiteral("Start Task"), 3, {}, m_acInProgress);
-    menuItem("CompleteTask1", QStringLiteral("Complete Task"), 14, {}, m_actComplete);
-    menuItem("DeleteTask1", QStringLiteral("Delete Task"), 5, QKeySequence(Qt::Key_Delete), m_actDelete);
-    m_PopupMenu1->addSeparator();
-    menuItem("Progress1", QStringLiteral("Progress"), 9, {}, m_acSetProgress);
-    menuItem("SetDates1", QStringLiteral("Set Date"), 1, {}, m_actSetDate);
-    menuItem("BookmarkTask1", QStringLiteral("Bookmark Task"), 7, {}, m_actBookmark);
-    menuItem("Lastactionednow1", QStringLiteral("Last Actioned Now"), NoIcon, {}, m_ActLastNow);
-    m_PopupMenu1->addSeparator();
+    PopupMenu1 = new QMenu(this);
+    PopupMenu1->setObjectName(QStringLiteral("PopupMenu1"));
+    menuItem("CancelTask1", QStringLiteral("Cancel Task"), 10, {}, actCancel);
+    menuItem("PauseTask1", QStringLiteral("Pause Task"), 2, {}, actPause);
+    menuItem("StartTask1", QStringLiteral("Start Task"), 3, {}, acInProgress);
+    menuItem("CompleteTask1", QStringLiteral("Complete Task"), 14, {}, actComplete);
+    menuItem("DeleteTask1", QStringLiteral("Delete Task"), 5, QKeySequence(Qt::Key_Delete), actDelete);
+    PopupMenu1->addSeparator();
+    menuItem("Progress1", QStringLiteral("Progress"), 9, {}, acSetProgress);
+    menuItem("SetDates1", QStringLiteral("Set Date"), 1, {}, actSetDate);
+    menuItem("BookmarkTask1", QStringLiteral("Bookmark Task"), 7, {}, actBookmark);
+    menuItem("Lastactionednow1", QStringLiteral("Last Actioned Now"), NoIcon, {}, ActLastNow);
+    PopupMenu1->addSeparator();
     menuItem("Link1", QStringLiteral("Link to Task List"), 13, {}, nullptr);
     menuItem("LinktoFile1", QStringLiteral("Link to Related File"), 13, QKeySequence(Qt::CTRL | Qt::Key_F),
         nullptr);
@@ -262,15 +260,15 @@ void TfrTasks::buildPopupMenu()
     menuItem("OpenLinkedTaskList1", QStringLiteral("Open Linked Task List"), NoIcon, {}, nullptr);
     menuItem("OpenRelatedFile1", QStringLiteral("Open Related File"), NoIcon, {}, nullptr);
     menuItem("OpenURL1", QStringLiteral("Open URL"), NoIcon, {}, nullptr);
-    m_PopupMenu1->addSeparator();
+    PopupMenu1->addSeparator();
     menuItem("Copy1", QStringLiteral("Copy"), NoIcon, QKeySequence(Qt::CTRL | Qt::Key_C), nullptr);
-    m_PopupMenu1->addSeparator();
+    PopupMenu1->addSeparator();
     menuItem("Comments1", QStringLiteral("Comments"), NoIcon, {}, nullptr);
     menuItem("Details1", QStringLiteral("Details"), NoIcon, QKeySequence(Qt::Key_F12), nullptr);
 
     DBGrid1->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(DBGrid1, &QWidget::customContextMenuRequested, this,
-        [this](const QPoint &pos) { m_PopupMenu1->popup(DBGrid1->viewport()->mapToGlobal(pos)); });
+        [this](const QPoint &pos) { PopupMenu1->popup(DBGrid1->viewport()->mapToGlobal(pos)); });
 }
 
 void TfrTasks::setUpQuickAddBar()
@@ -280,14 +278,14 @@ void TfrTasks::setUpQuickAddBar()
     // Enter adds the task; the line edit neither beeps nor inserts anything for it.
     connect(Edit2, &QLineEdit::returnPressed, this, &TfrTasks::SpeedButton1Click);
 
-    m_PopupMenu2 = new QMenu(this);
-    m_PopupMenu2->setObjectName(QStringLiteral("PopupMenu2"));
-    auto *paste = m_PopupMenu2->addAction(QStringLiteral("Paste"));
+    PopupMenu2 = new QMenu(this);
+    PopupMenu2->setObjectName(QStringLiteral("PopupMenu2"));
+    auto *paste = PopupMenu2->addAction(QStringLiteral("Paste"));
     paste->setObjectName(QStringLiteral("Paste1"));
     connect(paste, &QAction::triggered, this, &TfrTasks::Paste1Click);
     // The menu takes the place of the entry box's standard one.
     connect(Edit2, &QWidget::customContextMenuRequested, this,
-        [this](const QPoint &pos) { m_PopupMenu2->popup(Edit2->mapToGlobal(pos)); });
+        [this](const QPoint &pos) { PopupMenu2->popup(Edit2->mapToGlobal(pos)); });
 }
 
 void TfrTasks::setTabCaption(std::unique_ptr<TabCaption> caption)

@@ -80,6 +80,21 @@ public:
     // The text of a status bar panel (0: the item count, 1: the save state).
     QString statusPanelText(int panel) const;
 
+    // Components built in code, under their component names: the popup menus of the grid, the entry
+    // box and the key/value editor, and the task commands of the action list actTasks.
+    QMenu *PopupMenu1 = nullptr;
+    QMenu *PopupMenu2 = nullptr;
+    QMenu *PopupMenu3 = nullptr;
+    QAction *acSetProgress = nullptr;
+    QAction *acInProgress = nullptr;
+    QAction *actCancel = nullptr;
+    QAction *actPause = nullptr;
+    QAction *actComplete = nullptr;
+    QAction *actDelete = nullptr;
+    QAction *actBookmark = nullptr;
+    QAction *ActLastNow = nullptr;
+    QAction *actSetDate = nullptr;
+
 protected:
     void wheelEvent(QWheelEvent *event) override;
 
@@ -123,21 +138,7 @@ private:
     // shows no mark of ours. Kept as state because a file name may itself contain "*".
     QString m_markedCaption;
 
-    QMenu *m_PopupMenu3 = nullptr;
     QLabel *m_statusPanels[2] = { nullptr, nullptr };
-    QMenu *m_PopupMenu1 = nullptr;
-    QMenu *m_PopupMenu2 = nullptr;
-
-    // The task commands of the action list actTasks.
-    QAction *m_acSetProgress = nullptr;
-    QAction *m_acInProgress = nullptr;
-    QAction *m_actCancel = nullptr;
-    QAction *m_actPause = nullptr;
-    QAction *m_actComplete = nullptr;
-    QAction *m_actDelete = nullptr;
-    QAction *m_actBookmark = nullptr;
-    QAction *m_ActLastNow = nullptr;
-    QAction *m_actSetDate = nullptr;
 };
 
 } // namespace ql
