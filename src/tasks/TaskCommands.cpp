@@ -49,4 +49,93 @@ bool QuickAdd(ClientTable &table, const QString &text, const QuickAddChoice &cho
     return true;
 }
 
+namespace {
+
+void setToday(ClientTable &table, const QString &field, const QDate &today)
+{
+    table.SetValue(table.RequireField(field), Value::fromDate(today));
+}
+
+} // namespace
+
+void RunStateCommand(ClientTable &table, StateCommand command, const QDate &today)
+{
+    table.EditRow();
+    switch (command) {
+    case StateCommand::Start:
+        table.SetText(TaskField::Status, QStringLiteral("In progress"));
+        if (CurrentProgress(table) == 0)
+            table.SetInteger(TaskField::Progress, 1);
+        setToday(table, TaskField::LastActioned, today);
+        setToday(table, TaskField::StartDate, today);
+        break;
+    case StateCommand::Cancel:
+    case StateCommand::Pause:
+        table.SetText(TaskField::Status,
+            command == StateCommand::Cancel ? QStringLiteral("Cancelled") : QStringLiteral("Paused"));
+        table.SetText(TaskField::Priority, QStringLiteral("Low"));
+        setToday(table, TaskField::LastActioned, today);
+        break;
+    case StateCommand::Complete:
+        setToday(table, TaskField::CompletedDate, today);
+        setToday(table, TaskField::LastActioned, today);
+        table.SetInteger(TaskField::Progress, 100);
+        table.SetText(TaskField::Status, QStringLiteral("Complete"));
+        break;
+    case StateCommand::Bookmark:
+        table.SetBoolean(TaskField::Bookmarked, true);
+        setToday(table, TaskField::LastActioned, today);
+        break;
+    case StateCommand::LastActionedNow:
+        setToday(table, TaskField::LastActioned, today);
+        break;
+    }
+    table.PostRow();
+}
+
+qint64 CurrentProgress(const ClientTable &table)
+{
+    const Value progress = table.GetValue(TaskField::Progress);
+    return progress.isNull() ? 0 : table.AsInteger(TaskField::Progress);
+}
+
+void SetProgress(ClientTable &table, qint64 progress, const QDate &today)
+{
+    table.EditRow();
+    setToday(table, TaskField::LastActioned, today);
+    table.SetInteger(TaskField::Progress, progress);
+    table.SetText(TaskField::Status, QStringLiteral("In progress"));
+    table.PostRow();
+}
+
+QString FieldOf(DateField field)
+{
+    switch (field) {
+    case DateField::LastActioned:
+        return TaskField::LastActioned;
+    case DateField::Started:
+        return TaskField::StartDate;
+    case DateField::Due:
+        return TaskField::DueDate;
+    case DateField::Completed:
+        return TaskField::CompletedDate;
+    case DateField::Created:
+        return TaskField::CreatedDate;
+    }
+    return QString();
+}
+
+void SetDate(ClientTable &table, std::optional<DateField> field, const QDate &date)
+{
+    table.EditRow();
+    if (field)
+        setToday(table, FieldOf(*field), date);
+    table.PostRow();
+}
+
+void DeleteCurrent(ClientTable &table)
+{
+    table.DeleteRow();
+}
+
 } // namespace ql::TaskCommands

@@ -40,6 +40,39 @@ struct QuickAddChoice
 // runs on the append, before these fields are written.
 bool QuickAdd(ClientTable &table, const QString &text, const QuickAddChoice &choice, const QDate &today);
 
+// The commands that change the current task's state in one step. Each puts the task into edit
+// mode (on a view that shows no task, a new task is started instead, with the insert defaults),
+// writes its fields in this order, and posts it:
+//
+//   Start            Status "In progress"; Progress 1 when it reads as 0 (empty reads as 0);
+//                    LastActioned today; StartDate today
+//   Cancel           Status "Cancelled"; Priority "Low"; LastActioned today
+//   Pause            Status "Paused"; Priority "Low"; LastActioned today
+//   Complete         CompletedDate today; LastActioned today; Progress 100; Status "Complete"
+//   Bookmark         Bookmarked true; LastActioned today
+//   LastActionedNow  LastActioned today
+//
+// No command writes any other field or looks at the task's state first.
+enum class StateCommand { Start, Cancel, Pause, Complete, Bookmark, LastActionedNow };
+void RunStateCommand(ClientTable &table, StateCommand command, const QDate &today);
+
+// The current task's progress as a whole number; an empty one reads as 0.
+qint64 CurrentProgress(const ClientTable &table);
+
+// LastActioned today; Progress as given, without a range check; Status "In progress".
+void SetProgress(ClientTable &table, qint64 progress, const QDate &today);
+
+// The date fields the date selection offers, in the order of its list.
+enum class DateField { LastActioned, Started, Due, Completed, Created };
+QString FieldOf(DateField field);
+
+// Writes `date` into the chosen field of the current task and posts it; without a field the task
+// is put into edit mode and posted with nothing written. No other field changes.
+void SetDate(ClientTable &table, std::optional<DateField> field, const QDate &date);
+
+// Deletes the current task; throws the table's error when the view shows none.
+void DeleteCurrent(ClientTable &table);
+
 } // namespace TaskCommands
 
 } // namespace ql

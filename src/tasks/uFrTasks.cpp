@@ -208,6 +208,23 @@ void TfrTasks::buildToolBar(QToolBar *bar)
     actBookmark = command("actBookmark", QStringLiteral("Bookmark Task"), QStringLiteral("Bookmark Task"), 7);
     ActLastNow = command("ActLastNow", QStringLiteral("Last Actioned Now"), QString(), NoIcon);
     actSetDate = command("actSetDate", QStringLiteral("Set Date"), QStringLiteral("Date "), 12);
+    const struct
+    {
+        QAction *action;
+        void (TfrTasks::*handler)();
+    } commands[] = {
+        { acInProgress, &TfrTasks::acInProgressExecute },
+        { actCancel, &TfrTasks::actCancelExecute },
+        { actPause, &TfrTasks::actPauseExecute },
+        { actComplete, &TfrTasks::actCompleteExecute },
+        { actBookmark, &TfrTasks::actBookmarkExecute },
+        { ActLastNow, &TfrTasks::ActLastNowExecute },
+        { actDelete, &TfrTasks::actDeleteExecute },
+    };
+    for (const auto &c : commands) {
+        connect(c.action, &QAction::triggered, this, c.handler);
+        c.action->setEnabled(true);
+    }
 
     // The first button adds a task from the quick-add bar, as the bar's own button does.
     auto *add = new QAction(taskIcon(TaskIcon::Add), QStringLiteral("Add Task"), this);
@@ -434,6 +451,56 @@ void TfrTasks::wheelEvent(QWheelEvent *event)
     const int delta = event->angleDelta().y();
     runGuarded([&] { FrameMouseWheel(delta); });
     event->accept();
+}
+
+void TfrTasks::acInProgressExecute()
+{
+    runStateCommand(TaskCommands::StateCommand::Start);
+}
+
+void TfrTasks::actCancelExecute()
+{
+    runStateCommand(TaskCommands::StateCommand::Cancel);
+}
+
+void TfrTasks::actPauseExecute()
+{
+    runStateCommand(TaskCommands::StateCommand::Pause);
+}
+
+void TfrTasks::actCompleteExecute()
+{
+    runStateCommand(TaskCommands::StateCommand::Complete);
+}
+
+void TfrTasks::actBookmarkExecute()
+{
+    runStateCommand(TaskCommands::StateCommand::Bookmark);
+}
+
+void TfrTasks::ActLastNowExecute()
+{
+    runStateCommand(TaskCommands::StateCommand::LastActionedNow);
+}
+
+void TfrTasks::runStateCommand(TaskCommands::StateCommand command)
+{
+    runGuarded([&] {
+        // Editing the task marks the list (the edit reaction); a list whose file lacks a field stops
+        // at it and leaves the task pending with what was written.
+        TaskCommands::RunStateCommand(m_cdsTasks, command, Clock::today());
+        MarkUnsaved();
+    });
+}
+
+void TfrTasks::actDeleteExecute()
+{
+    runGuarded([this] {
+        if (Ui::current().question(QStringLiteral("Delete current task ?")) != Answer::Yes)
+            return;
+        TaskCommands::DeleteCurrent(m_cdsTasks);
+        MarkUnsaved();
+    });
 }
 
 void TfrTasks::FrameMouseWheel(int delta)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "storage/ClientTable.h"
+#include "tasks/TaskCommands.h"
 #include "ui_uFrTasks.h"
 
 #include <QWidget>
@@ -116,6 +117,17 @@ private:
     void cdsTasksAfterCancel();
     void cdsTasksRowsChanged();
     void showItemCount();
+
+    // The task commands of actTasks on the current task.
+    void acInProgressExecute();
+    void actCancelExecute();
+    void actPauseExecute();
+    void actCompleteExecute();
+    void actBookmarkExecute();
+    void ActLastNowExecute();
+    // Asks "Delete current task ?" and deletes it on Yes.
+    void actDeleteExecute();
+    void runStateCommand(TaskCommands::StateCommand command);
 
     // A wheel turn that no control under the pointer took: one task up or down.
     void FrameMouseWheel(int delta);
