@@ -5,22 +5,32 @@
 #include "platform/SystemFormats.h"
 #include "storage/ClientTable.h"
 #include "storage/TaskSchema.h"
+#include "tasks/TaskCommands.h"
 
+#include <QDate>
 #include <QLocale>
 #include <QMap>
 #include <QSet>
 #include <QTextStream>
+#include <algorithm>
 #include <optional>
 
 namespace ql {
 
 namespace {
 
-const char usageText[] = "Usage:\n"
-                         "  quillon-cli dump FILE [--filter EXPR] [--index NAME] [--locale NAME]\n"
-                         "  quillon-cli copy IN OUT [--plain]\n"
-                         "  quillon-cli new OUT\n"
-                         "  quillon-cli generate OUT COUNT [--seed N]\n";
+const char usageText[]
+    = "Usage:\n"
+      "  quillon-cli dump FILE [--filter EXPR] [--index NAME] [--locale NAME]\n"
+      "  quillon-cli copy IN OUT [--plain]\n"
+      "  quillon-cli new OUT\n"
+      "  quillon-cli generate OUT COUNT [--seed N]\n"
+      "  quillon-cli add FILE TEXT [--priority P] [--difficulty D] [--category C]\n"
+      "                            [--assigned-to NAME] [--today YYYY-MM-DD]\n"
+      "  quillon-cli do FILE ID start|pause|cancel|complete|bookmark|actioned|delete\n"
+      "  quillon-cli do FILE ID progress N\n"
+      "  quillon-cli do FILE ID date last-actioned|started|due|completed|created YYYY-MM-DD\n"
+      "                            (do takes [--today YYYY-MM-DD] too)\n";
 
 // A command line that cannot be run; the text says why.
 struct UsageError
@@ -34,6 +44,7 @@ struct CommandSyntax
     int positionals;
     QStringList valueOptions;
     QStringList flags;
+    int maxPositionals = 0; // more than `positionals` allowed up to this many
 };
 
 const CommandSyntax commands[] = {
@@ -41,6 +52,11 @@ const CommandSyntax commands[] = {
     { "copy", 2, {}, { QStringLiteral("plain") } },
     { "new", 1, {}, {} },
     { "generate", 2, { QStringLiteral("seed") }, {} },
+    { "add", 2,
+        { QStringLiteral("priority"), QStringLiteral("difficulty"), QStringLiteral("category"),
+            QStringLiteral("assigned-to"), QStringLiteral("today") },
+        {} },
+    { "do", 3, { QStringLiteral("today") }, {}, 5 },
 };
 
 struct CommandLine
@@ -99,10 +115,13 @@ CommandLine parseCommandLine(const QStringList &args)
             throw UsageError { QStringLiteral("unknown option '%1' for %2").arg(arg, line.command) };
         }
     }
-    if (line.positionals.size() != syntax->positionals)
+    const int most = std::max(syntax->positionals, syntax->maxPositionals);
+    if (line.positionals.size() < syntax->positionals || line.positionals.size() > most)
         throw UsageError { QStringLiteral("%1 takes %2 argument(s), %3 given")
                                .arg(line.command)
-                               .arg(syntax->positionals)
+                               .arg(most == syntax->positionals
+                                       ? QString::number(most)
+                                       : QStringLiteral("%1 to %2").arg(syntax->positionals).arg(most))
                                .arg(line.positionals.size()) };
     return line;
 }
@@ -329,6 +348,115 @@ void generateList(const CommandLine &line)
     generate(line.positionals.at(0), count, seed);
 }
 
+// A calendar day as YYYY-MM-DD.
+QDate dayArgument(const QString &what, const QString &text)
+{
+    const QDate day = QDate::fromString(text, QStringLiteral("yyyy-MM-dd"));
+    if (!day.isValid())
+        throw UsageError { QStringLiteral("%1 must be a day as YYYY-MM-DD, not '%2'").arg(what, text) };
+    return day;
+}
+
+// The day the task commands take as today: --today, else the local date.
+QDate todayOf(const CommandLine &line)
+{
+    if (const auto text = line.value(QStringLiteral("today")))
+        return dayArgument(QStringLiteral("--today"), *text);
+    return QDate::currentDate();
+}
+
+// A list as the window opens it: its fields are those of its file, and a row inserted into it gets
+// the insert defaults the window's frame gives every new task.
+void openTaskList(ClientTable &table, const QString &path, const QDate &today)
+{
+    table.ReadFromFile(path);
+    table.SetAfterInsert([today](ClientTable &t) { TaskCommands::SetInsertDefaults(t, today); });
+}
+
+void addTask(const CommandLine &line)
+{
+    const QDate today = todayOf(line);
+    TaskCommands::QuickAddChoice choice;
+    if (const auto priority = line.value(QStringLiteral("priority")))
+        choice.priority = *priority;
+    if (const auto difficulty = line.value(QStringLiteral("difficulty")))
+        choice.difficulty = *difficulty;
+    if (const auto category = line.value(QStringLiteral("category")))
+        choice.category = *category;
+    choice.assignedTo = line.value(QStringLiteral("assigned-to"));
+    const QString path = line.positionals.at(0);
+    ClientTable table;
+    openTaskList(table, path, today);
+    if (!TaskCommands::QuickAdd(table, line.positionals.at(1), choice, today))
+        throw UsageError { QStringLiteral("TEXT must hold more than blanks") };
+    table.WriteToFile(path, DataFormat::XmlUtf8);
+}
+
+void doCommand(const CommandLine &line)
+{
+    using TaskCommands::StateCommand;
+    const QDate today = todayOf(line);
+    const QString &verb = line.positionals.at(2);
+    const QStringList rest = line.positionals.mid(3);
+    bool ok = false;
+    const qint64 id = line.positionals.at(1).toLongLong(&ok);
+    if (!ok)
+        throw UsageError {
+            QStringLiteral("ID must be a whole number, not '%1'").arg(line.positionals.at(1))
+        };
+
+    static const QMap<QString, StateCommand> stateCommands {
+        { QStringLiteral("start"), StateCommand::Start },
+        { QStringLiteral("pause"), StateCommand::Pause },
+        { QStringLiteral("cancel"), StateCommand::Cancel },
+        { QStringLiteral("complete"), StateCommand::Complete },
+        { QStringLiteral("bookmark"), StateCommand::Bookmark },
+        { QStringLiteral("actioned"), StateCommand::LastActionedNow },
+    };
+    static const QMap<QString, TaskCommands::DateField> dateFields {
+        { QStringLiteral("last-actioned"), TaskCommands::DateField::LastActioned },
+        { QStringLiteral("started"), TaskCommands::DateField::Started },
+        { QStringLiteral("due"), TaskCommands::DateField::Due },
+        { QStringLiteral("completed"), TaskCommands::DateField::Completed },
+        { QStringLiteral("created"), TaskCommands::DateField::Created },
+    };
+    // The whole command line is checked before the list is read.
+    const int wanted = verb == QLatin1String("progress") ? 1 : verb == QLatin1String("date") ? 2 : 0;
+    if (!stateCommands.contains(verb) && verb != QLatin1String("delete") && wanted == 0)
+        throw UsageError { QStringLiteral("unknown task command '%1'").arg(verb) };
+    if (rest.size() != wanted)
+        throw UsageError {
+            QStringLiteral("%1 takes %2 value(s), %3 given").arg(verb).arg(wanted).arg(rest.size())
+        };
+    qint64 progress = 0;
+    if (verb == QLatin1String("progress")) {
+        progress = rest.at(0).toLongLong(&ok);
+        if (!ok)
+            throw UsageError {
+                QStringLiteral("the progress must be a whole number, not '%1'").arg(rest.at(0))
+            };
+    }
+    if (verb == QLatin1String("date") && !dateFields.contains(rest.at(0)))
+        throw UsageError { QStringLiteral("unknown date field '%1'").arg(rest.at(0)) };
+    const QDate day
+        = verb == QLatin1String("date") ? dayArgument(QStringLiteral("the date"), rest.at(1)) : QDate();
+
+    const QString path = line.positionals.at(0);
+    ClientTable table;
+    openTaskList(table, path, today);
+    if (!table.LocateRow(TaskField::ID, Value::integer(id)))
+        throw Error(QStringLiteral("The list has no task with ID %1.").arg(id));
+    if (stateCommands.contains(verb))
+        TaskCommands::RunStateCommand(table, stateCommands.value(verb), today);
+    else if (verb == QLatin1String("progress"))
+        TaskCommands::SetProgress(table, progress, today);
+    else if (verb == QLatin1String("date"))
+        TaskCommands::SetDate(table, dateFields.value(rest.at(0)), day);
+    else
+        TaskCommands::DeleteCurrent(table);
+    table.WriteToFile(path, DataFormat::XmlUtf8);
+}
+
 } // namespace
 
 int runCli(const QStringList &args, QTextStream &out, QTextStream &err)
@@ -346,6 +474,10 @@ int runCli(const QStringList &args, QTextStream &out, QTextStream &err)
             copy(line);
         else if (line.command == QLatin1String("new"))
             newList(line);
+        else if (line.command == QLatin1String("add"))
+            addTask(line);
+        else if (line.command == QLatin1String("do"))
+            doCommand(line);
         else
             generateList(line);
         out.flush();

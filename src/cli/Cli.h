@@ -12,6 +12,13 @@ namespace ql {
 //   quillon-cli copy IN OUT [--plain]
 //   quillon-cli new OUT
 //   quillon-cli generate OUT COUNT [--seed N]
+//   quillon-cli add FILE TEXT [--priority P] [--difficulty D] [--category C] [--assigned-to NAME]
+//   quillon-cli do FILE ID start|pause|cancel|complete|bookmark|actioned|delete
+//   quillon-cli do FILE ID progress N
+//   quillon-cli do FILE ID date last-actioned|started|due|completed|created YYYY-MM-DD
+//
+// add and do run the window's quick add and task commands on a list file and save it, through the
+// same task operations; --today YYYY-MM-DD sets the day they take as today.
 //
 // `args` are the arguments after the program name. Options may stand anywhere after the command,
 // as "--name VALUE" or "--name=VALUE"; "--" ends the options. Returns the exit status: 0 done,

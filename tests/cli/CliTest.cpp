@@ -486,6 +486,94 @@ TEST_F(Cli, FullDisk_WritesFailAndKeepTheOldList)
     }
 }
 
+// add and do change a list exactly as the window's quick add and task commands do, and save it.
+TEST_F(Cli, TaskCommands_ChangeTheTaskAsTheWindowDoes)
+{
+    const QString list = path("plan.ql1");
+    ASSERT_EQ(run({ "new", list }).code, 0);
+    auto row = [&] {
+        const QString dump = run({ "dump", list }).out;
+        for (const QString &line : dump.split(u'\n'))
+            if (line.startsWith(QLatin1String("ROW\t")))
+                return line.mid(4).split(u'\t');
+        return QStringList();
+    };
+    const Result added = run({ "add", list, "  Buy milk ", "--today", "2024-03-09", "--assigned-to", "alice",
+        "--category", "Home" });
+    ASSERT_EQ(added.code, 0) << added.err.toStdString();
+    EXPECT_EQ(row(),
+        QStringList({ "ID=1", "Task=Buy milk", "Status=Not Started", "Priority=Normal", "Progress=0",
+            "Difficulty=Moderate", "CreatedDate=2024-03-09", "Time=0", "Bookmarked=FALSE", "AssignedTo=alice",
+            "Category=Home" }));
+
+    struct Step
+    {
+        QStringList args;
+        QStringList changed; // the fields the step must show afterwards
+    };
+    const Step steps[] = {
+        { { "start", "--today", "2024-03-10" },
+            { "Status=In progress", "Progress=1", "LastActioned=2024-03-10", "StartDate=2024-03-10" } },
+        { { "progress", "40", "--today", "2024-03-11" }, { "Progress=40", "LastActioned=2024-03-11" } },
+        { { "start", "--today", "2024-03-12" }, { "Progress=40", "StartDate=2024-03-12" } },
+        { { "pause", "--today", "2024-03-13" },
+            { "Status=Paused", "Priority=Low", "LastActioned=2024-03-13" } },
+        { { "complete", "--today", "2024-03-14" },
+            { "Status=Complete", "Progress=100", "CompletedDate=2024-03-14", "Priority=Low" } },
+        { { "progress", "100", "--today", "2024-03-15" },
+            { "Status=In progress", "CompletedDate=2024-03-14" } },
+        { { "date", "due", "2024-04-01" }, { "DueDate=2024-04-01", "LastActioned=2024-03-15" } },
+        { { "cancel", "--today", "2024-03-16" }, { "Status=Cancelled", "Priority=Low" } },
+        { { "bookmark", "--today", "2024-03-17" }, { "Bookmarked=TRUE", "LastActioned=2024-03-17" } },
+        { { "actioned", "--today", "2024-03-18" }, { "LastActioned=2024-03-18", "Bookmarked=TRUE" } },
+    };
+    for (const Step &step : steps) {
+        const QStringList args = QStringList { "do", list, "1" } + step.args;
+        SCOPED_TRACE(args.join(u' ').toStdString());
+        const Result r = run(args);
+        ASSERT_EQ(r.code, 0) << r.err.toStdString();
+        const QStringList fields = row();
+        for (const QString &field : step.changed)
+            EXPECT_TRUE(fields.contains(field))
+                << field.toStdString() << " in " << fields.join(u' ').toStdString();
+    }
+    // Every command stored a new version of the task, as the window does.
+    ClientTable stored;
+    stored.ReadFromFile(list);
+    EXPECT_EQ(stored.ChangeLog().size(), 1u + std::size(steps));
+
+    const QByteArray before = readAll(list);
+    struct Refused
+    {
+        QStringList args;
+        int code;
+        QString err; // empty: the usage
+    };
+    const Refused refused[] = {
+        { { "do", list, "7", "start" }, 1, QStringLiteral("The list has no task with ID 7.\n") },
+        { { "do", list, "1", "fly" }, 2, {} },
+        { { "do", list, "1", "progress" }, 2, {} },
+        { { "do", list, "1", "progress", "lots" }, 2, {} },
+        { { "do", list, "1", "date", "due", "2024-02-30" }, 2, {} },
+        { { "do", list, "1", "date", "someday", "2024-02-03" }, 2, {} },
+        { { "do", list, "x", "start" }, 2, {} },
+        { { "add", list, "   " }, 2, {} },
+        { { "add", list, "task", "--today", "yesterday" }, 2, {} },
+    };
+    for (const Refused &r : refused) {
+        SCOPED_TRACE(r.args.join(u' ').toStdString());
+        const Result result = run(r.args);
+        EXPECT_EQ(result.code, r.code);
+        if (!r.err.isEmpty()) {
+            EXPECT_EQ(result.err, r.err);
+        }
+        EXPECT_EQ(readAll(list), before);
+    }
+
+    ASSERT_EQ(run({ "do", list, "1", "delete" }).code, 0);
+    EXPECT_TRUE(run({ "dump", list }).out.contains(QLatin1String("COUNT\t0\n")));
+}
+
 TEST_F(Cli, BadCommandLine_PrintsUsageAndExitsTwo)
 {
     const QString list = path("sample.ql1");
