@@ -377,6 +377,7 @@ void TfrmMain::AddListTab(const QString &fileName, bool isNew)
     // A copy taken now: later edits of the category list reach only lists created after them.
     if (m_categories)
         frame->SetCategoryItems(m_categories->Lines());
+    frame->SetPickers(m_pickers);
 
     CodeSelection fromCode(*this);
     PageControl1->setCurrentIndex(index);

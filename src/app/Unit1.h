@@ -17,6 +17,7 @@ namespace ql {
 
 class CategoryList;
 class RecentStore;
+class TaskPickers;
 class TfrTasks;
 class TfrmCategories;
 class TfrmReOpen;
@@ -48,6 +49,8 @@ public:
     void setRecentStore(RecentStore *store) { m_recentStore = store; }
     // The category list that each new list's quick-add box copies.
     void setCategoryList(const CategoryList *categories) { m_categories = categories; }
+    // The dialogs that every list's Set Progress and Set Date commands show.
+    void setPickers(TaskPickers *pickers) { m_pickers = pickers; }
 
     // --- Operations the commands build on
     // Creates a tab and its frame for one list and makes it the active tab. `fileName` is "New"
@@ -136,6 +139,7 @@ private:
     RecentStore *m_recentStore = nullptr;
     TfrmCategories *m_frmCategories = nullptr;
     const CategoryList *m_categories = nullptr;
+    TaskPickers *m_pickers = nullptr;
     // Set while code changes the active tab, so that only the user's choice runs the tab change.
     int m_selectingFromCode = 0;
     // Exit's save pass has just run to the end: the close that follows asks nothing more.

@@ -1,8 +1,11 @@
 // The program's entry point: the application object, the windows created once in their fixed
 // order, and the message loop.
+#include "app/DialogPickers.h"
 #include "app/Unit1.h"
 #include "common/CategoryList.h"
 #include "dialogs/uFrmCategories.h"
+#include "dialogs/uFrmProgress.h"
+#include "dialogs/ufrmDateSelect.h"
 #include "platform/ApplicationTitle.h"
 #include "platform/SystemFormats.h"
 #include "platform/gui/ErrorBox.h"
@@ -26,10 +29,14 @@ int main(int argc, char *argv[])
     ql::TfrmMain frmMain;
     ql::RecentStore recentStore;
     ql::TfrmReOpen frmReOpen(recentStore, &frmMain);
+    ql::TfrmProgress frmProgress(&frmMain);
+    ql::TfrmDateSelect frmDateSelect(&frmMain);
+    ql::DialogPickers pickers(frmProgress, frmDateSelect);
     ql::CategoryList categories;
     ql::TfrmCategories frmCategories(categories, &frmMain);
     frmMain.setRecentStore(&recentStore);
     frmMain.setCategoryList(&categories);
+    frmMain.setPickers(&pickers);
     frmMain.setReOpenDialog(&frmReOpen);
     frmMain.setCategoriesDialog(&frmCategories);
 

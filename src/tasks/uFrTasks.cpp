@@ -13,6 +13,7 @@
 #include "tasks/TaskGrid.h"
 #include "tasks/TaskGridModel.h"
 #include "tasks/TaskIcons.h"
+#include "tasks/TaskPickers.h"
 #include "tasks/ValueListEditor.h"
 
 #include <QAction>
@@ -220,10 +221,13 @@ void TfrTasks::buildToolBar(QToolBar *bar)
         { actBookmark, &TfrTasks::actBookmarkExecute },
         { ActLastNow, &TfrTasks::ActLastNowExecute },
         { actDelete, &TfrTasks::actDeleteExecute },
+        { acSetProgress, &TfrTasks::acSetProgressExecute },
+        { actSetDate, &TfrTasks::actSetDateExecute },
     };
     for (const auto &c : commands) {
         connect(c.action, &QAction::triggered, this, c.handler);
-        c.action->setEnabled(true);
+        // Set Progress and Set Date wait for their dialogs (SetPickers).
+        c.action->setEnabled(c.action != acSetProgress && c.action != actSetDate);
     }
 
     // The first button adds a task from the quick-add bar, as the bar's own button does.
@@ -489,6 +493,39 @@ void TfrTasks::runStateCommand(TaskCommands::StateCommand command)
         // Editing the task marks the list (the edit reaction); a list whose file lacks a field stops
         // at it and leaves the task pending with what was written.
         TaskCommands::RunStateCommand(m_cdsTasks, command, Clock::today());
+        MarkUnsaved();
+    });
+}
+
+void TfrTasks::SetPickers(TaskPickers *pickers)
+{
+    m_pickers = pickers;
+    acSetProgress->setEnabled(pickers != nullptr);
+    actSetDate->setEnabled(pickers != nullptr);
+}
+
+void TfrTasks::acSetProgressExecute()
+{
+    runGuarded([this] {
+        if (!m_pickers)
+            return;
+        // The value is stored as handed back, without a range check; the task is "In progress"
+        // whatever it is.
+        const qint64 progress = m_pickers->pickProgress(TaskCommands::CurrentProgress(m_cdsTasks));
+        TaskCommands::SetProgress(m_cdsTasks, progress, Clock::today());
+        MarkUnsaved();
+    });
+}
+
+void TfrTasks::actSetDateExecute()
+{
+    runGuarded([this] {
+        if (!m_pickers)
+            return;
+        const std::optional<TaskPickers::DateChoice> choice = m_pickers->pickDate();
+        if (!choice)
+            return;
+        TaskCommands::SetDate(m_cdsTasks, choice->field, choice->date);
         MarkUnsaved();
     });
 }

@@ -20,6 +20,7 @@ class QToolButton;
 namespace ql {
 
 class DBMemo;
+class TaskPickers;
 class DataSource;
 class TabCaption;
 class TaskGrid;
@@ -52,6 +53,8 @@ public:
     void SetCategoryItems(const QStringList &categories);
     // Puts the keyboard focus into the quick-add box, when the frame can take it.
     void FocusQuickAdd();
+    // The dialogs that Set Progress and Set Date ask through; both commands stay disabled without.
+    void SetPickers(TaskPickers *pickers);
     // The category box cbCat of the quick-add bar is filled by the main window after OpenList. The
     // properties side panel PageControl1 stays hidden until the main window's Properties command
     // shows it; its key/value editor and the memo of its Text page follow the current task.
@@ -127,6 +130,10 @@ private:
     void ActLastNowExecute();
     // Asks "Delete current task ?" and deletes it on Yes.
     void actDeleteExecute();
+    // Set Progress: the progress picker, preset with the task's progress, then the task.
+    void acSetProgressExecute();
+    // Set Date: the date selection; nothing changes when it is cancelled.
+    void actSetDateExecute();
     void runStateCommand(TaskCommands::StateCommand command);
 
     // A wheel turn that no control under the pointer took: one task up or down.
@@ -151,6 +158,7 @@ private:
     QString m_markedCaption;
 
     QLabel *m_statusPanels[2] = { nullptr, nullptr };
+    TaskPickers *m_pickers = nullptr;
 };
 
 } // namespace ql

@@ -2,6 +2,10 @@
 // No dialog is shown and nothing is launched.
 #include "MainWindowFixture.h"
 
+#include "app/DialogPickers.h"
+#include "dialogs/uFrmProgress.h"
+#include "dialogs/ufrmDateSelect.h"
+
 #include "platform/gui/ShowModal.h"
 
 #include <QAbstractButton>
@@ -425,6 +429,39 @@ TEST_F(MainWindowTest, Save_FinalFlushFails_KeepsTheOldFileAndTheUnsavedMark)
     EXPECT_EQ(readAll(path), old);
     EXPECT_TRUE(main().ActiveTasksFrame()->Modified());
     EXPECT_EQ(captions(), QStringList({ "Plan *" }));
+}
+
+// Every list's Set Progress and Set Date show the program's two picker dialogs.
+TEST_F(MainWindowTest, NewList_SetProgressAndSetDateShowThePickerDialogs)
+{
+    ql::TfrmProgress progress(m_main.get());
+    ql::TfrmDateSelect dates(m_main.get());
+    ql::DialogPickers pickers(progress, dates);
+    main().setPickers(&pickers);
+    main().actNewExecute();
+    typeTask(QStringLiteral("Paint the fence"));
+    std::vector<QDialog *> shown;
+    const ql::ModalHook previous = ql::setModalHook([&](QDialog &dialog) {
+        shown.push_back(&dialog);
+        if (&dialog == &progress) {
+            progress.Button3->click(); // 50%
+        } else {
+            dates.cboDateField->setCurrentIndex(2);
+            dates.MonthCalendar1->setSelectedDate(QDate(2026, 4, 1));
+            dates.Button1->click();
+        }
+        return dialog.result();
+    });
+    ql::TfrTasks *frame = main().ActiveTasksFrame();
+    frame->findChild<QAction *>(QStringLiteral("Progress1"))->trigger();
+    frame->findChild<QAction *>(QStringLiteral("SetDates1"))->trigger();
+    ql::setModalHook(previous);
+
+    EXPECT_EQ(shown, (std::vector<QDialog *> { &progress, &dates }));
+    const ql::ClientTable &table = frame->cdsTasks();
+    EXPECT_EQ(table.AsInteger(QStringLiteral("Progress")), 50);
+    EXPECT_EQ(table.AsDateTime(QStringLiteral("DueDate")).date(), QDate(2026, 4, 1));
+    main().setPickers(nullptr);
 }
 
 // Close: a modified list is offered for saving, whether it began new or came from a file.

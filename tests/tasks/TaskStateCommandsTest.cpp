@@ -3,6 +3,7 @@
 #include "TaskListFixture.h"
 
 #include "platform/SystemFormats.h"
+#include "tasks/TaskPickers.h"
 
 #include <QAction>
 #include <QMenu>
@@ -174,6 +175,73 @@ TEST_F(TaskStateCommandsTest, ListLackingAField_StopsAtIt)
     EXPECT_EQ(table.GetState(), ClientTable::State::Edit);
     EXPECT_EQ(table.AsText(QStringLiteral("Status")), QStringLiteral("Paused"));
     EXPECT_TRUE(frame.Modified());
+}
+
+// Answers the pickers as a user would, and remembers what the frame handed in.
+class AnsweringPickers final : public ql::TaskPickers
+{
+public:
+    qint64 pickProgress(qint64 current) override
+    {
+        presets.push_back(current);
+        return progress;
+    }
+    std::optional<DateChoice> pickDate() override { return date; }
+
+    qint64 progress = 0;
+    std::optional<DateChoice> date;
+    std::vector<qint64> presets;
+};
+
+TEST_F(TaskStateCommandsTest, SetProgressAndSetDate_AskThePickers)
+{
+    TfrTasks &frame = planList();
+    ClientTable &table = frame.cdsTasks();
+    auto *progress = frame.findChild<QAction *>(QStringLiteral("Progress1"));
+    auto *setDate = frame.findChild<QAction *>(QStringLiteral("SetDates1"));
+    EXPECT_FALSE(progress->isEnabled()) << "no dialogs to ask yet";
+    AnsweringPickers pickers;
+    frame.SetPickers(&pickers);
+    ASSERT_TRUE(progress->isEnabled() && setDate->isEnabled());
+
+    // Complete first: 100 % from the picker leaves the task in progress and keeps the completed date.
+    frame.findChild<QAction *>(QStringLiteral("CompleteTask1"))->trigger();
+    pickers.progress = 100;
+    progress->trigger();
+    EXPECT_EQ(pickers.presets, std::vector<qint64> { 100 });
+    EXPECT_EQ(table.AsText(QStringLiteral("Status")), QStringLiteral("In progress"));
+    EXPECT_EQ(table.AsInteger(QStringLiteral("Progress")), 100);
+    EXPECT_FALSE(table.IsNull(QStringLiteral("CompletedDate")));
+    pickers.progress = 250; // no range check
+    progress->trigger();
+    EXPECT_EQ(table.AsInteger(QStringLiteral("Progress")), 250);
+
+    // A date: only the chosen field changes.
+    frame.MarkSaved();
+    const QStringList before = currentTask(table);
+    pickers.date = ql::TaskPickers::DateChoice { ql::TaskCommands::DateField::Due, QDate(2024, 3, 3) };
+    setDate->trigger();
+    QStringList expected = before;
+    expected << QStringLiteral("DueDate=") + ql::SystemFormats::current().formatDate(QDate(2024, 3, 3));
+    QStringList after = currentTask(table);
+    std::sort(expected.begin(), expected.end());
+    std::sort(after.begin(), after.end());
+    EXPECT_EQ(after, expected);
+    EXPECT_TRUE(frame.Modified());
+
+    // Cancelled: nothing changes and the list stays saved. Applied without a field: nothing is
+    // written, but the list is marked.
+    frame.MarkSaved();
+    pickers.date.reset();
+    setDate->trigger();
+    EXPECT_FALSE(frame.Modified());
+    pickers.date = ql::TaskPickers::DateChoice {};
+    setDate->trigger();
+    EXPECT_TRUE(frame.Modified());
+    QStringList unchanged = currentTask(table);
+    std::sort(unchanged.begin(), unchanged.end());
+    EXPECT_EQ(unchanged, after);
+    frame.SetPickers(nullptr);
 }
 
 } // namespace
