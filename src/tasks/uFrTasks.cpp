@@ -2,6 +2,7 @@
 
 #include "common/uGeneral.h"
 #include "platform/Clock.h"
+#include "platform/SystemFormats.h"
 #include "platform/gui/BarPicture.h"
 #include "platform/gui/ErrorBox.h"
 #include "platform/gui/Ui.h"
@@ -14,6 +15,7 @@
 #include "tasks/TaskGridModel.h"
 #include "tasks/TaskIcons.h"
 #include "tasks/TaskPickers.h"
+#include "tasks/TaskViews.h"
 #include "tasks/ValueListEditor.h"
 
 #include <QAction>
@@ -22,6 +24,7 @@
 #include <QFileInfo>
 #include <QFrame>
 #include <QHBoxLayout>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -142,6 +145,72 @@ void TfrTasks::setUpFilterBar()
     group->addButton(bnSearch);
     group->addButton(SpeedButton2);
     SpeedButton2->setChecked(true);
+
+    cbShow->addItems(TaskViews::ViewItems());
+    cbOrder->addItems(TaskViews::OrderItems());
+    // Only the user's choices run these: OpenList selects items from code without them.
+    connect(cbOrder, &QComboBox::activated, this, &TfrTasks::cbOrderChange);
+    connect(cbShow, &QComboBox::activated, this, &TfrTasks::cbShowChange);
+    connect(bnSearch, &QToolButton::clicked, this, &TfrTasks::bnSearchClick);
+    // Enter searches without changing which of the two buttons shows pressed.
+    connect(edSearch, &QLineEdit::returnPressed, this, &TfrTasks::bnSearchClick);
+    connect(SpeedButton2, &QToolButton::clicked, this, &TfrTasks::SpeedButton2Click);
+    connect(DBGrid1->horizontalHeader(), &QHeaderView::sectionClicked, this, &TfrTasks::DBGrid1TitleClick);
+}
+
+void TfrTasks::cbOrderChange()
+{
+    runGuarded([this] { m_cdsTasks.SetIndexName(TaskViews::IndexForOrderItem(cbOrder->currentIndex())); });
+}
+
+void TfrTasks::DBGrid1TitleClick(int column)
+{
+    runGuarded([this, column] {
+        const QString field = TaskGridModel::columnFields().value(column);
+        if (field.isEmpty() || !m_cdsTasks.LookupField(field))
+            return;
+        if (const std::optional<QString> index = TaskViews::IndexForField(field))
+            m_cdsTasks.SetIndexName(*index);
+        // The box shows the item of the field's name, or nothing: "Last Actioned" and "Group No"
+        // are not field names.
+        int item = -1;
+        const QStringList &items = TaskViews::OrderItems();
+        for (int i = 0; i < items.size() && item < 0; ++i)
+            if (items.at(i).compare(field, Qt::CaseInsensitive) == 0)
+                item = i;
+        cbOrder->setCurrentIndex(item);
+    });
+}
+
+void TfrTasks::cbShowChange()
+{
+    runGuarded([this] {
+        const std::optional<QString> filter = TaskViews::ViewFilter(
+            cbShow->currentIndex(), SystemFormats::current().formatDate(Clock::today()));
+        // "All" switches filtering off; the last expression stays stored but is not applied.
+        if (!filter) {
+            m_cdsTasks.SetFiltered(false);
+            return;
+        }
+        m_cdsTasks.SetFilter(*filter);
+        m_cdsTasks.SetFiltered(true);
+    });
+}
+
+void TfrTasks::bnSearchClick()
+{
+    runGuarded([this] {
+        m_cdsTasks.SetFilter(TaskViews::SearchFilter(edSearch->text()));
+        m_cdsTasks.SetFiltered(true);
+    });
+}
+
+void TfrTasks::SpeedButton2Click()
+{
+    runGuarded([this] {
+        m_cdsTasks.SetFiltered(false);
+        edSearch->clear();
+    });
 }
 
 QAction *TfrTasks::command(const char *name, const QString &caption, const QString &hint, int icon)

@@ -136,6 +136,13 @@ private:
     void actSetDateExecute();
     void runStateCommand(TaskCommands::StateCommand command);
 
+    // The bar's orders, views and search.
+    void cbOrderChange();
+    void DBGrid1TitleClick(int column);
+    void cbShowChange();
+    void bnSearchClick();
+    void SpeedButton2Click();
+
     // A wheel turn that no control under the pointer took: one task up or down.
     void FrameMouseWheel(int delta);
     // Quick add: the "Add" button and Enter in the entry box.
