@@ -1,5 +1,6 @@
 // Window benchmarks over a generated list of 100,000 tasks (offscreen): opening the list in a
-// task-list frame, moving one task with the grid repainted, and adding a task from the quick-add bar.
+// task-list frame, moving one task, adding a task from the quick-add bar, switching orders and
+// views, a search keystroke, a task command and a page scroll, each with the grid repainted.
 #include "cli/Generator.h"
 #include "platform/gui/ScriptedUi.h"
 #include "storage/ClientTable.h"
@@ -7,7 +8,9 @@
 #include "tasks/TaskGrid.h"
 #include "tasks/uFrTasks.h"
 
+#include <QAction>
 #include <QApplication>
+#include <QComboBox>
 #include <QLineEdit>
 #include <QTabWidget>
 #include <QTemporaryDir>
@@ -102,8 +105,95 @@ void BM_QuickAddAndRepaint(benchmark::State &state)
         state.SkipWithError("quick add showed a message");
 }
 
+// A user's pick of an item in a drop-down list of the bar.
+void pick(QComboBox *box, int index)
+{
+    box->setCurrentIndex(index);
+    emit box->activated(index);
+}
+
+// The first switch to an order after opening (the order is built then), with the grid repainted.
+void BM_FirstOrderSwitchAndRepaint(benchmark::State &state)
+{
+    const QString &file = listFile();
+    std::unique_ptr<ShownFrame> shown;
+    const int item = int(state.range(0));
+    for (auto _ : state) {
+        state.PauseTiming();
+        shown.reset();
+        shown = std::make_unique<ShownFrame>();
+        shown->frame->OpenList(file, false);
+        shown->frame->DBGrid1->viewport()->repaint();
+        state.ResumeTiming();
+        pick(shown->frame->cbOrder, item);
+        shown->frame->DBGrid1->viewport()->repaint();
+    }
+    state.SetLabel(shown->frame->cbOrder->itemText(item).toStdString());
+}
+
+// Switching between two views of a list, each a filter over every task, with the grid repainted.
+void BM_SwitchViewAndRepaint(benchmark::State &state)
+{
+    ShownFrame shown;
+    shown.frame->OpenList(listFile(), false);
+    const int views[2] = { int(state.range(0)), 0 };
+    int next = 0;
+    for (auto _ : state) {
+        pick(shown.frame->cbShow, views[next]);
+        next = 1 - next;
+        shown.frame->DBGrid1->viewport()->repaint();
+    }
+    state.SetLabel(shown.frame->cbShow->itemText(views[0]).toStdString());
+}
+
+// A search keystroke: one more letter in the box, Enter, the grid repainted.
+void BM_SearchKeystrokeAndRepaint(benchmark::State &state)
+{
+    ShownFrame shown;
+    shown.frame->OpenList(listFile(), false);
+    const QString words[2] = { QStringLiteral("pl"), QStringLiteral("plu") };
+    int next = 0;
+    for (auto _ : state) {
+        shown.frame->edSearch->setText(words[next]);
+        next = 1 - next;
+        QTest::keyClick(shown.frame->edSearch, Qt::Key_Return);
+        shown.frame->DBGrid1->viewport()->repaint();
+    }
+}
+
+// A task command on the current task (Bookmark), with the grid repainted.
+void BM_CommandOnCurrentTaskAndRepaint(benchmark::State &state)
+{
+    ShownFrame shown;
+    shown.frame->OpenList(listFile(), false);
+    shown.frame->cdsTasks().MoveTo(Tasks / 2);
+    for (auto _ : state) {
+        shown.frame->actBookmark->trigger();
+        shown.frame->DBGrid1->viewport()->repaint();
+    }
+}
+
+// A page down in the grid, with the repaint.
+void BM_PageScrollAndRepaint(benchmark::State &state)
+{
+    ShownFrame shown;
+    shown.frame->OpenList(listFile(), false);
+    shown.frame->DBGrid1->setFocus();
+    for (auto _ : state) {
+        if (shown.frame->cdsTasks().RowNumber() > Tasks - 100)
+            shown.frame->cdsTasks().MoveFirst();
+        QTest::keyClick(shown.frame->DBGrid1, Qt::Key_PageDown);
+        shown.frame->DBGrid1->viewport()->repaint();
+    }
+}
+
 } // namespace
 
+BENCHMARK(BM_FirstOrderSwitchAndRepaint)->DenseRange(1, 9)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_SwitchViewAndRepaint)->Arg(1)->Arg(3)->Arg(8)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SearchKeystrokeAndRepaint)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_CommandOnCurrentTaskAndRepaint)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PageScrollAndRepaint)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_OpenListInFrame)->Unit(benchmark::kMillisecond)->Iterations(5);
 BENCHMARK(BM_MoveOneTaskAndRepaint)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_QuickAddAndRepaint)->Unit(benchmark::kMillisecond);
