@@ -174,6 +174,11 @@ public:
     // SetIndexName.
     void AddIndex(const QString &name, const QStringList &fields, const IndexOptions &options);
     QStringList IndexNames() const;
+    // Builds a named order now, so that the first switch to it has nothing left to build; an order
+    // already built is left as it is. Built orders are kept up to date by every post and deletion.
+    // Throws as SetIndexName does for an order that cannot be built.
+    void PrepareIndex(const QString &name);
+    bool IndexPrepared(const QString &name) const;
 
     const QString &Filter() const { return m_filterText; }
     void SetFilter(const QString &expression);

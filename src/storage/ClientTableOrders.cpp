@@ -394,6 +394,22 @@ void ClientTable::SetIndexName(const QString &name)
     fireRowsChange(RowsChange::Kind::Reset);
 }
 
+void ClientTable::PrepareIndex(const QString &name)
+{
+    requireActive();
+    Order *order = findOrder(name);
+    if (!order)
+        fail(QStringLiteral("Index '%1' not found").arg(name));
+    if (!order->built)
+        buildOrder(*order);
+}
+
+bool ClientTable::IndexPrepared(const QString &name) const
+{
+    const Order *order = const_cast<ClientTable *>(this)->findOrder(name);
+    return Active() && order && order->built;
+}
+
 void ClientTable::AddIndex(const QString &name, const QStringList &fields, const IndexOptions &options)
 {
     IndexDef def { name, fields, options };

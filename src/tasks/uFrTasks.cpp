@@ -30,6 +30,7 @@
 #include <QMenu>
 #include <QStatusBar>
 #include <QTabWidget>
+#include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -417,6 +418,28 @@ void TfrTasks::OpenList(const QString &fileName, bool isNew)
     cbShow->setCurrentIndex(0);
     DBGrid1->followTable();
     FocusQuickAdd();
+    // A loaded list builds only the ID order while it opens; the others follow when the program is
+    // idle, one per turn of the event loop.
+    m_ordersToPrepare = m_cdsTasks.IndexNames();
+    QTimer::singleShot(0, this, &TfrTasks::prepareNextOrder);
+}
+
+void TfrTasks::prepareNextOrder()
+{
+    while (!m_ordersToPrepare.isEmpty()) {
+        const QString name = m_ordersToPrepare.takeFirst();
+        if (!m_cdsTasks.Active() || m_cdsTasks.IndexPrepared(name))
+            continue;
+        try {
+            m_cdsTasks.PrepareIndex(name);
+        } catch (...) {
+            // An order the list cannot have (its file lacks the field) is reported when the user
+            // chooses it, not now.
+        }
+        break;
+    }
+    if (!m_ordersToPrepare.isEmpty())
+        QTimer::singleShot(0, this, &TfrTasks::prepareNextOrder);
 }
 
 void TfrTasks::FocusQuickAdd()

@@ -120,6 +120,9 @@ private:
     void cdsTasksAfterCancel();
     void cdsTasksRowsChanged();
     void showItemCount();
+    // Builds the list's named orders one at a time while the program is idle after OpenList, so
+    // that the first switch to one has nothing to build.
+    void prepareNextOrder();
 
     // The task commands of actTasks on the current task.
     void acInProgressExecute();
@@ -166,6 +169,7 @@ private:
 
     QLabel *m_statusPanels[2] = { nullptr, nullptr };
     TaskPickers *m_pickers = nullptr;
+    QStringList m_ordersToPrepare;
 };
 
 } // namespace ql

@@ -140,6 +140,28 @@ TEST_F(FrameTest, MarkUnsaved_UnreachableCaptionSaysSoAndStaysModified)
     EXPECT_EQ(caption(frame), QStringLiteral("New"));
 }
 
+// A loaded list builds its other orders while the program is idle after opening, changing nothing
+// the user sees; an order its file cannot have is left for the user's choice to report.
+TEST_F(FrameTest, LoadedList_BuildsItsOrdersWhenIdle)
+{
+    TfrTasks &frame
+        = loadedList(writeList(QStringLiteral("Plan.ql1"), { "b", "a", "c" }), QStringLiteral("Plan"));
+    ql::ClientTable &table = frame.cdsTasks();
+    EXPECT_FALSE(table.IndexPrepared(QStringLiteral("cdsTasksIndexTaskName")));
+    for (const QString &name : table.IndexNames())
+        EXPECT_TRUE(QTest::qWaitFor([&] { return table.IndexPrepared(name); })) << name.toStdString();
+    EXPECT_EQ(table.IndexName(), QStringLiteral("cdsTasksIndexID"));
+    EXPECT_EQ(table.RowNumber(), 1);
+    EXPECT_FALSE(frame.Modified());
+
+    TfrTasks &old = loadedList(
+        writeList(QStringLiteral("Old.ql1"), { "x" }, { "ID", "Task", "Status" }), QStringLiteral("Old"));
+    EXPECT_TRUE(
+        QTest::qWaitFor([&] { return old.cdsTasks().IndexPrepared(QStringLiteral("cdsTasksStatus")); }));
+    EXPECT_FALSE(old.cdsTasks().IndexPrepared(QStringLiteral("cdsTasksCategory")));
+    EXPECT_TRUE(m_ui.prompts().empty());
+}
+
 TEST_F(FrameTest, CursorMovement_ClearsTheSaveStateButNotModified)
 {
     TfrTasks &frame = newList();
