@@ -25,6 +25,35 @@ const QStringList &DifficultyWords()
     return words;
 }
 
+const std::vector<IndexDef> &TaskIndexDefs()
+{
+    using namespace TaskField;
+    static const std::vector<IndexDef> indexes = [] {
+        struct Index
+        {
+            const char *name;
+            const QString &field;
+            IndexOptions options;
+        };
+        const Index defs[] = {
+            { "cdsTasksIndexID", ID, { true, true, false, false } },
+            { "cdsTasksIndexTaskName", Task, {} },
+            { "cdsTasksIndexLastActioned", LastActioned, { false, false, true, false } },
+            { "cdsTasksStatus", Status, { false, false, false, true } },
+            { "cdsTasksDifficulty", Difficulty, {} },
+            { "cdsTasksPriority", Priority, {} },
+            { "cdsTasksCategory", Category, {} },
+            { "cdsTasksProgress", Progress, { false, false, true, false } },
+            { "cdsTasksGroupNo", GroupNo, {} },
+        };
+        std::vector<IndexDef> out;
+        for (const Index &i : defs)
+            out.push_back({ QString::fromLatin1(i.name), { i.field }, i.options });
+        return out;
+    }();
+    return indexes;
+}
+
 void DefineTaskTable(ClientTable &table)
 {
     struct Def
@@ -69,25 +98,8 @@ void DefineTaskTable(ClientTable &table)
         table.AddFieldDef(def);
     }
 
-    struct Index
-    {
-        const char *name;
-        const QString &field;
-        IndexOptions options;
-    };
-    const Index indexes[] = {
-        { "cdsTasksIndexID", ID, { true, true, false, false } },
-        { "cdsTasksIndexTaskName", Task, {} },
-        { "cdsTasksIndexLastActioned", LastActioned, { false, false, true, false } },
-        { "cdsTasksStatus", Status, { false, false, false, true } },
-        { "cdsTasksDifficulty", Difficulty, {} },
-        { "cdsTasksPriority", Priority, {} },
-        { "cdsTasksCategory", Category, {} },
-        { "cdsTasksProgress", Progress, { false, false, true, false } },
-        { "cdsTasksGroupNo", GroupNo, {} },
-    };
-    for (const Index &i : indexes)
-        table.AddIndexDef({ QString::fromLatin1(i.name), { i.field }, i.options });
+    for (const IndexDef &index : TaskIndexDefs())
+        table.AddIndexDef(index);
 }
 
 void DefineRecentTable(ClientTable &table)

@@ -2,10 +2,12 @@
 
 #include <QString>
 #include <QStringList>
+#include <vector>
 
 namespace ql {
 
 class ClientTable;
+struct IndexDef;
 
 // The names of the 25 fields of a task list, in the order of a new list. Code reaches a field by
 // one of these names at the moment of use: a list read from a file has exactly the fields its file
@@ -42,6 +44,9 @@ inline const QString URL = QStringLiteral("URL");
 const QStringList &StatusWords();
 const QStringList &PriorityWords();
 const QStringList &DifficultyWords();
+
+// The nine named orders of a task list, each on one field.
+const std::vector<IndexDef> &TaskIndexDefs();
 
 // Gives a table the field definitions of a new task list (25 fields) and its nine named orders.
 // CreateEmpty then opens it.

@@ -1,5 +1,6 @@
 #include "tasks/TaskViews.h"
 
+#include "storage/ClientTable.h"
 #include "storage/TaskSchema.h"
 
 #include <array>
@@ -47,16 +48,20 @@ const std::array<View, 11> Views { {
     { "Bookmarked", "Bookmarked =True " },
 } };
 
+// The captions of a table of items, in its order.
+template <typename Items> QStringList itemsOf(const Items &table)
+{
+    QStringList names;
+    for (const auto &entry : table)
+        names << QString::fromLatin1(entry.item);
+    return names;
+}
+
 } // namespace
 
 const QStringList &OrderItems()
 {
-    static const QStringList items = [] {
-        QStringList names;
-        for (const Order &o : Orders)
-            names << QString::fromLatin1(o.item);
-        return names;
-    }();
+    static const QStringList items = itemsOf(Orders);
     return items;
 }
 
@@ -69,35 +74,15 @@ QString IndexForOrderItem(int item)
 
 std::optional<QString> IndexForField(const QString &fieldName)
 {
-    const struct
-    {
-        const QString &field;
-        const char *index;
-    } titles[] = {
-        { TaskField::ID, "cdsTasksIndexID" },
-        { TaskField::Task, "cdsTasksIndexTaskName" },
-        { TaskField::LastActioned, "cdsTasksIndexLastActioned" },
-        { TaskField::Status, "cdsTasksStatus" },
-        { TaskField::Priority, "cdsTasksPriority" },
-        { TaskField::Difficulty, "cdsTasksDifficulty" },
-        { TaskField::Category, "cdsTasksCategory" },
-        { TaskField::Progress, "cdsTasksProgress" },
-        { TaskField::GroupNo, "cdsTasksGroupNo" },
-    };
-    for (const auto &t : titles)
-        if (t.field == fieldName)
-            return QString::fromLatin1(t.index);
+    for (const IndexDef &index : TaskIndexDefs())
+        if (index.fields == QStringList { fieldName })
+            return index.name;
     return std::nullopt;
 }
 
 const QStringList &ViewItems()
 {
-    static const QStringList items = [] {
-        QStringList names;
-        for (const View &v : Views)
-            names << QString::fromLatin1(v.item);
-        return names;
-    }();
+    static const QStringList items = itemsOf(Views);
     return items;
 }
 

@@ -174,12 +174,7 @@ void TfrTasks::DBGrid1TitleClick(int column)
             m_cdsTasks.SetIndexName(*index);
         // The box shows the item of the field's name, or nothing: "Last Actioned" and "Group No"
         // are not field names.
-        int item = -1;
-        const QStringList &items = TaskViews::OrderItems();
-        for (int i = 0; i < items.size() && item < 0; ++i)
-            if (items.at(i).compare(field, Qt::CaseInsensitive) == 0)
-                item = i;
-        cbOrder->setCurrentIndex(item);
+        cbOrder->setCurrentIndex(cbOrder->findText(field, Qt::MatchFixedString));
     });
 }
 
