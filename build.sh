@@ -8,7 +8,8 @@ set -euo pipefail
 cd "$(dirname "$0")"
 
 packages=(build-essential cmake ninja-build pkg-config qt6-base-dev libgl-dev libpugixml-dev
-          libgtest-dev libbenchmark-dev libjpeg62-turbo-dev fonts-liberation fonts-wine clang-format git)
+          libgtest-dev libbenchmark-dev libjpeg62-turbo-dev fonts-liberation fonts-wine clang-format git
+          poppler-utils)
 
 install_packages() {
     local missing=()
