@@ -8,7 +8,7 @@
 #include "platform/gui/Ui.h"
 #include "storage/DataSource.h"
 #include "storage/TaskSchema.h"
-#include "tasks/DBMemo.h"
+#include "bound/DBMemo.h"
 #include "tasks/TabCaption.h"
 #include "tasks/TaskCommands.h"
 #include "tasks/TaskGrid.h"

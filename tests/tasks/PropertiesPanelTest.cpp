@@ -1,7 +1,7 @@
 // The frame's properties side panel: the key/value editor filled from the current task, and the
 // Text page's memo bound to the task's properties.
 #include "TaskListFixture.h"
-#include "tasks/DBMemo.h"
+#include "bound/DBMemo.h"
 #include "tasks/ValueListEditor.h"
 
 #include <QTabWidget>

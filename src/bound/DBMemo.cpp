@@ -1,4 +1,4 @@
-#include "tasks/DBMemo.h"
+#include "bound/DBMemo.h"
 
 #include "platform/gui/ErrorBox.h"
 #include "storage/ClientTable.h"
