@@ -79,6 +79,7 @@ TEST(QtUi, MessageBoxes_ShowCaptionIconTextAndButtons)
     } cases[] = {
         { "message", [&](QtUi &ui) { ui.message(text); }, QMessageBox::NoIcon, { "OK" }, "OK" },
         { "question", [&](QtUi &ui) { ui.question(text); }, QMessageBox::NoIcon, { "Yes", "No" }, "Yes" },
+        { "confirm", [&](QtUi &ui) { ui.confirm(text); }, QMessageBox::Question, { "OK", "Cancel" }, "OK" },
         { "error", [&](QtUi &ui) { ui.error(text); }, QMessageBox::Critical, { "OK" }, "OK" },
     };
     for (const auto &c : cases) {
@@ -128,6 +129,28 @@ TEST(QtUi, Question_EnterAnswersYesEscAndCloseAnswerNo)
         ASSERT_TRUE(driver.acted());
         EXPECT_FALSE(driver.timedOut());
         EXPECT_EQ(answer, c.expected);
+    }
+}
+
+TEST(QtUi, Confirm_EnterAnswersOkEscAndCloseAnswerCancel)
+{
+    const struct
+    {
+        const char *name;
+        std::function<void(QMessageBox &)> answer;
+        bool expected;
+    } cases[] = {
+        { "Enter", [](QMessageBox &box) { press(box, Qt::Key_Return); }, true },
+        { "Esc", [](QMessageBox &box) { press(box, Qt::Key_Escape); }, false },
+        { "window closed", [](QMessageBox &box) { box.close(); }, false },
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        ModalDriver<QMessageBox> driver(c.answer);
+        QtUi ui;
+        const bool ok = ui.confirm(QStringLiteral("Delete record?"));
+        ASSERT_TRUE(driver.acted());
+        EXPECT_EQ(ok, c.expected);
     }
 }
 

@@ -45,6 +45,12 @@ void QtUi::setUpMessageBox(QMessageBox &box, BoxKind kind, const QString &text)
         box.setDefaultButton(QMessageBox::Yes);
         box.setEscapeButton(QMessageBox::No);
         break;
+    case BoxKind::Confirmation:
+        box.setIcon(QMessageBox::Question);
+        box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel);
+        box.setDefaultButton(QMessageBox::Ok);
+        box.setEscapeButton(QMessageBox::Cancel);
+        break;
     }
 }
 
@@ -62,6 +68,14 @@ Answer QtUi::question(const QString &text)
     box.exec();
     // Esc and the window's close button press the escape button, No.
     return box.clickedButton() == box.button(QMessageBox::Yes) ? Answer::Yes : Answer::No;
+}
+
+bool QtUi::confirm(const QString &text)
+{
+    QMessageBox box(QApplication::activeWindow());
+    setUpMessageBox(box, BoxKind::Confirmation, text);
+    box.exec();
+    return box.clickedButton() == box.button(QMessageBox::Ok);
 }
 
 void QtUi::error(const QString &text)

@@ -16,13 +16,14 @@ class QtUi final : public Ui
 public:
     void message(const QString &text) override;
     Answer question(const QString &text) override;
+    bool confirm(const QString &text) override;
     void error(const QString &text) override;
     QString input(const QString &caption, const QString &prompt, const QString &initialText) override;
     QString openFile(const FileDialogRequest &request) override;
     QString saveFile(const FileDialogRequest &request) override;
 
     // The dialogs as they are set up before they are shown (tests look at them without showing).
-    enum class BoxKind { Message, Question, Error };
+    enum class BoxKind { Message, Question, Confirmation, Error };
     static void setUpMessageBox(QMessageBox &box, BoxKind kind, const QString &text);
     static void setUpInputDialog(
         QInputDialog &dialog, const QString &caption, const QString &prompt, const QString &initialText);

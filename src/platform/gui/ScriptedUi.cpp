@@ -18,6 +18,11 @@ void ScriptedUi::answerQuestion(Answer answer)
     m_script.push_back({ Kind::Question, answer, {} });
 }
 
+void ScriptedUi::answerConfirm(bool ok)
+{
+    m_script.push_back({ Kind::Confirm, ok ? Answer::Yes : Answer::No, {} });
+}
+
 void ScriptedUi::answerInput(const QString &text)
 {
     m_script.push_back({ Kind::Input, Answer::No, text });
@@ -62,6 +67,14 @@ Answer ScriptedUi::question(const QString &text)
         { Kind::Question, applicationTitle(), text, { Yes, No }, Yes, No, Icon::None, {}, {} });
     const std::optional<Reply> reply = nextReply(Kind::Question);
     return reply ? reply->answer : Answer::No;
+}
+
+bool ScriptedUi::confirm(const QString &text)
+{
+    m_prompts.push_back(
+        { Kind::Confirm, applicationTitle(), text, { Ok, Cancel }, Ok, Cancel, Icon::Question, {}, {} });
+    const std::optional<Reply> reply = nextReply(Kind::Confirm);
+    return reply && reply->answer == Answer::Yes;
 }
 
 void ScriptedUi::error(const QString &text)

@@ -15,8 +15,8 @@ namespace ql {
 class ScriptedUi final : public Ui
 {
 public:
-    enum class Kind { Message, Question, Error, Input, OpenFile, SaveFile };
-    enum class Icon { None, Error };
+    enum class Kind { Message, Question, Confirm, Error, Input, OpenFile, SaveFile };
+    enum class Icon { None, Question, Error };
 
     struct Prompt
     {
@@ -33,6 +33,7 @@ public:
 
     // The script, answered in order.
     void answerQuestion(Answer answer);
+    void answerConfirm(bool ok);
     void answerInput(const QString &text);
     void answerOpenFile(const QString &path);
     void answerSaveFile(const QString &path);
@@ -45,6 +46,7 @@ public:
 
     void message(const QString &text) override;
     Answer question(const QString &text) override;
+    bool confirm(const QString &text) override;
     void error(const QString &text) override;
     QString input(const QString &caption, const QString &prompt, const QString &initialText) override;
     QString openFile(const FileDialogRequest &request) override;

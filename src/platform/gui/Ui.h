@@ -32,6 +32,9 @@ public:
     virtual void message(const QString &text) = 0;
     // A question without icon: Yes and No; Yes is the default button and Esc answers No.
     virtual Answer question(const QString &text) = 0;
+    // A confirmation: the text, a question icon, OK and Cancel; OK is the default button and Esc
+    // answers Cancel. True for OK.
+    virtual bool confirm(const QString &text) = 0;
     // An error: the text as given, an error icon and an OK button. Commands do not call this
     // directly; their errors reach it through showErrorBox (ErrorBox.h).
     virtual void error(const QString &text) = 0;
