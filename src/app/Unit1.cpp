@@ -377,6 +377,8 @@ void TfrmMain::AddListTab(const QString &fileName, bool isNew)
     // A copy taken now: later edits of the category list reach only lists created after them.
     if (m_categories)
         frame->SetCategoryItems(m_categories->Lines());
+    // The grid's Category column offers the list as it is whenever the column is entered.
+    frame->SetCategoryList(m_categories);
     frame->SetPickers(m_pickers);
 
     CodeSelection fromCode(*this);

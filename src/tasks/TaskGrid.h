@@ -2,7 +2,10 @@
 
 #include "storage/DataSource.h"
 
+#include <QStringList>
 #include <QTableView>
+#include <functional>
+#include <map>
 
 namespace ql {
 
@@ -10,19 +13,43 @@ class TaskGridModel;
 
 // The task grid: a table view over a TaskGridModel whose current row is the table's current row.
 // Moving to another row stores the row that is left (one stored version per visit, however many
-// of its cells changed); Enter stores the row in place; Esc abandons its change.
+// of its cells changed); Enter stores the row in place; Esc abandons its change; Insert starts a
+// new task; Ctrl+Del deletes the current task once the user confirms.
 //
 // As an editor of the table's data source it writes the text of an open cell editor into the row
 // before the row is posted by any route.
+//
+// Its owner draws the cells and sees the keys, column changes and double clicks first, through the
+// handlers it sets (see Handlers).
 class TaskGrid final : public QTableView, public DataSource::Editor
 {
     Q_OBJECT
 
 public:
+    struct Handlers
+    {
+        // Draws one data cell in `rect`; `current` says whether it is the grid's current cell.
+        std::function<void(QPainter &, const QRect &, const QModelIndex &, bool current)> drawCell;
+        // A key pressed in the grid or its cell editor; true discards it. keyDown sees every key,
+        // keyPress only keys that type a character.
+        std::function<bool(const QKeyEvent &)> keyDown;
+        std::function<bool(const QKeyEvent &)> keyPress;
+        // The current column changed.
+        std::function<void()> colEnter;
+        // A double click on a cell, after the grid's own handling.
+        std::function<void()> dblClick;
+    };
+
     explicit TaskGrid(QWidget *parent = nullptr);
 
     void setTaskModel(TaskGridModel *model);
     TaskGridModel *taskModel() const { return m_model; }
+    void setHandlers(Handlers handlers) { m_handlers = std::move(handlers); }
+
+    // The drop-down list of a column's cell editor. `typing` says whether text that is not in the
+    // list may be typed into it; without it the value changes only through the list.
+    void setPickList(int column, const QStringList &items, bool typing);
+    QStringList pickList(int column) const;
 
     // Shows the table's current row as the grid's current row, after the table moved or changed
     // by any route (a command, the wheel, a post that placed the row by the active order).
@@ -32,16 +59,38 @@ public:
     void finishEditing(bool commit);
     void flushToRow() override { finishEditing(true); }
 
+    // The width of every column, in pixels, whatever its cells' rectangles leave out.
+    int fullColumnWidth(int column) const { return columnWidth(column); }
+
+signals:
+    // A task was deleted from the grid (Ctrl+Del).
+    void recordDeleted();
+
 protected:
     void currentChanged(const QModelIndex &current, const QModelIndex &previous) override;
     void closeEditor(QWidget *editor, QAbstractItemDelegate::EndEditHint hint) override;
     void keyPressEvent(QKeyEvent *event) override;
+    void mouseDoubleClickEvent(QMouseEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
-    class RowEditDelegate;
+    class CellDelegate;
+    struct PickList
+    {
+        QStringList items;
+        bool typing = false;
+    };
+    friend class CellDelegate;
+
+    // Runs the owner's key handlers; true when they discard the key.
+    bool keyDiscarded(const QKeyEvent &event) const;
+    void insertRecord();
+    void deleteRecord();
 
     TaskGridModel *m_model = nullptr;
-    RowEditDelegate *m_delegate = nullptr;
+    CellDelegate *m_delegate = nullptr;
+    Handlers m_handlers;
+    std::map<int, PickList> m_pickLists;
     bool m_following = false; // the grid is being moved to the table's row
     bool m_changingRow = false; // the user is moving the grid to another row
 };

@@ -5,7 +5,9 @@
 #include "storage/DataSource.h"
 
 #include "storage/TaskSchema.h"
+#include <QFontMetrics>
 #include <QScopeGuard>
+#include <algorithm>
 
 namespace ql {
 
@@ -198,12 +200,135 @@ QVariant TaskGridModel::data(const QModelIndex &index, int role) const
     return displayText(*field, index.row());
 }
 
+int TaskGridModel::defaultColumnWidth(int column, const QFontMetrics &metrics) const
+{
+    const Field *field
+        = column >= 0 && column < ColumnCount ? m_table.LookupField(Columns[column].field) : nullptr;
+    int characters = 10;
+    if (field) {
+        switch (field->type()) {
+        case FieldType::Text:
+            characters = field->width();
+            break;
+        case FieldType::Boolean:
+            characters = 5;
+            break;
+        case FieldType::Word:
+        case FieldType::SmallInt:
+        case FieldType::ShortInt:
+        case FieldType::Byte:
+            characters = 6;
+            break;
+        case FieldType::DateTime:
+            characters = 18;
+            break;
+        default:
+            characters = 10;
+            break;
+        }
+    }
+    const int forValues = characters * metrics.horizontalAdvance(u'0') + 4;
+    const int forTitle = metrics.horizontalAdvance(columnTitle(column)) + 4;
+    return std::max(forValues, forTitle);
+}
+
+QString TaskGridModel::columnTitle(int column)
+{
+    if (column < 0 || column >= ColumnCount)
+        return QString();
+    const Column &c = Columns[column];
+    return c.title ? QString::fromLatin1(c.title) : c.field;
+}
+
+Value TaskGridModel::cellValue(const QString &fieldName, int row) const
+{
+    const int shown = tableRow(row);
+    const Field *field = m_table.Active() ? m_table.LookupField(fieldName) : nullptr;
+    if (shown < 0 || !field)
+        return Value();
+    return m_table.ViewValue(shown + 1, *field);
+}
+
+TaskRowFacts TaskGridModel::rowFacts(int row) const
+{
+    TaskRowFacts facts;
+    facts.recordNumber = row + 1;
+    const auto text = [&](const QString &fieldName) {
+        const Value value = cellValue(fieldName, row);
+        return value.kind() == Value::Kind::Text ? value.text() : QString();
+    };
+    facts.status = text(TaskField::Status);
+    facts.priority = text(TaskField::Priority);
+    // Progress reads as a whole number; empty, or anything that is not one, reads as 0.
+    const Value progress = cellValue(TaskField::Progress, row);
+    if (progress.kind() == Value::Kind::Integer)
+        facts.progress = progress.toInteger();
+    else if (progress.kind() == Value::Kind::Text)
+        facts.progress = progress.text().trimmed().toLongLong();
+    const Value bookmarked = cellValue(TaskField::Bookmarked, row);
+    facts.bookmarked = bookmarked.kind() == Value::Kind::Boolean && bookmarked.toBoolean();
+    return facts;
+}
+
+Qt::Alignment TaskGridModel::columnAlignment(int column) const
+{
+    const Field *field = fieldOf(column);
+    if (!field)
+        return Qt::AlignLeft;
+    switch (field->type()) {
+    case FieldType::Integer:
+    case FieldType::Word:
+    case FieldType::Counter:
+    case FieldType::ShortInt:
+    case FieldType::SmallInt:
+    case FieldType::LargeInt:
+    case FieldType::Byte:
+    case FieldType::LongWord:
+    case FieldType::Float:
+    case FieldType::Fixed:
+        return Qt::AlignRight;
+    default:
+        return Qt::AlignLeft;
+    }
+}
+
+bool TaskGridModel::isDateColumn(int column) const
+{
+    const Field *field = fieldOf(column);
+    return field && (field->type() == FieldType::Date || field->type() == FieldType::DateTime);
+}
+
+QDate TaskGridModel::currentDate(int column) const
+{
+    const Field *field = fieldOf(column);
+    if (!field || !m_table.Active() || m_table.RowCount() == 0)
+        return QDate();
+    const Value value = m_table.GetValue(*field);
+    if (value.kind() == Value::Kind::Date || value.kind() == Value::Kind::DateTime)
+        return value.toDate();
+    return QDate();
+}
+
+bool TaskGridModel::storeDate(int column, const QDate &date)
+{
+    const Field *field = fieldOf(column);
+    if (!field || !isDateColumn(column))
+        return false;
+    return runGuarded([&] {
+        if (!m_table.IsEditing())
+            m_table.EditRow();
+        m_table.SetValue(*field,
+            field->type() == FieldType::Date ? Value::fromDate(date)
+                                             : Value::fromDateTime(date, QTime(0, 0)));
+        m_table.PostRow();
+    });
+}
+
 QVariant TaskGridModel::headerData(int section, Qt::Orientation orientation, int role) const
 {
     if (orientation != Qt::Horizontal || role != Qt::DisplayRole || section < 0 || section >= ColumnCount)
         return QAbstractTableModel::headerData(section, orientation, role);
-    const Column &column = Columns[section];
-    return column.title ? QString::fromLatin1(column.title) : column.field;
+    return columnTitle(section);
 }
 
 Qt::ItemFlags TaskGridModel::flags(const QModelIndex &index) const
@@ -287,6 +412,21 @@ bool TaskGridModel::rowPending() const
 bool TaskGridModel::moveToRow(int row)
 {
     return runGuarded([&] { makeCurrent(row); });
+}
+
+bool TaskGridModel::insertRecord()
+{
+    return runGuarded([&] { m_table.InsertRow(); });
+}
+
+bool TaskGridModel::hasRecord() const
+{
+    return m_table.Active() && (m_table.RowCount() > 0 || m_table.GetState() == ClientTable::State::Insert);
+}
+
+bool TaskGridModel::deleteRecord()
+{
+    return runGuarded([&] { m_table.DeleteRow(); });
 }
 
 void TaskGridModel::refresh()

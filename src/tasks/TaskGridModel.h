@@ -1,11 +1,16 @@
 #pragma once
 
+#include "tasks/TaskCellLook.h"
+
 #include <QAbstractTableModel>
 #include <QStringList>
+
+class QFontMetrics;
 
 namespace ql {
 
 class ClientTable;
+class Value;
 class DataSource;
 class Field;
 struct RowsChange;
@@ -31,6 +36,24 @@ public:
     // lacks a field keeps the column, with empty cells that cannot be edited.
     static const QStringList &columnFields();
     static int columnOf(const QString &fieldName);
+    // A column's title: its field's name unless it has one of its own.
+    static QString columnTitle(int column);
+
+    // The width of a column that has none of its own: room for as many digits as its field's
+    // display width, or for its title when that is wider.
+    int defaultColumnWidth(int column, const QFontMetrics &metrics) const;
+
+    // What the drawing rules read of a row of the view.
+    TaskRowFacts rowFacts(int row) const;
+    // Numbers stand at the right of their cells, everything else at the left.
+    Qt::Alignment columnAlignment(int column) const;
+    // Whether the column's field holds a date or a date and time (never, for a field the list lacks).
+    bool isDateColumn(int column) const;
+    // The date in the current row's cell of `column`; invalid when empty or not a date.
+    QDate currentDate(int column) const;
+    // Puts `date` into the current row's cell of `column`, entering edit mode first unless the row
+    // is pending already, and stores the row. Errors are shown and end the change.
+    bool storeDate(int column, const QDate &date);
 
     // A new list shows Bookmarked as "Yes" and "No"; a loaded list shows the table's own boolean
     // text, because loading replaces the field set of a new list by the one the file declares.
@@ -59,12 +82,20 @@ public:
     // when the table refused (the error is shown).
     bool moveToRow(int row);
 
+    // Insert: starts a new task before the current one (the table gives it its defaults).
+    bool insertRecord();
+    // Whether there is a task to delete: a stored one in the view, or a new one being inserted.
+    bool hasRecord() const;
+    // Deletes the current task (a new one being inserted is abandoned). False when refused.
+    bool deleteRecord();
+
     // Repaints every cell (the rows themselves follow the table's notices).
     void refresh();
 
 private:
     const Field *fieldOf(int column) const;
     int tableRowCount() const;
+    Value cellValue(const QString &fieldName, int row) const;
     QString displayText(const Field &field, int row) const;
     // Makes `row` the table's current row unless it already is.
     void makeCurrent(int row);

@@ -1,5 +1,7 @@
 #include "tasks/uFrTasks.h"
 
+#include "bound/DBMemo.h"
+#include "common/CategoryList.h"
 #include "common/uGeneral.h"
 #include "platform/Clock.h"
 #include "platform/SystemFormats.h"
@@ -8,8 +10,8 @@
 #include "platform/gui/Ui.h"
 #include "storage/DataSource.h"
 #include "storage/TaskSchema.h"
-#include "bound/DBMemo.h"
 #include "tasks/TabCaption.h"
+#include "tasks/TaskCellLook.h"
 #include "tasks/TaskCommands.h"
 #include "tasks/TaskGrid.h"
 #include "tasks/TaskGridModel.h"
@@ -20,11 +22,14 @@
 
 #include <QAction>
 #include <QButtonGroup>
+#include <QCalendarWidget>
 #include <QComboBox>
+#include <QDateEdit>
 #include <QFileInfo>
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -89,6 +94,7 @@ TfrTasks::TfrTasks(QWidget *parent)
 
     m_model = new TaskGridModel(*m_DataSource1, this);
     DBGrid1->setTaskModel(m_model);
+    setUpGrid();
     setUpPropertiesPanel();
     buildPopupMenu();
 
@@ -135,6 +141,130 @@ void TfrTasks::setUpPropertiesPanel()
         [this](const QPoint &pos) { PopupMenu3->popup(ValueListEditor1->viewport()->mapToGlobal(pos)); });
     // Only the main window's Properties command shows the panel.
     PageControl1->hide();
+}
+
+// ---------------------------------------------------------------------------------------------
+// The grid
+
+void TfrTasks::setUpGrid()
+{
+    TaskGrid::Handlers handlers;
+    handlers.drawCell = [this](QPainter &painter, const QRect &rect, const QModelIndex &index, bool current) {
+        DBGrid1DrawColumnCell(painter, rect, index, current);
+    };
+    handlers.keyPress = [this](const QKeyEvent &event) { return DBGrid1KeyPress(event); };
+    handlers.keyDown = [this](const QKeyEvent &event) { return DBGrid1KeyDown(event); };
+    handlers.colEnter = [this] { DBGrid1ColEnter(); };
+    handlers.dblClick = [this] { DBGrid1DblClick(); };
+    DBGrid1->setHandlers(std::move(handlers));
+    connect(DBGrid1, &TaskGrid::recordDeleted, this, &TfrTasks::MarkUnsaved);
+
+    DBGrid1->setPickList(TaskGridModel::columnOf(TaskField::Status),
+        { QStringLiteral("Not Started"), QStringLiteral("Paused"), QStringLiteral("In progress"),
+            QStringLiteral("Complete"), QStringLiteral("Cancelled") },
+        false);
+    DBGrid1->setPickList(TaskGridModel::columnOf(TaskField::Difficulty),
+        { QStringLiteral("Easy"), QStringLiteral("Moderate"), QStringLiteral("Hard") }, false);
+    DBGrid1->setPickList(TaskGridModel::columnOf(TaskField::Priority),
+        { QStringLiteral("Normal"), QStringLiteral("Urgent"), QStringLiteral("High"), QStringLiteral("Low") },
+        false);
+    // Filled from the category list whenever the column is entered.
+    DBGrid1->setPickList(TaskGridModel::columnOf(TaskField::Category), {}, true);
+
+    DateTimePicker1 = new QDateEdit(this);
+    DateTimePicker1->setObjectName(QStringLiteral("DateTimePicker1"));
+    DateTimePicker1->setAccessibleName(QStringLiteral("Date"));
+    DateTimePicker1->setCalendarPopup(true);
+    DateTimePicker1->setDisplayFormat(SystemFormats::current().shortDateFormat());
+    DateTimePicker1->setFixedHeight(21);
+    DateTimePicker1->hide();
+    // The calendar tells nobody when it closes: its window is watched for that.
+    m_calendarPopup = DateTimePicker1->calendarWidget()->window();
+    m_calendarPopup->installEventFilter(this);
+}
+
+bool TfrTasks::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == m_calendarPopup && event->type() == QEvent::Hide)
+        runGuarded([this] { DateTimePicker1CloseUp(); }, ErrorTiming::Queued);
+    return QWidget::eventFilter(watched, event);
+}
+
+QString TfrTasks::currentColumnField() const
+{
+    const QModelIndex current = DBGrid1->currentIndex();
+    return current.isValid() ? TaskGridModel::columnFields().value(current.column()) : QString();
+}
+
+void TfrTasks::DBGrid1DrawColumnCell(
+    QPainter &painter, const QRect &rect, const QModelIndex &index, bool current)
+{
+    const TaskRowFacts facts = m_model->rowFacts(index.row());
+    const int column = index.column();
+    const CellLook look = TaskCellLook(
+        facts, TaskGridModel::columnFields().value(column), TaskGridModel::columnTitle(column), current);
+    PaintTaskCell(painter, rect, DBGrid1->columnWidth(column), look, index.data().toString(),
+        m_model->columnAlignment(column), DBGrid1->font(), DBGrid1->palette().color(QPalette::Base),
+        facts.progress);
+}
+
+bool TfrTasks::DBGrid1KeyPress(const QKeyEvent &)
+{
+    const QString field = currentColumnField();
+    return field == TaskField::Priority || field == TaskField::Difficulty || field == TaskField::Status;
+}
+
+bool TfrTasks::DBGrid1KeyDown(const QKeyEvent &event)
+{
+    return event.key() == Qt::Key_Down && m_cdsTasks.Active()
+        && m_cdsTasks.RowNumber() == m_cdsTasks.RowCount();
+}
+
+void TfrTasks::DBGrid1ColEnter()
+{
+    const int column = DBGrid1->currentIndex().column();
+    if (!m_model->isDateColumn(column))
+        HideDatePicker();
+    if (currentColumnField() == TaskField::Category)
+        DBGrid1->setPickList(column, m_categories ? m_categories->Lines() : QStringList(), true);
+}
+
+void TfrTasks::DBGrid1DblClick()
+{
+    if (m_model->isDateColumn(DBGrid1->currentIndex().column()))
+        ShowDatePicker();
+}
+
+void TfrTasks::ShowDatePicker()
+{
+    const QModelIndex current = DBGrid1->currentIndex();
+    if (!current.isValid())
+        return;
+    // The picker takes the cell's place: a cell editor under it has nothing more to do.
+    DBGrid1->finishEditing(true);
+    const QRect cell = DBGrid1->visualRect(current);
+    const QPoint topLeft = DBGrid1->viewport()->mapTo(this, cell.topLeft());
+    DateTimePicker1->move(topLeft);
+    DateTimePicker1->setFixedWidth(cell.width());
+    const QDate date = m_model->currentDate(current.column());
+    DateTimePicker1->setDate(date.isValid() ? date : Clock::today());
+    DateTimePicker1->show();
+    DateTimePicker1->raise();
+    DateTimePicker1->setFocus();
+}
+
+void TfrTasks::HideDatePicker()
+{
+    if (DateTimePicker1)
+        DateTimePicker1->hide();
+}
+
+void TfrTasks::DateTimePicker1CloseUp()
+{
+    const int column = DBGrid1->currentIndex().column();
+    if (m_model->isDateColumn(column))
+        m_model->storeDate(column, DateTimePicker1->date());
+    HideDatePicker();
 }
 
 void TfrTasks::setUpFilterBar()

@@ -9,6 +9,10 @@
 
 class QAction;
 class QComboBox;
+class QDateEdit;
+class QKeyEvent;
+class QModelIndex;
+class QPainter;
 class QLabel;
 class QLineEdit;
 class QMenu;
@@ -19,6 +23,7 @@ class QToolButton;
 
 namespace ql {
 
+class CategoryList;
 class DBMemo;
 class TaskPickers;
 class DataSource;
@@ -55,6 +60,13 @@ public:
     void FocusQuickAdd();
     // The dialogs that Set Progress and Set Date ask through; both commands stay disabled without.
     void SetPickers(TaskPickers *pickers);
+    // The program's category list, which the grid's Category column offers whenever it is entered.
+    void SetCategoryList(const CategoryList *categories) { m_categories = categories; }
+
+    // The date picker over the grid's current date cell: placed on the cell, as wide as it, set to
+    // the cell's date (today when empty) and given the focus.
+    void ShowDatePicker();
+    void HideDatePicker();
     // The category box cbCat of the quick-add bar is filled by the main window after OpenList. The
     // properties side panel PageControl1 stays hidden until the main window's Properties command
     // shows it; its key/value editor and the memo of its Text page follow the current task.
@@ -98,9 +110,12 @@ public:
     QAction *actBookmark = nullptr;
     QAction *ActLastNow = nullptr;
     QAction *actSetDate = nullptr;
+    // The date picker that opens over a date cell of the grid; hidden until then.
+    QDateEdit *DateTimePicker1 = nullptr;
 
 protected:
     void wheelEvent(QWheelEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void setUpFilterBar();
@@ -139,6 +154,21 @@ private:
     void actSetDateExecute();
     void runStateCommand(TaskCommands::StateCommand command);
 
+    // The grid's events.
+    void setUpGrid();
+    void DBGrid1DrawColumnCell(QPainter &painter, const QRect &rect, const QModelIndex &index, bool current);
+    // Typed characters in the Status, Priority and Difficulty columns are discarded: those change
+    // only through their pick lists.
+    bool DBGrid1KeyPress(const QKeyEvent &event);
+    // Down on the last task is discarded, so the grid does not start a new one below it.
+    bool DBGrid1KeyDown(const QKeyEvent &event);
+    void DBGrid1ColEnter();
+    void DBGrid1DblClick();
+    // The picker's calendar closed, with or without a click on a date: the date goes into the cell.
+    void DateTimePicker1CloseUp();
+    // The field of the grid's current column; empty when there is none.
+    QString currentColumnField() const;
+
     // The bar's orders, views and search.
     void cbOrderChange();
     void DBGrid1TitleClick(int column);
@@ -169,6 +199,8 @@ private:
 
     QLabel *m_statusPanels[2] = { nullptr, nullptr };
     TaskPickers *m_pickers = nullptr;
+    const CategoryList *m_categories = nullptr;
+    QWidget *m_calendarPopup = nullptr; // the picker's drop-down calendar, once it exists
     QStringList m_ordersToPrepare;
 };
 

@@ -2,8 +2,13 @@
 // table (one stored version per visit of a row, Enter stores, Esc abandons).
 #include "TaskListFixture.h"
 
+#include "common/CategoryList.h"
 #include <QAbstractItemModelTester>
 #include <QApplication>
+
+#include <QCalendarWidget>
+#include <QComboBox>
+#include <QDateEdit>
 #include <QLineEdit>
 
 namespace {
@@ -17,6 +22,8 @@ using ql::TfrTasks;
 const int TaskColumn = TaskGridModel::columnOf(QStringLiteral("Task"));
 const int CategoryColumn = TaskGridModel::columnOf(QStringLiteral("Category"));
 const int ProgressColumn = TaskGridModel::columnOf(QStringLiteral("Progress"));
+const int StatusColumn = TaskGridModel::columnOf(QStringLiteral("Status"));
+const int DueDateColumn = TaskGridModel::columnOf(QStringLiteral("DueDate"));
 
 // A loaded list of three tasks, unmarked, shown on its tab.
 class TaskGridTest : public TaskListFixture
@@ -53,6 +60,15 @@ protected:
     QLineEdit *openEditor() const
     {
         for (QLineEdit *editor : m_grid->viewport()->findChildren<QLineEdit *>())
+            if (editor->isVisible())
+                return editor;
+        return nullptr;
+    }
+
+    // The open cell editor, a line editor or a drop-down list.
+    QWidget *openCellEditor() const
+    {
+        for (QWidget *editor : m_grid->viewport()->findChildren<QWidget *>(Qt::FindDirectChildrenOnly))
             if (editor->isVisible())
                 return editor;
         return nullptr;
@@ -209,7 +225,7 @@ TEST_F(TaskGridTest, Esc_AbandonsTheRow)
         QTest::keyClick(typeInto(0, TaskColumn, QStringLiteral("gone")), Qt::Key_Tab);
         ASSERT_EQ(table().GetState(), ClientTable::State::Edit);
         if (editorOpen) {
-            QLineEdit *next = openEditor();
+            QWidget *next = openCellEditor();
             ASSERT_NE(next, nullptr);
             QTest::keyClick(next, Qt::Key_Escape);
         } else {
@@ -283,6 +299,170 @@ TEST_F(TaskGridTest, RefusedPost_KeepsTheGridOnThePendingRow)
     EXPECT_EQ(shownMessages(ScriptedUi::Kind::Error), QStringList { QStringLiteral("Key violation.") });
     EXPECT_EQ(table().GetState(), ClientTable::State::Edit);
     EXPECT_EQ(m_grid->currentIndex().row(), 0);
+}
+
+// Status, Priority and Difficulty change only through their lists: typed characters are dropped,
+// in the grid and in the open list alike, while other columns take typing.
+TEST_F(TaskGridTest, PickListColumns_DropTypingAndStoreTheChosenItem)
+{
+    const struct
+    {
+        const char *field;
+        QStringList items;
+    } columns[] = {
+        { "Status", { "Not Started", "Paused", "In progress", "Complete", "Cancelled" } },
+        { "Difficulty", { "Easy", "Moderate", "Hard" } },
+        { "Priority", { "Normal", "Urgent", "High", "Low" } },
+    };
+    for (const auto &c : columns) {
+        SCOPED_TRACE(c.field);
+        const int column = TaskGridModel::columnOf(QString::fromLatin1(c.field));
+        const QString before = cell(0, column);
+        goTo(0, column);
+        QTest::keyClicks(m_grid, QStringLiteral("Pc"));
+        EXPECT_EQ(openCellEditor(), nullptr);
+        EXPECT_EQ(table().GetState(), ClientTable::State::Browse);
+        EXPECT_EQ(cell(0, column), before);
+
+        m_grid->edit(m_grid->currentIndex());
+        auto *list = qobject_cast<QComboBox *>(openCellEditor());
+        ASSERT_NE(list, nullptr);
+        QStringList items;
+        for (int i = 0; i < list->count(); ++i)
+            items << list->itemText(i);
+        EXPECT_EQ(items, c.items);
+        EXPECT_FALSE(list->isEditable());
+        QTest::keyClicks(list, QStringLiteral("Hh"));
+        EXPECT_EQ(list->currentText(), before);
+
+        list->setCurrentIndex(1);
+        emit list->activated(1);
+        EXPECT_EQ(table().GetState(), ClientTable::State::Edit);
+        QTest::keyClick(list, Qt::Key_Return);
+        settle();
+        EXPECT_EQ(table().GetState(), ClientTable::State::Browse);
+        EXPECT_EQ(table().AsText(QString::fromLatin1(c.field)), c.items.at(1));
+    }
+    goTo(0, TaskColumn);
+    QTest::keyClicks(m_grid, QStringLiteral("P"));
+    EXPECT_NE(openEditor(), nullptr);
+}
+
+TEST_F(TaskGridTest, CategoryColumn_OffersTheCategoryListAsItIsWhenEntered)
+{
+    ql::CategoryList categories;
+    categories.SetLines({ QStringLiteral("Home"), QStringLiteral("Work") });
+    m_frame->SetCategoryList(&categories);
+    goTo(0, CategoryColumn);
+    EXPECT_EQ(m_grid->pickList(CategoryColumn), categories.Lines());
+
+    categories.SetLines({ QStringLiteral("Garden") });
+    goTo(0, TaskColumn);
+    goTo(0, CategoryColumn);
+    m_grid->edit(m_grid->currentIndex());
+    auto *list = qobject_cast<QComboBox *>(openCellEditor());
+    ASSERT_NE(list, nullptr);
+    ASSERT_EQ(list->count(), 1);
+    EXPECT_EQ(list->itemText(0), QStringLiteral("Garden"));
+    // A category outside the list can be typed.
+    ASSERT_TRUE(list->isEditable());
+    list->lineEdit()->selectAll();
+    QTest::keyClicks(list->lineEdit(), QStringLiteral("Shed"));
+    QTest::keyClick(list->lineEdit(), Qt::Key_Return);
+    settle();
+    EXPECT_EQ(table().AsText(QStringLiteral("Category")), QStringLiteral("Shed"));
+}
+
+TEST_F(TaskGridTest, DatePicker_OpensOverTheCellAndStoresTheDateWhenItsCalendarCloses)
+{
+    QDateEdit *picker = m_frame->DateTimePicker1;
+    ASSERT_NE(picker, nullptr);
+    EXPECT_FALSE(picker->isVisible());
+    goTo(1, DueDateColumn);
+    const QRect cellRect = m_grid->visualRect(m_grid->currentIndex());
+    QTest::mouseDClick(m_grid->viewport(), Qt::LeftButton, {}, cellRect.center());
+    ASSERT_TRUE(picker->isVisible());
+    // On an empty cell the picker starts at today.
+    EXPECT_EQ(picker->date(), Today);
+    EXPECT_EQ(picker->geometry().topLeft(), m_grid->viewport()->mapTo(m_frame, cellRect.topLeft()));
+    EXPECT_EQ(picker->width(), cellRect.width());
+    EXPECT_TRUE(picker->hasFocus());
+
+    // Closing the calendar without a click stores the date shown.
+    QWidget *calendar = picker->calendarWidget()->window();
+    calendar->show();
+    calendar->hide();
+    settle();
+    EXPECT_FALSE(picker->isVisible());
+    EXPECT_EQ(table().GetState(), ClientTable::State::Browse);
+    EXPECT_EQ(table().RowNumber(), 2);
+    EXPECT_EQ(table().AsDateTime(QStringLiteral("DueDate")).date(), Today);
+    EXPECT_TRUE(m_frame->Modified());
+
+    // The picker opens on the cell's date; a date typed into it without the calendar stores
+    // nothing, and leaving for a column that holds no date hides it.
+    QTest::mouseDClick(m_grid->viewport(), Qt::LeftButton, {}, cellRect.center());
+    ASSERT_TRUE(picker->isVisible());
+    EXPECT_EQ(picker->date(), Today);
+    picker->setDate(Today.addDays(3));
+    goTo(1, TaskColumn);
+    EXPECT_FALSE(picker->isVisible());
+    EXPECT_EQ(table().AsDateTime(QStringLiteral("DueDate")).date(), Today);
+
+    // A double click on a cell that holds no date opens no picker.
+    QTest::mouseDClick(
+        m_grid->viewport(), Qt::LeftButton, {}, m_grid->visualRect(m_grid->currentIndex()).center());
+    EXPECT_FALSE(picker->isVisible());
+}
+
+TEST_F(TaskGridTest, DownOnTheLastTaskIsDropped)
+{
+    goTo(0, TaskColumn);
+    QTest::keyClick(m_grid, Qt::Key_Down);
+    EXPECT_EQ(table().RowNumber(), 2);
+    goTo(2, TaskColumn);
+    QTest::keyClick(m_grid, Qt::Key_Down);
+    EXPECT_EQ(table().RowNumber(), 3);
+    EXPECT_EQ(m_grid->model()->rowCount(), 3);
+    EXPECT_EQ(table().GetState(), ClientTable::State::Browse);
+    EXPECT_FALSE(m_frame->Modified());
+}
+
+TEST_F(TaskGridTest, InsertStartsANewTaskWithItsDefaultsAndEscAbandonsIt)
+{
+    goTo(1, TaskColumn);
+    QTest::keyClick(m_grid, Qt::Key_Insert);
+    EXPECT_EQ(table().GetState(), ClientTable::State::Insert);
+    EXPECT_EQ(m_grid->model()->rowCount(), 4);
+    EXPECT_EQ(m_grid->currentIndex().row(), table().RowNumber() - 1);
+    EXPECT_EQ(table().AsDateTime(QStringLiteral("CreatedDate")).date(), Today);
+    EXPECT_EQ(table().AsText(QStringLiteral("Progress")), QStringLiteral("0"));
+    EXPECT_TRUE(m_frame->Modified());
+    QTest::keyClick(m_grid, Qt::Key_Escape);
+    EXPECT_EQ(table().GetState(), ClientTable::State::Browse);
+    EXPECT_EQ(m_grid->model()->rowCount(), 3);
+}
+
+TEST_F(TaskGridTest, CtrlDel_AsksDeleteRecordAndDeletesUnlessCancelled)
+{
+    goTo(1, TaskColumn);
+    m_ui.answerConfirm(false);
+    QTest::keyClick(m_grid, Qt::Key_Delete, Qt::ControlModifier);
+    ASSERT_EQ(m_ui.prompts().size(), 1u);
+    const ScriptedUi::Prompt &asked = m_ui.prompts().front();
+    EXPECT_EQ(asked.kind, ScriptedUi::Kind::Confirm);
+    EXPECT_EQ(asked.text, QStringLiteral("Delete record?"));
+    EXPECT_EQ(asked.icon, ScriptedUi::Icon::Question);
+    EXPECT_EQ(asked.buttons, (QStringList { QStringLiteral("OK"), QStringLiteral("Cancel") }));
+    EXPECT_EQ(table().RowCount(), 3);
+    EXPECT_FALSE(m_frame->Modified());
+
+    m_ui.answerConfirm(true);
+    QTest::keyClick(m_grid, Qt::Key_Delete, Qt::ControlModifier);
+    EXPECT_EQ(table().RowCount(), 2);
+    EXPECT_EQ(cell(1, TaskColumn), QStringLiteral("three"));
+    EXPECT_TRUE(m_frame->Modified());
+    EXPECT_EQ(m_frame->statusPanelText(0), QStringLiteral("Items 2"));
 }
 
 } // namespace

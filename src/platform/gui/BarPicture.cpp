@@ -30,11 +30,48 @@ void applyGridLook(QTableView *grid)
     grid->verticalHeader()->hide();
     grid->verticalHeader()->setMinimumSectionSize(1);
     grid->verticalHeader()->setDefaultSectionSize(18);
-    grid->horizontalHeader()->setStyleSheet(
-        QStringLiteral("QHeaderView::section { background-color: %1; border: 0px; "
-                       "border-right: 1px solid gray; border-bottom: 1px solid gray; "
-                       "padding: 2px; }")
-            .arg(gridTitleColour().name()));
+    auto *header = new GridHeader(grid);
+    const QHeaderView *old = grid->horizontalHeader();
+    header->setStretchLastSection(old->stretchLastSection());
+    header->setSectionResizeMode(QHeaderView::Interactive);
+    grid->setHorizontalHeader(header);
+}
+
+GridHeader::GridHeader(QWidget *parent)
+    : QHeaderView(Qt::Horizontal, parent)
+{
+    // The title of the current column does not turn bold, nor does any title look pressed.
+    setHighlightSections(false);
+    setSectionsClickable(true);
+    setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    setMinimumSectionSize(1);
+}
+
+QSize GridHeader::sectionSizeFromContents(int logicalIndex) const
+{
+    const QString title = model() ? model()->headerData(logicalIndex, orientation()).toString() : QString();
+    const QFontMetrics metrics(font());
+    return QSize(
+        metrics.horizontalAdvance(title) + 2 * TextMargin + 1, metrics.height() + 2 * TextMargin + 1);
+}
+
+void GridHeader::paintSection(QPainter *painter, const QRect &rect, int logicalIndex) const
+{
+    if (!rect.isValid())
+        return;
+    painter->save();
+    painter->fillRect(rect, gridTitleColour());
+    // A line below the title and one at its right, as between the cells under it.
+    painter->setPen(QColor(Qt::gray));
+    painter->drawLine(rect.bottomLeft(), rect.bottomRight());
+    painter->drawLine(rect.topRight(), rect.bottomRight());
+    const QString title = model() ? model()->headerData(logicalIndex, orientation()).toString() : QString();
+    painter->setClipRect(rect.adjusted(0, 0, -1, -1));
+    painter->setPen(Qt::black);
+    painter->setFont(font());
+    painter->drawText(rect.adjusted(TextMargin, TextMargin, -1, -1),
+        Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine, title);
+    painter->restore();
 }
 
 BarPanel::BarPanel(QWidget *parent)
