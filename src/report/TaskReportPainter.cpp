@@ -1,0 +1,105 @@
+#include "report/TaskReportPainter.h"
+
+#include "report/TaskReportLayout.h"
+
+#include <QBuffer>
+#include <QPainter>
+#include <QPdfWriter>
+#include <QPrinter>
+#include <algorithm>
+
+namespace ql {
+
+namespace {
+
+constexpr double LineWidthMm = 0.2;
+
+QRectF toDots(const QRectF &mm, double dotsPerMm)
+{
+    return QRectF(mm.x() * dotsPerMm, mm.y() * dotsPerMm, mm.width() * dotsPerMm, mm.height() * dotsPerMm);
+}
+
+// Paints the pages `first` to `last` (0-based), a new page before each but the first.
+template <class Device> void paintPages(Device &device, const TaskReport &report, int first, int last)
+{
+    QPainter painter(&device);
+    for (int i = first; i <= last; ++i) {
+        if (i > first)
+            device.newPage();
+        paintReportPage(painter, report.pages.at(size_t(i)));
+    }
+}
+
+} // namespace
+
+void paintReportPage(QPainter &painter, const ReportPage &page)
+{
+    const double dotsPerMm = painter.device()->logicalDpiX() / 25.4;
+    painter.save();
+    painter.setRenderHint(QPainter::TextAntialiasing);
+    for (const ReportItem &item : page.items) {
+        const QRectF rect = toDots(item.rect, dotsPerMm);
+        if (item.kind == ReportItem::Kind::Line) {
+            painter.setPen(QPen(Qt::black, LineWidthMm * dotsPerMm));
+            const double middle = rect.center().y();
+            painter.drawLine(QPointF(rect.left(), middle), QPointF(rect.right(), middle));
+            continue;
+        }
+        if (rect.width() > 0)
+            painter.fillRect(rect, Qt::white);
+        if (item.text.isEmpty())
+            continue;
+        painter.setFont(item.font);
+        painter.setPen(Qt::black);
+        // The layout has already cut the text to what its box shows; a device whose glyphs come out
+        // a hair wider must not lose the last letter to the box's edge.
+        painter.drawText(
+            rect, Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine | Qt::TextDontClip, item.text);
+    }
+    painter.restore();
+}
+
+void setUpReportPrinter(QPrinter &printer, const TaskReport &report)
+{
+    printer.setPageLayout(report.pageLayout);
+    printer.setFullPage(true);
+    printer.setDocName(report.title);
+    printer.setCopyCount(1);
+    printer.setDuplex(QPrinter::DuplexNone);
+    printer.setPaperSource(QPrinter::Auto);
+    printer.setPrintRange(QPrinter::AllPages);
+}
+
+void printTaskReport(QPrinter &printer, const TaskReport &report)
+{
+    const int count = int(report.pages.size());
+    int first = 0;
+    int last = count - 1;
+    if (printer.printRange() == QPrinter::PageRange && printer.fromPage() > 0) {
+        first = std::min(printer.fromPage(), count) - 1;
+        last = std::clamp(printer.toPage() > 0 ? printer.toPage() : count, first + 1, count) - 1;
+    }
+    paintPages(printer, report, first, last);
+}
+
+QByteArray taskReportPdf(const TaskReport &report)
+{
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    {
+        QPdfWriter writer(&buffer);
+        writer.setTitle(report.title);
+        writer.setCreator(QStringLiteral("Quillon"));
+        writer.setResolution(1200);
+        // The layout places every item from the paper's corner, margins included.
+        QPageLayout paper = report.pageLayout;
+        paper.setMinimumMargins(QMarginsF());
+        paper.setMargins(QMarginsF());
+        writer.setPageLayout(paper);
+        paintPages(writer, report, 0, int(report.pages.size()) - 1);
+    }
+    return bytes;
+}
+
+} // namespace ql

@@ -1,0 +1,36 @@
+#include "report/uQRptTasks.h"
+
+#include "platform/gui/ShowModal.h"
+#include "report/TaskReportPainter.h"
+#include "storage/ClientTable.h"
+
+#include <QPrintPreviewDialog>
+#include <QPrinter>
+
+namespace ql {
+
+TaskReport TQRptTasks::Prepare(ClientTable &table, const QString &heading)
+{
+    table.MoveFirst();
+    m_heading = heading;
+    TaskReport report = layOutTaskReport(table, m_heading);
+    // The layout read the view without moving; the cursor ends where a walk to the end would.
+    table.MoveLast();
+    return report;
+}
+
+void TQRptTasks::Preview(ClientTable &table, const QString &heading, QWidget *parent)
+{
+    const TaskReport report = Prepare(table, heading);
+    QPrinter printer(QPrinter::HighResolution);
+    setUpReportPrinter(printer, report);
+    QPrintPreviewDialog dialog(&printer, parent);
+    dialog.setObjectName(QStringLiteral("QRPreview"));
+    dialog.setWindowTitle(report.title);
+    dialog.setWindowState(dialog.windowState() | Qt::WindowMaximized);
+    QObject::connect(&dialog, &QPrintPreviewDialog::paintRequested, &dialog,
+        [&report](QPrinter *target) { printTaskReport(*target, report); });
+    showModal(dialog);
+}
+
+} // namespace ql

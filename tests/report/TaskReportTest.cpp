@@ -1,0 +1,523 @@
+// The task report: its pages and items in millimetres, what it prints of the list's view, how it
+// leaves the list's cursor, its preview, and the PDF it paints.
+#include "gui/Printers.h"
+#include "platform/gui/ShowModal.h"
+#include "report/TaskReportLayout.h"
+#include "report/TaskReportPainter.h"
+#include "report/uQRptTasks.h"
+#include "storage/ClientTable.h"
+#include "storage/TaskSchema.h"
+
+#include <QFile>
+#include <QFontInfo>
+#include <QFontMetricsF>
+#include <QPrintPreviewDialog>
+#include <QPrintPreviewWidget>
+#include <QPrinter>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+#include <memory>
+#include <optional>
+
+namespace {
+
+using ql::ClientTable;
+using ql::ReportItem;
+using ql::ReportPage;
+using ql::TaskReport;
+
+constexpr double Near = 0.005; // millimetres
+
+std::unique_ptr<ClientTable> newTaskTable()
+{
+    auto table = std::make_unique<ClientTable>(QStringLiteral("cdsTasks"));
+    ql::DefineTaskTable(*table);
+    table->CreateEmpty();
+    return table;
+}
+
+struct Task
+{
+    QString text;
+    QString priority = QStringLiteral("Normal");
+    QString comments = {};
+};
+
+void addTask(ClientTable &table, const Task &task)
+{
+    table.AppendRow();
+    table.SetText(QStringLiteral("Task"), task.text);
+    table.SetText(QStringLiteral("Status"), QStringLiteral("In progress"));
+    table.SetText(QStringLiteral("Priority"), task.priority);
+    table.SetText(QStringLiteral("Difficulty"), QStringLiteral("Moderate"));
+    table.SetInteger(QStringLiteral("Progress"), 50);
+    table.SetText(QStringLiteral("Category"), QStringLiteral("Work"));
+    table.SetDateTime(QStringLiteral("CreatedDate"), QDateTime(QDate(2024, 3, 9), QTime(0, 0)));
+    table.SetDateTime(QStringLiteral("DueDate"), QDateTime(QDate(2024, 12, 31), QTime(0, 0)));
+    if (!task.comments.isNull())
+        table.SetText(QStringLiteral("Comments"), task.comments);
+    table.PostRow();
+}
+
+std::unique_ptr<ClientTable> listOf(int count)
+{
+    auto table = newTaskTable();
+    for (int i = 1; i <= count; ++i)
+        addTask(*table, { QStringLiteral("Task %1").arg(i) });
+    return table;
+}
+
+std::vector<const ReportItem *> itemsNamed(const ReportPage &page, const QString &name)
+{
+    std::vector<const ReportItem *> found;
+    for (const ReportItem &item : page.items) {
+        if (item.name == name)
+            found.push_back(&item);
+    }
+    return found;
+}
+
+const ReportItem &only(const ReportPage &page, const QString &name)
+{
+    static const ReportItem none;
+    const auto found = itemsNamed(page, name);
+    EXPECT_EQ(found.size(), 1u) << name.toStdString();
+    return found.empty() ? none : *found.front();
+}
+
+// The values of one data column over the rows of every page, in print order.
+QStringList column(const TaskReport &report, const char *dataName)
+{
+    QStringList texts;
+    for (const ReportPage &page : report.pages) {
+        for (const ReportItem *item : itemsNamed(page, QString::fromLatin1(dataName)))
+            texts << item->text;
+    }
+    return texts;
+}
+
+double widthOf(const QString &text)
+{
+    // The same measure as the layout's: 1200 dots per inch.
+    QImage device(1, 1, QImage::Format_Mono);
+    device.setDotsPerMeterX(qRound(1200 / 0.0254));
+    device.setDotsPerMeterY(qRound(1200 / 0.0254));
+    return QFontMetricsF(ql::taskReportFont(), &device).horizontalAdvance(text) * 25.4 / device.logicalDpiX();
+}
+
+struct Caption
+{
+    const char *name;
+    const char *text;
+    double left;
+    double top;
+};
+
+// The title band's captions, from the paper's corner (5 mm margins).
+const Caption Captions[] = {
+    { "QRLabel2", "ID", 6.85, 10.03 },
+    { "QRLabel3", "Task", 13.47, 10.03 },
+    { "QRLabel4", "Status", 70.62, 9.23 },
+    { "QRLabel5", "Difficulty", 87.55, 9.23 },
+    { "QRLabel6", "Priority", 102.37, 9.23 },
+    { "QRLabel7", "%", 119.30, 9.23 },
+    { "QRLabel8", "Category", 127.77, 9.23 },
+    { "QRLabel9", "Date Created", 148.93, 9.23 },
+    { "QRLabel10", "Last Actioned", 170.10, 9.23 },
+    { "QRLabel11", "Completed Date", 191.27, 9.23 },
+    { "QRLabel12", "Start Date", 216.67, 9.23 },
+    { "QRLabel13", "Due Date", 233.60, 9.23 },
+    { "QRLabel14", "Comments", 250.53, 9.23 },
+};
+
+// Expects the title band of the first page: heading, line and captions where they belong.
+void expectTitleBand(const ReportPage &page, const QString &heading)
+{
+    const ReportItem &label = only(page, QStringLiteral("QRLabel1"));
+    EXPECT_EQ(label.text, heading);
+    EXPECT_NEAR(label.rect.left(), 5.0, Near);
+    EXPECT_NEAR(label.rect.top(), 5.0, Near);
+    EXPECT_NEAR(label.rect.width(), widthOf(heading), Near);
+
+    const ReportItem &shape = only(page, QStringLiteral("QRShape1"));
+    EXPECT_EQ(shape.kind, ReportItem::Kind::Line);
+    EXPECT_NEAR(shape.rect.left(), 5.0, Near);
+    EXPECT_NEAR(shape.rect.width(), 288.13, Near);
+    EXPECT_NEAR(shape.rect.center().y(), 5.0 + 9.79, 0.01);
+
+    for (const Caption &c : Captions) {
+        SCOPED_TRACE(c.name);
+        const ReportItem &item = only(page, QString::fromLatin1(c.name));
+        EXPECT_EQ(item.kind, ReportItem::Kind::Text);
+        EXPECT_EQ(item.text, QString::fromLatin1(c.text));
+        EXPECT_NEAR(item.rect.left(), c.left, Near);
+        EXPECT_NEAR(item.rect.top(), c.top, Near);
+    }
+}
+
+// The data texts of one detail band: left edge and fixed width (0: as wide as the text).
+struct DataColumn
+{
+    const char *name;
+    double left;
+    double fixedWidth;
+};
+
+const DataColumn DataColumns[] = {
+    { "QRDBText2", 7.12, 0 },
+    { "QRDBText1", 13.47, 55.30 },
+    { "QRDBText3", 70.62, 0 },
+    { "QRDBText4", 87.55, 0 },
+    { "QRDBText5", 102.37, 0 },
+    { "QRDBText6", 119.30, 6.61 },
+    { "QRDBText7", 127.77, 19.31 },
+    { "QRDBText8", 148.93, 0 },
+    { "QRDBText9", 170.10, 0 },
+    { "QRDBText10", 191.27, 0 },
+    { "QRDBText11", 216.67, 0 },
+    { "QRDBText12", 233.60, 0 },
+    { "QRDBText13", 250.53, 40.48 },
+};
+
+TEST(TaskReportLayout, Font_IsArialNinePointOrItsMetricTwin)
+{
+    const QFont font = ql::taskReportFont();
+    EXPECT_DOUBLE_EQ(font.pointSizeF(), 9.0);
+    const QString family = QFontInfo(font).family();
+    EXPECT_TRUE(family == QLatin1String("Arial") || family == QLatin1String("Liberation Sans"))
+        << family.toStdString();
+}
+
+TEST(TaskReportLayout, EmptyList_PrintsOnePageWithTheTitleBandAlone)
+{
+    const auto table = newTaskTable();
+    const TaskReport report = ql::layOutTaskReport(*table, QStringLiteral("New *"));
+
+    EXPECT_EQ(report.title, QStringLiteral("Tasks"));
+    EXPECT_EQ(report.pageLayout.pageSize().id(), QPageSize::A4);
+    EXPECT_EQ(report.pageLayout.orientation(), QPageLayout::Landscape);
+    EXPECT_EQ(report.pageLayout.fullRect(QPageLayout::Millimeter).size(), QSizeF(297, 210));
+    EXPECT_EQ(report.pageLayout.margins(QPageLayout::Millimeter), QMarginsF(5, 5, 5, 5));
+
+    ASSERT_EQ(report.pages.size(), 1u);
+    EXPECT_EQ(report.pages[0].items.size(), 2u + std::size(Captions));
+    expectTitleBand(report.pages[0], QStringLiteral("New *"));
+    for (const ReportItem &item : report.pages[0].items) {
+        if (item.kind == ReportItem::Kind::Text) {
+            EXPECT_EQ(item.font, ql::taskReportFont()) << item.name.toStdString();
+        }
+    }
+}
+
+TEST(TaskReportLayout, Rows_FollowTheViewsOrderAndFilterWithTheGridsTexts)
+{
+    const auto table = newTaskTable();
+    addTask(*table, { QStringLiteral("Write report"), QStringLiteral("High") });
+    addTask(*table, { QStringLiteral("Buy milk"), QStringLiteral("Low") });
+    addTask(*table, { QStringLiteral("Call Bob"), QStringLiteral("High"), QStringLiteral("before noon") });
+    addTask(*table, { QStringLiteral("Archive"), QStringLiteral("Normal") });
+    table->SetIndexName(QStringLiteral("cdsTasksIndexTaskName"));
+    table->SetFilter(QStringLiteral("Priority = 'High'"));
+    table->SetFiltered(true);
+
+    const TaskReport report = ql::layOutTaskReport(*table, QStringLiteral("Plan"));
+    ASSERT_EQ(report.pages.size(), 1u);
+    expectTitleBand(report.pages[0], QStringLiteral("Plan"));
+    EXPECT_EQ(column(report, "QRDBText1"), QStringList({ "Call Bob", "Write report" }));
+    EXPECT_EQ(column(report, "QRDBText2"), QStringList({ "3", "1" }));
+
+    // The second row, field by field: short dates, plain numbers, nothing for an empty field.
+    const QStringList texts = { "1", "Write report", "In progress", "Moderate", "High", "50", "Work",
+        "3/9/2024", "", "", "", "12/31/2024", "" };
+    for (size_t i = 0; i < std::size(DataColumns); ++i) {
+        const DataColumn &c = DataColumns[i];
+        SCOPED_TRACE(c.name);
+        const auto items = itemsNamed(report.pages[0], QString::fromLatin1(c.name));
+        ASSERT_EQ(items.size(), 2u);
+        EXPECT_NEAR(items[0]->rect.top(), 16.38, Near);
+        const ReportItem &item = *items[1];
+        EXPECT_EQ(item.text, texts.at(qsizetype(i)));
+        EXPECT_NEAR(item.rect.left(), c.left, Near);
+        EXPECT_NEAR(item.rect.top(), 16.38 + 4.5, Near);
+        EXPECT_NEAR(item.rect.width(), c.fixedWidth > 0 ? c.fixedWidth : widthOf(item.text), Near);
+        EXPECT_GT(item.rect.height(), 3.0);
+        EXPECT_LE(item.rect.height(), 4.5);
+    }
+}
+
+TEST(TaskReportLayout, LongTexts_FixedColumnsPrintTheirFirstLineOthersRunOn)
+{
+    const QString words = QStringLiteral("Prepare the quarterly budget review with every department head "
+                                         "and collect their figures before the board meets");
+    const QString oneWord = QString(80, u'W');
+    const auto table = newTaskTable();
+    addTask(*table, { words, QStringLiteral("Normal"), words });
+    addTask(*table, { oneWord });
+    addTask(*table, { QStringLiteral("First line\r\nsecond line") });
+    table->MoveFirst();
+    table->EditRow();
+    const QString longStatus = QStringLiteral("Waiting on supplier");
+    table->SetText(QStringLiteral("Status"), longStatus);
+    table->PostRow();
+
+    const TaskReport report = ql::layOutTaskReport(*table, QStringLiteral("Plan"));
+    const QStringList tasks = column(report, "QRDBText1");
+    ASSERT_EQ(tasks.size(), 3);
+
+    // Whole words while they fit in 55.30 mm; the next word would not have.
+    const QString first = tasks.at(0);
+    ASSERT_FALSE(first.isEmpty());
+    EXPECT_TRUE(words.startsWith(first + u' ')) << first.toStdString();
+    EXPECT_LE(widthOf(first), 55.30);
+    const QString nextWord = words.mid(first.size() + 1).section(u' ', 0, 0);
+    EXPECT_GT(widthOf(first + u' ' + nextWord), 55.30);
+    // The comment is cut at its own width in the same way.
+    const QString comment = column(report, "QRDBText13").at(0);
+    EXPECT_TRUE(words.startsWith(comment + u' '));
+    EXPECT_LT(comment.size(), first.size());
+
+    // A word wider than the column is broken where the column ends.
+    EXPECT_TRUE(oneWord.startsWith(tasks.at(1)));
+    EXPECT_LT(tasks.at(1).size(), oneWord.size());
+    EXPECT_GT(widthOf(tasks.at(1) + u'W'), 55.30);
+
+    // A line break ends the printed text.
+    EXPECT_EQ(tasks.at(2), QStringLiteral("First line"));
+
+    // A column as wide as its text prints all of it, over the Difficulty column beside it.
+    const ReportItem &status = *itemsNamed(report.pages[0], QStringLiteral("QRDBText3")).front();
+    EXPECT_EQ(status.text, longStatus);
+    EXPECT_GT(status.rect.right(), 5.0 + 82.55);
+}
+
+TEST(TaskReportLayout, Pages_BreakWhenTheNextRowWouldReachTheBottomMargin)
+{
+    // The first page holds 41 rows under the title band, later pages 44 from the top margin.
+    struct Case
+    {
+        int rows;
+        std::vector<int> perPage;
+    };
+    const Case cases[] = {
+        { 1, { 1 } },
+        { 41, { 41 } },
+        { 42, { 41, 1 } },
+        { 85, { 41, 44 } },
+        { 86, { 41, 44, 1 } },
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.rows);
+        const auto table = listOf(c.rows);
+        const TaskReport report = ql::layOutTaskReport(*table, QStringLiteral("Plan"));
+        ASSERT_EQ(report.pages.size(), c.perPage.size());
+        expectTitleBand(report.pages[0], QStringLiteral("Plan"));
+        int number = 0;
+        for (size_t p = 0; p < report.pages.size(); ++p) {
+            const ReportPage &page = report.pages[p];
+            const auto ids = itemsNamed(page, QStringLiteral("QRDBText2"));
+            ASSERT_EQ(int(ids.size()), c.perPage[p]);
+            EXPECT_EQ(page.items.size(), (p == 0 ? 2 + std::size(Captions) : 0) + ids.size() * 13);
+            const double firstTop = p == 0 ? 5.0 + 11.38 : 5.0;
+            for (size_t r = 0; r < ids.size(); ++r) {
+                EXPECT_EQ(ids[r]->text, QString::number(++number));
+                EXPECT_NEAR(ids[r]->rect.top(), firstTop + 4.5 * double(r), Near);
+                EXPECT_LE(ids[r]->rect.top() + 4.5, 205.0 + Near);
+            }
+            // Captions and heading belong to the first page only.
+            if (p > 0) {
+                for (const ReportItem &item : page.items)
+                    EXPECT_TRUE(item.name.startsWith(QLatin1String("QRDBText"))) << item.name.toStdString();
+            }
+        }
+    }
+}
+
+TEST(TaskReportLayout, FieldsTheListLacks_PrintNothing)
+{
+    // A list from an older file with only a few of the fields.
+    ClientTable table(QStringLiteral("cdsTasks"));
+    table.AddFieldDef({ QStringLiteral("ID"), ql::FieldType::Counter });
+    table.AddFieldDef({ QStringLiteral("Task"), ql::FieldType::Text, 255 });
+    table.AddFieldDef({ QStringLiteral("Status"), ql::FieldType::Text, 20 });
+    table.CreateEmpty();
+    table.AppendRow();
+    table.SetText(QStringLiteral("Task"), QStringLiteral("Old task"));
+    table.PostRow();
+
+    const TaskReport report = ql::layOutTaskReport(table, QStringLiteral("Old"));
+    ASSERT_EQ(report.pages.size(), 1u);
+    EXPECT_EQ(column(report, "QRDBText1"), QStringList { "Old task" });
+    EXPECT_EQ(column(report, "QRDBText3"), QStringList { "" });
+    EXPECT_EQ(column(report, "QRDBText13"), QStringList { "" });
+}
+
+TEST(TaskReportDefinition, Prepare_PostsThePendingEditAndLeavesTheCursorOnTheLastTaskOfTheView)
+{
+    const auto table = listOf(5);
+    table->SetFilter(QStringLiteral("ID < 5"));
+    table->SetFiltered(true);
+    table->MoveTo(2);
+    table->EditRow();
+    table->SetText(QStringLiteral("Task"), QStringLiteral("Edited"));
+
+    ql::TQRptTasks report;
+    EXPECT_EQ(report.Heading(), QStringLiteral("Tasks"));
+    const TaskReport pages = report.Prepare(*table, QStringLiteral("Plan *"));
+    EXPECT_EQ(report.Heading(), QStringLiteral("Plan *"));
+    EXPECT_EQ(only(pages.pages[0], QStringLiteral("QRLabel1")).text, QStringLiteral("Plan *"));
+    EXPECT_EQ(column(pages, "QRDBText1"), QStringList({ "Task 1", "Edited", "Task 3", "Task 4" }));
+    EXPECT_EQ(table->GetState(), ClientTable::State::Browse);
+    EXPECT_EQ(table->AsText(QStringLiteral("Task")), QStringLiteral("Task 4"));
+
+    // An empty view prints the title band and leaves nothing to stand on.
+    table->SetFilter(QStringLiteral("ID > 99"));
+    EXPECT_EQ(report.Prepare(*table, QStringLiteral("Plan")).pages.size(), 1u);
+    EXPECT_EQ(table->RowCount(), 0);
+}
+
+TEST(TaskReportDefinition, Preview_ShowsThePagesInAModalPreviewSetUpForA4Landscape)
+{
+    const auto table = listOf(42);
+    ql::TQRptTasks report;
+    int shown = 0;
+    const ql::ModalHook previous = ql::setModalHook([&](QDialog &dialog) {
+        ++shown;
+        auto *preview = qobject_cast<QPrintPreviewDialog *>(&dialog);
+        EXPECT_NE(preview, nullptr);
+        if (!preview)
+            return int(QDialog::Rejected);
+        EXPECT_EQ(preview->windowTitle(), QStringLiteral("Tasks"));
+        QPrinter &printer = *preview->printer();
+        EXPECT_EQ(printer.docName(), QStringLiteral("Tasks"));
+        EXPECT_TRUE(printer.fullPage());
+        EXPECT_EQ(printer.copyCount(), 1);
+        EXPECT_EQ(printer.pageLayout().orientation(), QPageLayout::Landscape);
+        EXPECT_EQ(printer.pageLayout().pageSize().id(), QPageSize::A4);
+        auto *widget = preview->findChild<QPrintPreviewWidget *>();
+        EXPECT_NE(widget, nullptr);
+        if (widget) {
+            widget->updatePreview();
+            EXPECT_EQ(widget->pageCount(), 2);
+        }
+        return int(QDialog::Rejected);
+    });
+    report.Preview(*table, QStringLiteral("Plan *"), nullptr);
+    ql::setModalHook(previous);
+    EXPECT_EQ(shown, 1);
+    EXPECT_EQ(report.Heading(), QStringLiteral("Plan *"));
+    EXPECT_EQ(table->AsText(QStringLiteral("Task")), QStringLiteral("Task 42"));
+}
+
+// Runs a poppler tool on a file and gives its standard output.
+QString poppler(const QString &tool, const QStringList &args)
+{
+    QProcess process;
+    process.start(tool, args);
+    EXPECT_TRUE(process.waitForFinished(30000)) << tool.toStdString() << " did not finish";
+    EXPECT_EQ(process.exitCode(), 0) << process.readAllStandardError().toStdString();
+    return QString::fromUtf8(process.readAllStandardOutput());
+}
+
+// Expects the PDF of the 45-task report: two pages with the heading, captions and rows, each word
+// where the layout put it.
+void expectPdfOfTheReport(const QString &path)
+{
+    const QString info = poppler(QStringLiteral("pdfinfo"), { path });
+    EXPECT_TRUE(info.contains(QRegularExpression(QStringLiteral("Pages:\\s+2\\n")))) << info.toStdString();
+    EXPECT_TRUE(info.contains(
+        QRegularExpression(QStringLiteral("Page size:\\s+84[12](\\.\\d+)? x 595(\\.\\d+)? pts"))))
+        << info.toStdString();
+    EXPECT_TRUE(info.contains(QRegularExpression(QStringLiteral("Title:\\s+Tasks\\n"))))
+        << info.toStdString();
+
+    // Page by page, as text: heading and captions on the first page only, every row once.
+    const QStringList pages
+        = poppler(QStringLiteral("pdftotext"), { QStringLiteral("-layout"), path, QStringLiteral("-") })
+              .split(u'\f');
+    ASSERT_GE(pages.size(), 2);
+    EXPECT_TRUE(pages[0].contains(QStringLiteral("Plan *")));
+    EXPECT_TRUE(pages[0].contains(QRegularExpression(QStringLiteral(
+        "ID +Task +Status +Difficulty +Priority +% +Category +Date Created +Last Actioned +Completed Date +"
+        "Start Date +Due Date +Comments"))))
+        << pages[0].toStdString();
+    EXPECT_TRUE(pages[0].contains(QRegularExpression(QString::fromUtf8(
+        "\\n *1 +Café & crème +In progress +Moderate +Normal +50 +Work +3/9/2024 +12/31/2024"))))
+        << pages[0].toStdString();
+    EXPECT_TRUE(pages[0].contains(QRegularExpression(QStringLiteral("\\n *41 +Task 41 "))));
+    EXPECT_FALSE(pages[0].contains(QStringLiteral("Task 42")));
+    EXPECT_FALSE(pages[1].contains(QStringLiteral("Plan")));
+    EXPECT_FALSE(pages[1].contains(QStringLiteral("Status")));
+    EXPECT_TRUE(pages[1].contains(QRegularExpression(QStringLiteral("^ *42 +Task 42 "))));
+    EXPECT_TRUE(pages[1].contains(QRegularExpression(QStringLiteral("\\n *45 +Task 45 "))));
+
+    // Where the words stand on the paper, in points from its corner (1 mm = 72 / 25.4 pt).
+    const QString boxes = poppler(QStringLiteral("pdftotext"),
+        { QStringLiteral("-bbox"), QStringLiteral("-f"), QStringLiteral("1"), QStringLiteral("-l"),
+            QStringLiteral("1"), path, QStringLiteral("-") });
+    const auto wordAt = [&](const QString &word) -> std::optional<QPointF> {
+        const QRegularExpression box(
+            QStringLiteral("<word xMin=\"([\\d.]+)\" yMin=\"([\\d.]+)\"[^>]*>%1</word>")
+                .arg(QRegularExpression::escape(word)));
+        const QRegularExpressionMatch m = box.match(boxes);
+        if (!m.hasMatch())
+            return std::nullopt;
+        return QPointF(m.captured(1).toDouble() * 25.4 / 72, m.captured(2).toDouble() * 25.4 / 72);
+    };
+    struct Word
+    {
+        const char *text;
+        double left;
+        double top; // the top of the item's box; the glyphs start a little below
+    };
+    const Word words[] = {
+        { "Plan", 5.0, 5.0 },
+        { "Status", 70.62, 9.23 },
+        { "Comments", 250.53, 9.23 },
+        { "Moderate", 87.55, 16.38 },
+    };
+    for (const Word &w : words) {
+        SCOPED_TRACE(w.text);
+        const auto at = wordAt(QString::fromLatin1(w.text));
+        ASSERT_TRUE(at.has_value());
+        EXPECT_NEAR(at->x(), w.left, 0.3);
+        EXPECT_NEAR(at->y(), w.top, 0.6);
+    }
+}
+
+// Both ways to paper: the PDF writer of quillon-cli, and a printer set up for the report, as the
+// preview prints (here a printer that writes PDF).
+TEST(TaskReportPdf, ShowsTheHeadingCaptionsAndRowsWhereTheLayoutPutThem)
+{
+    const auto table = listOf(45);
+    table->MoveFirst();
+    table->EditRow();
+    table->SetText(QStringLiteral("Task"), QString::fromUtf8("Café & crème"));
+    table->PostRow();
+    const TaskReport report = ql::layOutTaskReport(*table, QStringLiteral("Plan *"));
+    ASSERT_EQ(report.pages.size(), 2u);
+
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString written = dir.filePath(QStringLiteral("written.pdf"));
+    {
+        QFile file(written);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(ql::taskReportPdf(report));
+    }
+    const QString printed = dir.filePath(QStringLiteral("printed.pdf"));
+    {
+        QPrinter printer(QPrinter::HighResolution);
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(printed);
+        ql::setUpReportPrinter(printer, report);
+        ql::printTaskReport(printer, report);
+    }
+    for (const QString &path : { written, printed }) {
+        SCOPED_TRACE(path.toStdString());
+        expectPdfOfTheReport(path);
+    }
+}
+
+} // namespace
