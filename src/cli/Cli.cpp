@@ -1,13 +1,18 @@
 #include "cli/Cli.h"
 
 #include "cli/Generator.h"
+#include "common/uGeneral.h"
 #include "platform/Error.h"
+#include "platform/FileWriter.h"
 #include "platform/SystemFormats.h"
+#include "report/TaskReportLayout.h"
+#include "report/TaskReportPainter.h"
 #include "storage/ClientTable.h"
 #include "storage/TaskSchema.h"
 #include "tasks/TaskCommands.h"
 
 #include <QDate>
+#include <QGuiApplication>
 #include <QLocale>
 #include <QMap>
 #include <QSet>
@@ -30,7 +35,8 @@ const char usageText[]
       "  quillon-cli do FILE ID start|pause|cancel|complete|bookmark|actioned|delete\n"
       "  quillon-cli do FILE ID progress N\n"
       "  quillon-cli do FILE ID date last-actioned|started|due|completed|created YYYY-MM-DD\n"
-      "                            (do takes [--today YYYY-MM-DD] too)\n";
+      "                            (do takes [--today YYYY-MM-DD] too)\n"
+      "  quillon-cli report FILE OUT.pdf [--filter EXPR] [--index NAME] [--locale NAME]\n";
 
 // A command line that cannot be run; the text says why.
 struct UsageError
@@ -57,6 +63,7 @@ const CommandSyntax commands[] = {
             QStringLiteral("assigned-to"), QStringLiteral("today") },
         {} },
     { "do", 3, { QStringLiteral("today") }, {}, 5 },
+    { "report", 2, { QStringLiteral("filter"), QStringLiteral("index"), QStringLiteral("locale") }, {} },
 };
 
 struct CommandLine
@@ -255,13 +262,9 @@ private:
     QLocale m_previous;
 };
 
-void dump(const CommandLine &line, QTextStream &out)
+// Reads the list FILE into `table` and gives it the order of --index and the filter of --filter.
+void readView(ClientTable &table, const CommandLine &line)
 {
-    std::optional<LocalePin> pin;
-    if (const auto name = line.value(QStringLiteral("locale")))
-        pin.emplace(requestedLocale(*name));
-
-    ClientTable table;
     const auto index = line.value(QStringLiteral("index"));
     if (index) {
         // The named orders of a task list are definitions, not file content: take them from the
@@ -276,6 +279,16 @@ void dump(const CommandLine &line, QTextStream &out)
         table.SetFilter(*filter);
         table.SetFiltered(true);
     }
+}
+
+void dump(const CommandLine &line, QTextStream &out)
+{
+    std::optional<LocalePin> pin;
+    if (const auto name = line.value(QStringLiteral("locale")))
+        pin.emplace(requestedLocale(*name));
+
+    ClientTable table;
+    readView(table, line);
 
     // Nothing is printed before the table has accepted the file, the order and the filter, so an
     // error leaves stdout empty.
@@ -457,6 +470,21 @@ void doCommand(const CommandLine &line)
     table.WriteToFile(path, DataFormat::XmlUtf8);
 }
 
+void report(const CommandLine &line)
+{
+    std::optional<LocalePin> pin;
+    if (const auto name = line.value(QStringLiteral("locale")))
+        pin.emplace(requestedLocale(*name));
+    ClientTable table;
+    readView(table, line);
+    // Laying out text takes the fonts of a GUI application; a plain core application has none.
+    if (!qobject_cast<QGuiApplication *>(QCoreApplication::instance()))
+        throw Error(QStringLiteral("The report needs a graphical application object."));
+    // The heading is the list's tab caption; a list read from a file has no unsaved changes.
+    const TaskReport pages = layOutTaskReport(table, FileNameWithoutExt(line.positionals.at(0)));
+    writeFileAtomically(line.positionals.at(1), taskReportPdf(pages));
+}
+
 } // namespace
 
 int runCli(const QStringList &args, QTextStream &out, QTextStream &err)
@@ -478,6 +506,8 @@ int runCli(const QStringList &args, QTextStream &out, QTextStream &err)
             addTask(line);
         else if (line.command == QLatin1String("do"))
             doCommand(line);
+        else if (line.command == QLatin1String("report"))
+            report(line);
         else
             generateList(line);
         out.flush();
@@ -498,6 +528,17 @@ int runCli(const QStringList &args, QTextStream &out, QTextStream &err)
         err.flush();
         return 1;
     }
+}
+
+std::unique_ptr<QCoreApplication> createCliApplication(int &argc, char **argv)
+{
+    if (argc > 1 && qstrcmp(argv[1], "report") == 0) {
+        // The report draws on no screen: it must run where there is no display at all.
+        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+            qputenv("QT_QPA_PLATFORM", "offscreen");
+        return std::make_unique<QGuiApplication>(argc, argv);
+    }
+    return std::make_unique<QCoreApplication>(argc, argv);
 }
 
 } // namespace ql

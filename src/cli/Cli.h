@@ -1,7 +1,9 @@
 #pragma once
 
 #include <QStringList>
+#include <memory>
 
+class QCoreApplication;
 class QTextStream;
 
 namespace ql {
@@ -16,6 +18,7 @@ namespace ql {
 //   quillon-cli do FILE ID start|pause|cancel|complete|bookmark|actioned|delete
 //   quillon-cli do FILE ID progress N
 //   quillon-cli do FILE ID date last-actioned|started|due|completed|created YYYY-MM-DD
+//   quillon-cli report FILE OUT.pdf [--filter EXPR] [--index NAME] [--locale NAME]
 //
 // add and do run the window's quick add and task commands on a list file and save it, through the
 // same task operations; --today YYYY-MM-DD sets the day they take as today.
@@ -33,6 +36,16 @@ namespace ql {
 // Values: text with \\ \t \r \n escaped, numbers in decimal, TRUE/FALSE, dates YYYY-MM-DD,
 // date-times YYYY-MM-DDTHH:MM:SS.zzz, times HH:MM:SS.zzz. --locale pins the system formats (for
 // date literals in the filter and the collation of orders) for this run only.
+//
+// report writes the task report of the list's view (in the order and filter given as for dump) to
+// a PDF file, as the window prints it: headed by the file's name as its tab shows it, with the
+// dates in the system formats (--locale pins them). The file is written whole or not at all. It
+// needs a QGuiApplication (see createCliApplication); without one it fails with status 1.
 int runCli(const QStringList &args, QTextStream &out, QTextStream &err);
+
+// The application object for a run of quillon-cli with these arguments: a QCoreApplication, or for
+// report, which lays out and paints text, a QGuiApplication on the offscreen platform unless
+// QT_QPA_PLATFORM names another, so that it runs without a display.
+std::unique_ptr<QCoreApplication> createCliApplication(int &argc, char **argv);
 
 } // namespace ql

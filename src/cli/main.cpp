@@ -6,7 +6,7 @@
 
 int main(int argc, char **argv)
 {
-    QCoreApplication app(argc, argv);
+    const std::unique_ptr<QCoreApplication> app = ql::createCliApplication(argc, argv);
     QTextStream out(stdout);
     QTextStream err(stderr);
     return ql::runCli(QCoreApplication::arguments().mid(1), out, err);

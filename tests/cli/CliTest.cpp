@@ -6,8 +6,11 @@
 
 #include "FullFileSystem.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QProcess>
+#include <QRegularExpression>
 #include <QSet>
 #include <QTemporaryDir>
 #include <QTextStream>
@@ -434,6 +437,14 @@ TEST_F(Cli, TableError_PrintsTheMessageAloneAndExitsOne)
         { { "copy", path("mismatch.ql1"), path("out.ql1") }, QStringLiteral("Mismatch in datapacket.") },
         { { "new", path("no folder/new.ql1") }, {} },
         { { "generate", path("no folder/gen.ql1"), "3" }, {} },
+        { { "report", path("missing.ql1"), path("out.pdf") }, {} },
+        { { "report", list, path("out.pdf"), "--filter", "Nope = 1" },
+            QStringLiteral("Field 'Nope' not found") },
+        { { "report", list, path("out.pdf"), "--index", "bogus" },
+            QStringLiteral("Index 'bogus' not found") },
+        // This program has no GUI application object, which laying out text needs.
+        { { "report", list, path("out.pdf") },
+            QStringLiteral("The report needs a graphical application object.") },
     };
     for (const Case &c : cases) {
         const QStringList before = folder();
@@ -598,6 +609,8 @@ TEST_F(Cli, BadCommandLine_PrintsUsageAndExitsTwo)
         { "generate", out, "-1" },
         { "generate", out, "5", "--seed", "abc" },
         { "generate", out, "5", "--seed", "-3" },
+        { "report", list },
+        { "report", list, out, "--plain" },
     };
     for (const QStringList &args : cases) {
         const QStringList before = folder();
@@ -619,6 +632,48 @@ TEST_F(Cli, BadCommandLine_PrintsUsageAndExitsTwo)
     const QString dashed = path("--odd.ql1");
     EXPECT_EQ(run({ QStringLiteral("new"), QStringLiteral("--"), dashed }).code, 0);
     EXPECT_TRUE(QFile::exists(dashed));
+}
+
+// report paints text, so it runs as its own program: quillon-cli beside this test program's
+// folder, started without a display and without a platform named, as a script on a server would.
+TEST_F(Cli, Report_WritesThePdfOfTheListsViewWithoutADisplay)
+{
+    const QString program = QCoreApplication::applicationDirPath() + QStringLiteral("/../src/quillon-cli");
+    ASSERT_TRUE(QFile::exists(program)) << "build quillon-cli first: " << program.toStdString();
+    const QString list = path("Plan.2024.ql1");
+    writeSampleList(list);
+    const QString pdf = path("plan.pdf");
+
+    QProcess cli;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    for (const char *name : { "DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM" })
+        environment.remove(QString::fromLatin1(name));
+    cli.setProcessEnvironment(environment);
+    cli.start(program,
+        { QStringLiteral("report"), list, pdf, QStringLiteral("--index"),
+            QStringLiteral("cdsTasksIndexTaskName"), QStringLiteral("--filter=Status <> 'Complete'"),
+            QStringLiteral("--locale"), QStringLiteral("de_DE") });
+    ASSERT_TRUE(cli.waitForFinished(60000));
+    EXPECT_EQ(cli.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(cli.exitCode(), 0) << cli.readAllStandardError().toStdString();
+    EXPECT_TRUE(cli.readAllStandardOutput().isEmpty());
+
+    QProcess text;
+    text.start(QStringLiteral("pdftotext"), { QStringLiteral("-layout"), pdf, QStringLiteral("-") });
+    ASSERT_TRUE(text.waitForFinished(30000));
+    ASSERT_EQ(text.exitCode(), 0) << text.readAllStandardError().toStdString();
+    const QString pages = QString::fromUtf8(text.readAllStandardOutput());
+    EXPECT_EQ(pages.count(u'\f'), 1) << pages.toStdString(); // one page
+    // The file's name as its tab shows it, the captions, then the view's rows in its order with the
+    // dates of the chosen locale.
+    const QRegularExpression expected(QString::fromUtf8(
+        "^ *Plan\\.2024\\n+"
+        " *ID +Task +Status .* Comments\\n+"
+        " *6 +alpha task +Cancelled +Normal +20 +08\\.03\\.2024\\n+"
+        " *3 +café <b> & 'x' +Not Started +Easy +Low +0 +Home +09\\.03\\.2024\\n+"
+        " *2 +Pay R&D C:\\\\Temp +In progress +Hard +Urgent +50 +Work +31\\.12\\.2023 +29\\.02\\.2024\\n+"
+        "\\f$"));
+    EXPECT_TRUE(expected.match(pages).hasMatch()) << pages.toStdString();
 }
 
 } // namespace
