@@ -99,4 +99,12 @@ QString SearchFilter(const QString &text)
     return QStringLiteral("Task LIKE '%") + text + QStringLiteral("%'");
 }
 
+void ApplyFilter(ClientTable &table, const QString &expression)
+{
+    const bool rebuilds = table.Active() && table.Filtered() && table.Filter() != expression;
+    table.SetFilter(expression);
+    if (!rebuilds)
+        table.SetFiltered(true);
+}
+
 } // namespace ql::TaskViews

@@ -7,6 +7,8 @@
 
 namespace ql {
 
+class ClientTable;
+
 // The orders, views and search of a task list's bar, below the widgets: which named order each
 // "Sort by" item and each column title makes active, and which filter expression each "Only Show"
 // item and a search set. The expressions are exact, down to the blank at their end.
@@ -27,6 +29,11 @@ std::optional<QString> ViewFilter(int item, const QString &today);
 
 // The filter of a search: the text exactly as typed between "%" signs.
 QString SearchFilter(const QString &text);
+
+// Sets `expression` as the table's filter and switches filtering on, which rebuilds the view and
+// moves to its first task. A table filtered already rebuilds its view as the expression changes,
+// and then does not walk its rows a second time only to switch on what is on.
+void ApplyFilter(ClientTable &table, const QString &expression);
 
 } // namespace TaskViews
 

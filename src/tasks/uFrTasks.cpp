@@ -318,17 +318,13 @@ void TfrTasks::cbShowChange()
             m_cdsTasks.SetFiltered(false);
             return;
         }
-        m_cdsTasks.SetFilter(*filter);
-        m_cdsTasks.SetFiltered(true);
+        TaskViews::ApplyFilter(m_cdsTasks, *filter);
     });
 }
 
 void TfrTasks::bnSearchClick()
 {
-    runGuarded([this] {
-        m_cdsTasks.SetFilter(TaskViews::SearchFilter(edSearch->text()));
-        m_cdsTasks.SetFiltered(true);
-    });
+    runGuarded([this] { TaskViews::ApplyFilter(m_cdsTasks, TaskViews::SearchFilter(edSearch->text())); });
 }
 
 void TfrTasks::SpeedButton2Click()

@@ -212,4 +212,31 @@ TEST_F(SortViewSearchTest, Search_ReplacesTheViewAndShowAllEndsIt)
     EXPECT_TRUE(m_ui.prompts().empty());
 }
 
+// A search over a list filtered already rebuilds its view once, and searching the same text again
+// applies the filter anew: a task changed since then so that it no longer matches leaves the view.
+TEST_F(SortViewSearchTest, Search_RebuildsOnceAndReappliesTheSameText)
+{
+    TfrTasks &frame = mixedList();
+    frame.edSearch->setText(QStringLiteral("B"));
+    QTest::keyClick(frame.edSearch, Qt::Key_Return);
+    ASSERT_TRUE(frame.cdsTasks().Filtered());
+
+    int resets = 0;
+    QObject::connect(&frame.DataSource1(), &ql::DataSource::rowsChanged,
+        [&](const ql::RowsChange &change) { resets += change.kind == ql::RowsChange::Kind::Reset ? 1 : 0; });
+    frame.edSearch->setText(QStringLiteral("Buy m"));
+    QTest::keyClick(frame.edSearch, Qt::Key_Return);
+    EXPECT_EQ(resets, 1);
+    EXPECT_EQ(ids(frame), QStringLiteral("1"));
+
+    ClientTable &table = frame.cdsTasks();
+    table.EditRow();
+    table.SetText(QStringLiteral("Task"), QStringLiteral("Sell milk"));
+    table.PostRow();
+    EXPECT_EQ(ids(frame), QStringLiteral("1"));
+    QTest::keyClick(frame.edSearch, Qt::Key_Return);
+    EXPECT_EQ(ids(frame), QString());
+    EXPECT_EQ(frame.statusPanelText(0), QStringLiteral("Items 0"));
+}
+
 } // namespace
