@@ -1,6 +1,7 @@
 #include "tasks/TaskCommands.h"
 
 #include "common/uGeneral.h"
+#include "platform/Error.h"
 #include "storage/ClientTable.h"
 #include "storage/TaskSchema.h"
 
@@ -136,6 +137,35 @@ void SetDate(ClientTable &table, std::optional<DateField> field, const QDate &da
 void DeleteCurrent(ClientTable &table)
 {
     table.DeleteRow();
+}
+
+void SetLink(
+    ClientTable &table, const QString &fieldName, const QString &target, std::optional<QDate> lastActioned)
+{
+    // A list whose file lacks the field stops at it below, with the task in edit mode.
+    const Field *field = table.LookupField(fieldName);
+    if (field && field->type() == FieldType::Text && field->width() > 0 && target.size() > field->width()) {
+        const bool address = fieldName == TaskField::URL;
+        throw Error(
+            QStringLiteral("The %1 is too long to link: it has %2 characters, and %3 holds at most %4. "
+                           "Nothing was changed.")
+                .arg(address ? QStringLiteral("address") : QStringLiteral("path"))
+                .arg(target.size())
+                .arg(fieldName)
+                .arg(field->width()));
+    }
+    table.EditRow();
+    table.SetText(fieldName, target);
+    if (lastActioned)
+        setToday(table, TaskField::LastActioned, *lastActioned);
+    table.PostRow();
+}
+
+QString LinkTarget(const ClientTable &table, const QString &fieldName)
+{
+    if (!table.Active() || table.RowCount() == 0)
+        return QString();
+    return TrimmedTaskText(table.AsText(fieldName));
 }
 
 } // namespace ql::TaskCommands

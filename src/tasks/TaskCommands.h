@@ -73,6 +73,18 @@ void SetDate(ClientTable &table, std::optional<DateField> field, const QDate &da
 // Deletes the current task; throws the table's error when the view shows none.
 void DeleteCurrent(ClientTable &table);
 
+// Links the current task to a list file, another file or a web address: puts the task into edit
+// mode (a new task on a view that shows none), stores `target` exactly as given in `fieldName`
+// (LinkedList, RelatedFile or URL), sets LastActioned to `lastActioned` when given, and posts the
+// task. A target longer than the field holds is refused before anything changes: cut short, it
+// would name another file or address.
+void SetLink(ClientTable &table, const QString &fieldName, const QString &target,
+    std::optional<QDate> lastActioned = std::nullopt);
+
+// What an open command follows: the current task's field with blanks and control characters
+// dropped at both ends; empty when nothing is left (or the view shows no task).
+QString LinkTarget(const ClientTable &table, const QString &fieldName);
+
 } // namespace TaskCommands
 
 } // namespace ql

@@ -3,12 +3,17 @@
 #include "tasks/TaskCommands.h"
 
 #include <QDate>
+#include <QString>
 #include <optional>
+#include <utility>
 
 namespace ql {
 
-// How a task-list frame asks the user for a progress or a date: the program shows its progress
-// picker and date selection dialogs, created once at start-up; tests answer directly.
+class ClientTable;
+
+// How a task-list frame asks the user for a progress, a date, a web address or a property, and
+// shows its comments editor and detail view: the program shows its dialogs, created once at
+// start-up; tests answer directly. A frame without pickers leaves these commands disabled.
 class TaskPickers
 {
 public:
@@ -25,6 +30,17 @@ public:
     };
     // Shows the date selection; nothing when it was cancelled or closed.
     virtual std::optional<DateChoice> pickDate() = 0;
+
+    // Shows the URL dialog; the address as typed when it was closed with OK, else nothing.
+    virtual std::optional<QString> pickUrl() { return std::nullopt; }
+    // Shows the property entry dialog; the key and value as typed when it was closed with OK.
+    virtual std::optional<std::pair<QString, QString>> pickProperty() { return std::nullopt; }
+    // Edits the Comments of the table's current task in the comments editor, then posts the task
+    // when it is pending.
+    virtual void editComments(ClientTable &) { }
+    // Edits the table's current task in the detail view; on OK a pending task is posted, on
+    // Cancel it stays pending.
+    virtual void editDetails(ClientTable &) { }
 };
 
 } // namespace ql

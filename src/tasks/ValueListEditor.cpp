@@ -6,6 +6,7 @@
 #include "storage/ClientTable.h"
 
 #include <QHeaderView>
+#include <algorithm>
 
 namespace ql {
 
@@ -82,6 +83,49 @@ void LoadPropertyList(ValueListEditor &editor, const ClientTable &table, const Q
         else
             editor.addPair(line.left(equals), line.mid(equals + 1));
     }
+}
+
+namespace {
+
+QString propertyText(const ValueListEditor &editor)
+{
+    QString text;
+    // The blank row of an editor without entries is written too, as "=".
+    const int rows = std::max(editor.entryCount(), 1);
+    for (int row = 0; row < rows; ++row)
+        text += editor.key(row) + u'=' + editor.value(row) + QStringLiteral("\r\n");
+    return text;
+}
+
+void storePropertyText(
+    const ValueListEditor &editor, ClientTable &table, const QString &fieldName, bool setField)
+{
+    table.EditRow();
+    try {
+        if (setField)
+            table.SetText(fieldName, propertyText(editor));
+        table.PostRow();
+    } catch (...) {
+        if (table.IsEditing())
+            table.CancelRow();
+        throw;
+    }
+}
+
+} // namespace
+
+void SavePropertyList(const ValueListEditor &editor, ClientTable &table, const QString &fieldName)
+{
+    if (!table.Active())
+        throw Error(QStringLiteral("Dataset is not active."));
+    storePropertyText(editor, table, fieldName, true);
+}
+
+void SavePropertyListChecked(const ValueListEditor &editor, ClientTable &table, const QString &fieldName)
+{
+    if (!table.Active())
+        throw Error(QStringLiteral("Open or create a list first!"));
+    storePropertyText(editor, table, fieldName, table.LookupField(fieldName) != nullptr);
 }
 
 } // namespace ql

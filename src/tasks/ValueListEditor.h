@@ -39,4 +39,14 @@ private:
 // such field.
 void LoadPropertyList(ValueListEditor &editor, const ClientTable &table, const QString &fieldName);
 
+// Writes the editor's rows into the current task's field, one "key=value" line per row (an
+// editor without entries writes its blank row as "="), and posts the task. Throws "Dataset is not
+// active." when the table is closed; when the field cannot be set or the post fails, the task's
+// edit is abandoned and the error passed on.
+void SavePropertyList(const ValueListEditor &editor, ClientTable &table, const QString &fieldName);
+
+// The main window's variant: "Open or create a list first!" when the table is closed, and on a
+// list without the field the task is put into edit mode and posted unchanged.
+void SavePropertyListChecked(const ValueListEditor &editor, ClientTable &table, const QString &fieldName);
+
 } // namespace ql

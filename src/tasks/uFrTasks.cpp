@@ -137,6 +137,7 @@ void TfrTasks::setUpPropertiesPanel()
     QAction *addProperty = PopupMenu3->addAction(QStringLiteral("Add Property"));
     addProperty->setObjectName(QStringLiteral("AddProperty1"));
     addProperty->setEnabled(false);
+    connect(addProperty, &QAction::triggered, this, &TfrTasks::AddProperty1Click);
     connect(ValueListEditor1, &QWidget::customContextMenuRequested, this,
         [this](const QPoint &pos) { PopupMenu3->popup(ValueListEditor1->viewport()->mapToGlobal(pos)); });
     // Only the main window's Properties command shows the panel.
@@ -437,17 +438,20 @@ void TfrTasks::buildToolBar(QToolBar *bar)
     addToolButton(bar, actBookmark, "ToolButton4");
     addToolButton(bar, actSetDate, "ToolButton12");
     bar->addSeparator();
-    addToolButton(
-        bar, command("actLinkTaskList", QStringLiteral("Link Task List"), QString(), 13), "ToolButton9");
-    addToolButton(bar, command("actLinkRelatedFile", QStringLiteral("Link to Related File"), QString(), 13),
-        "ToolButton8");
-    addToolButton(bar, command("actLinkURL", QStringLiteral("Link to URL"), QString(), 13), "ToolButton16");
+    actLinkTaskList = command("actLinkTaskList", QStringLiteral("Link Task List"), QString(), 13);
+    actLinkRelatedFile = command("actLinkRelatedFile", QStringLiteral("Link to Related File"), QString(), 13);
+    actLinkURL = command("actLinkURL", QStringLiteral("Link to URL"), QString(), 13);
+    actOpenLinkedList = command("actOpenLinkedList", QStringLiteral("Open linked List"), QString(), 3);
+    actOpenLinkedFile = command("actOpenLinkedFile", QStringLiteral("Open Linked File"), QString(), 3);
+    actOpenURL = command("actOpenURL", QStringLiteral("Open URL"), QString(), 3);
+    addToolButton(bar, actLinkTaskList, "ToolButton9");
+    addToolButton(bar, actLinkRelatedFile, "ToolButton8");
+    addToolButton(bar, actLinkURL, "ToolButton16");
     bar->addSeparator();
-    addToolButton(
-        bar, command("actOpenLinkedList", QStringLiteral("Open linked List"), QString(), 3), "ToolButton18");
-    addToolButton(
-        bar, command("actOpenLinkedFile", QStringLiteral("Open Linked File"), QString(), 3), "ToolButton19");
-    addToolButton(bar, command("actOpenURL", QStringLiteral("Open URL"), QString(), 3), "ToolButton20");
+    // The three open buttons run the popup menu's open commands.
+    addToolButton(bar, actOpenLinkedList, "ToolButton18");
+    addToolButton(bar, actOpenLinkedFile, "ToolButton19");
+    addToolButton(bar, actOpenURL, "ToolButton20");
 }
 
 void TfrTasks::buildPopupMenu()
@@ -465,18 +469,45 @@ void TfrTasks::buildPopupMenu()
     menuItem("BookmarkTask1", QStringLiteral("Bookmark Task"), 7, {}, actBookmark);
     menuItem("Lastactionednow1", QStringLiteral("Last Actioned Now"), NoIcon, {}, ActLastNow);
     PopupMenu1->addSeparator();
-    menuItem("Link1", QStringLiteral("Link to Task List"), 13, {}, nullptr);
+    actLinkToList = command("actLinkToList", QStringLiteral("Link to Task List"), QString(), 13);
+    actCopy = command("actCopy", QStringLiteral("Copy"), QString(), NoIcon);
+    actComments = command("actComments", QStringLiteral("Comments"), QString(), NoIcon);
+    actDetails = command("actDetails", QStringLiteral("Details"), QString(), NoIcon);
+    menuItem("Link1", QStringLiteral("Link to Task List"), 13, {}, actLinkToList);
     menuItem("LinktoFile1", QStringLiteral("Link to Related File"), 13, QKeySequence(Qt::CTRL | Qt::Key_F),
-        nullptr);
-    menuItem("LinktoURL1", QStringLiteral("Link to URL"), 13, QKeySequence(Qt::CTRL | Qt::Key_U), nullptr);
-    menuItem("OpenLinkedTaskList1", QStringLiteral("Open Linked Task List"), NoIcon, {}, nullptr);
-    menuItem("OpenRelatedFile1", QStringLiteral("Open Related File"), NoIcon, {}, nullptr);
-    menuItem("OpenURL1", QStringLiteral("Open URL"), NoIcon, {}, nullptr);
+        actLinkRelatedFile);
+    menuItem("LinktoURL1", QStringLiteral("Link to URL"), 13, QKeySequence(Qt::CTRL | Qt::Key_U), actLinkURL);
+    menuItem("OpenLinkedTaskList1", QStringLiteral("Open Linked Task List"), NoIcon, {}, actOpenLinkedList);
+    menuItem("OpenRelatedFile1", QStringLiteral("Open Related File"), NoIcon, {}, actOpenLinkedFile);
+    menuItem("OpenURL1", QStringLiteral("Open URL"), NoIcon, {}, actOpenURL);
     PopupMenu1->addSeparator();
-    menuItem("Copy1", QStringLiteral("Copy"), NoIcon, QKeySequence(Qt::CTRL | Qt::Key_C), nullptr);
+    menuItem("Copy1", QStringLiteral("Copy"), NoIcon, QKeySequence(Qt::CTRL | Qt::Key_C), actCopy);
     PopupMenu1->addSeparator();
-    menuItem("Comments1", QStringLiteral("Comments"), NoIcon, {}, nullptr);
-    menuItem("Details1", QStringLiteral("Details"), NoIcon, QKeySequence(Qt::Key_F12), nullptr);
+    menuItem("Comments1", QStringLiteral("Comments"), NoIcon, {}, actComments);
+    menuItem("Details1", QStringLiteral("Details"), NoIcon, QKeySequence(Qt::Key_F12), actDetails);
+
+    const struct
+    {
+        QAction *action;
+        void (TfrTasks::*handler)();
+        bool needsPickers;
+    } commands[] = {
+        { actLinkToList, &TfrTasks::Link1Click, false },
+        { actLinkTaskList, &TfrTasks::ToolButton9Click, false },
+        { actLinkRelatedFile, &TfrTasks::LinktoFile1Click, false },
+        { actLinkURL, &TfrTasks::LinktoURL1Click, true },
+        { actOpenLinkedList, &TfrTasks::OpenLinkedTaskList1Click, false },
+        { actOpenLinkedFile, &TfrTasks::OpenRelatedFile1Click, false },
+        { actOpenURL, &TfrTasks::OpenURL1Click, false },
+        { actCopy, &TfrTasks::Copy1Click, false },
+        { actComments, &TfrTasks::Comments1Click, true },
+        { actDetails, &TfrTasks::Details1Click, true },
+    };
+    for (const auto &c : commands) {
+        connect(c.action, &QAction::triggered, this, c.handler);
+        // The dialog commands wait for their dialogs (SetPickers).
+        c.action->setEnabled(!c.needsPickers);
+    }
 
     DBGrid1->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(DBGrid1, &QWidget::customContextMenuRequested, this,
@@ -713,8 +744,9 @@ void TfrTasks::runStateCommand(TaskCommands::StateCommand command)
 void TfrTasks::SetPickers(TaskPickers *pickers)
 {
     m_pickers = pickers;
-    acSetProgress->setEnabled(pickers != nullptr);
-    actSetDate->setEnabled(pickers != nullptr);
+    for (QAction *action : { acSetProgress, actSetDate, actLinkURL, actComments, actDetails })
+        action->setEnabled(pickers != nullptr);
+    PopupMenu3->findChild<QAction *>(QStringLiteral("AddProperty1"))->setEnabled(pickers != nullptr);
 }
 
 void TfrTasks::acSetProgressExecute()

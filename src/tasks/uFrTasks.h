@@ -5,6 +5,7 @@
 #include "ui_uFrTasks.h"
 
 #include <QWidget>
+#include <functional>
 #include <memory>
 
 class QAction;
@@ -67,6 +68,34 @@ public:
     // the cell's date (today when empty) and given the focus.
     void ShowDatePicker();
     void HideDatePicker();
+    // How Open Linked Task List opens a list: the main window's OpenListFile, which opens it on a
+    // new tab. Without it the command does nothing.
+    void SetOpenListFile(std::function<void(const QString &)> openListFile)
+    {
+        m_openListFile = std::move(openListFile);
+    }
+
+    // --- Links, comments, details and copy, on the current task
+    // Link to Task List: a list file chosen with OpenQL1 goes into LinkedList.
+    void Link1Click();
+    // Link Task List: any file chosen with OpenDialog1 goes into LinkedList; LastActioned today.
+    void ToolButton9Click();
+    // Link to Related File: any file chosen with OpenDialog1 goes into RelatedFile.
+    void LinktoFile1Click();
+    // Link to URL: the address typed into the URL dialog goes into URL.
+    void LinktoURL1Click();
+    // The open commands follow LinkedList (a new tab), RelatedFile and URL (the desktop's shell).
+    void OpenLinkedTaskList1Click();
+    void OpenRelatedFile1Click();
+    void OpenURL1Click();
+    // The current cell's field, in its standard text, onto the clipboard.
+    void Copy1Click();
+    // The comments editor and the detail view on the current task; the main window runs them too.
+    void Comments1Click();
+    void Details1Click();
+    // Add Property: a pair from the property entry dialog joins the key/value editor, which is
+    // then written into the task's Properties, whatever the dialog's answer.
+    void AddProperty1Click();
     // The category box cbCat of the quick-add bar is filled by the main window after OpenList. The
     // properties side panel PageControl1 stays hidden until the main window's Properties command
     // shows it; its key/value editor and the memo of its Text page follow the current task.
@@ -110,6 +139,17 @@ public:
     QAction *actBookmark = nullptr;
     QAction *ActLastNow = nullptr;
     QAction *actSetDate = nullptr;
+    // The link, open, copy, comments and details commands of the tool bar and the popup menu.
+    QAction *actLinkToList = nullptr;
+    QAction *actLinkTaskList = nullptr;
+    QAction *actLinkRelatedFile = nullptr;
+    QAction *actLinkURL = nullptr;
+    QAction *actOpenLinkedList = nullptr;
+    QAction *actOpenLinkedFile = nullptr;
+    QAction *actOpenURL = nullptr;
+    QAction *actCopy = nullptr;
+    QAction *actComments = nullptr;
+    QAction *actDetails = nullptr;
     // The date picker that opens over a date cell of the grid; hidden until then.
     QDateEdit *DateTimePicker1 = nullptr;
 
@@ -153,6 +193,10 @@ private:
     // Set Date: the date selection; nothing changes when it is cancelled.
     void actSetDateExecute();
     void runStateCommand(TaskCommands::StateCommand command);
+    // The link commands that take a file from a dialog.
+    void linkFile(const QString &fieldName, bool listFilesOnly, bool stampLastActioned);
+    // The open commands: nothing on an empty field; the busy cursor while the target is handed on.
+    void openLink(const QString &fieldName);
 
     // The grid's events.
     void setUpGrid();
@@ -200,6 +244,7 @@ private:
     QLabel *m_statusPanels[2] = { nullptr, nullptr };
     TaskPickers *m_pickers = nullptr;
     const CategoryList *m_categories = nullptr;
+    std::function<void(const QString &)> m_openListFile;
     QWidget *m_calendarPopup = nullptr; // the picker's drop-down calendar, once it exists
     QStringList m_ordersToPrepare;
 };

@@ -4,6 +4,9 @@
 #include "bound/DBMemo.h"
 #include "tasks/ValueListEditor.h"
 
+#include "tasks/TaskPickers.h"
+
+#include <QAction>
 #include <QTabWidget>
 
 namespace {
@@ -19,6 +22,17 @@ Pairs entries(const ValueListEditor &editor)
         pairs.emplace_back(editor.key(row), editor.value(row));
     return pairs;
 }
+
+// Answers the property entry dialog as the user would: a pair on OK, nothing on Cancel.
+class PropertyPickers final : public ql::TaskPickers
+{
+public:
+    qint64 pickProgress(qint64) override { return 0; }
+    std::optional<DateChoice> pickDate() override { return std::nullopt; }
+    std::optional<std::pair<QString, QString>> pickProperty() override { return answer; }
+
+    std::optional<std::pair<QString, QString>> answer;
+};
 
 class PropertiesPanelTest : public TaskListFixture
 {
@@ -161,6 +175,78 @@ TEST_F(PropertiesPanelTest, Memo_ShowsAndEditsTheTasksText)
     QTest::keyClicks(&memo, QStringLiteral("x"));
     frame.cdsTasks().CancelRow();
     EXPECT_EQ(memo.toPlainText(), QStringLiteral("k=v\nn=1"));
+}
+
+TEST_F(PropertiesPanelTest, AddProperty_AddsThePairAndWritesTheEditorBackEvenOnCancel)
+{
+    TfrTasks &frame = listWithProperties({ QString(), QStringLiteral("Colour=Red\r\nSize=L\r\n") });
+    PropertyPickers pickers;
+    frame.SetPickers(&pickers);
+    auto *addProperty = frame.findChild<QAction *>(QStringLiteral("AddProperty1"));
+    ASSERT_NE(addProperty, nullptr);
+    ASSERT_TRUE(addProperty->isEnabled());
+    ql::ClientTable &table = frame.cdsTasks();
+
+    // A task without properties: the pair fills the blank row.
+    pickers.answer = std::make_pair(QStringLiteral("k"), QStringLiteral("v"));
+    addProperty->trigger();
+    EXPECT_EQ(table.AsText(QStringLiteral("Properties")), QStringLiteral("k=v\r\n"));
+    EXPECT_EQ(table.GetState(), ql::ClientTable::State::Browse);
+    EXPECT_TRUE(frame.Modified());
+
+    // Two rows written back as they were read; a cancelled dialog still writes the editor.
+    table.MoveTo(2);
+    frame.MarkSaved();
+    pickers.answer.reset();
+    addProperty->trigger();
+    EXPECT_EQ(table.AsText(QStringLiteral("Properties")), QStringLiteral("Colour=Red\r\nSize=L\r\n"));
+    EXPECT_TRUE(frame.Modified());
+
+    // Keys need not be unique: each row keeps its own value, in row order.
+    pickers.answer = std::make_pair(QStringLiteral("Colour"), QStringLiteral("Blue=ish"));
+    addProperty->trigger();
+    EXPECT_EQ(table.AsText(QStringLiteral("Properties")),
+        QStringLiteral("Colour=Red\r\nSize=L\r\nColour=Blue=ish\r\n"));
+    EXPECT_TRUE(m_ui.prompts().empty());
+}
+
+TEST_F(PropertiesPanelTest, SavePropertyList_WritesTheBlankRowAsEqualsAndFailsCleanly)
+{
+    TfrTasks &frame = listWithProperties({ QStringLiteral("a=1\r\n") });
+    ql::ClientTable &table = frame.cdsTasks();
+    ValueListEditor &editor = *frame.ValueListEditor1;
+
+    // An editor showing only its blank row stores "=", which loads back as that one blank row.
+    editor.clearEntries();
+    ql::SavePropertyList(editor, table, QStringLiteral("Properties"));
+    EXPECT_EQ(table.AsText(QStringLiteral("Properties")), QStringLiteral("=\r\n"));
+    ql::LoadPropertyList(editor, table, QStringLiteral("Properties"));
+    EXPECT_EQ(entries(editor), (Pairs { { QString(), QString() } }));
+
+    // A field the table refuses abandons the edit and passes the error on.
+    EXPECT_THROW(ql::SavePropertyList(editor, table, QStringLiteral("Nothing")), ql::Error);
+    EXPECT_EQ(table.GetState(), ql::ClientTable::State::Browse);
+
+    // The main window's variant: its own message on a closed table; on a list without the field
+    // the task is posted unchanged.
+    ql::ClientTable closed;
+    try {
+        ql::SavePropertyListChecked(editor, closed, QStringLiteral("Properties"));
+        ADD_FAILURE() << "no error";
+    } catch (const ql::Error &error) {
+        EXPECT_EQ(error.message(), QStringLiteral("Open or create a list first!"));
+    }
+    try {
+        ql::SavePropertyList(editor, closed, QStringLiteral("Properties"));
+        ADD_FAILURE() << "no error";
+    } catch (const ql::Error &error) {
+        EXPECT_EQ(error.message(), QStringLiteral("Dataset is not active."));
+    }
+    TfrTasks &old = loadedList(
+        writeList(QStringLiteral("Old.ql1"), { "one" }, { "ID", "Task", "Status" }), QStringLiteral("Old"));
+    ql::SavePropertyListChecked(editor, old.cdsTasks(), QStringLiteral("Properties"));
+    EXPECT_EQ(old.cdsTasks().GetState(), ql::ClientTable::State::Browse);
+    EXPECT_EQ(old.cdsTasks().AsText(QStringLiteral("Task")), QStringLiteral("one"));
 }
 
 } // namespace
