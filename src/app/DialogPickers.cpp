@@ -1,7 +1,10 @@
 #include "app/DialogPickers.h"
 
+#include "dialogs/uFrmComments.h"
 #include "dialogs/uFrmProgress.h"
+#include "dialogs/uFrmURL.h"
 #include "dialogs/ufrmDateSelect.h"
+#include "dialogs/ufrmProperties.h"
 #include "platform/gui/ShowModal.h"
 
 #include <algorithm>
@@ -35,6 +38,34 @@ std::optional<TaskPickers::DateChoice> DialogPickers::pickDate()
         choice.date = m_dates.AppliedDates()[size_t(field)];
     }
     return choice;
+}
+
+std::optional<QString> DialogPickers::pickUrl()
+{
+    // The frame does not fill the dialog from the task: it shows what was typed last time.
+    if (!m_url || showModal(*m_url) != QDialog::Accepted)
+        return std::nullopt;
+    return m_url->edtURL->text();
+}
+
+std::optional<std::pair<QString, QString>> DialogPickers::pickProperty()
+{
+    // The boxes are not cleared: they offer the last pair entered.
+    if (!m_properties || showModal(*m_properties) != QDialog::Accepted)
+        return std::nullopt;
+    return std::make_pair(m_properties->Edit1->text(), m_properties->Edit2->text());
+}
+
+void DialogPickers::editComments(ClientTable &table)
+{
+    if (m_comments)
+        m_comments->editComments(table);
+}
+
+void DialogPickers::editDetails(ClientTable &table)
+{
+    if (m_details)
+        m_details(table);
 }
 
 } // namespace ql
