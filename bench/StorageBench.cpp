@@ -12,6 +12,7 @@
 #include <QLocale>
 #include <QTemporaryDir>
 #include <benchmark/benchmark.h>
+#include <chrono>
 #include <map>
 #include <memory>
 #include <pugixml.hpp>
@@ -203,6 +204,34 @@ void BM_FirstSwitchToOrder(benchmark::State &state)
     }
 }
 BENCHMARK(BM_FirstSwitchToOrder)->Apply(sizesAndOrders);
+
+// Preparing an order of a loaded 100,000-task list ahead of its use in steps of 4,000 texts, as a
+// task-list window does while idle: the time of the whole preparation, and of its longest step.
+void BM_PrepareOrderInSteps(benchmark::State &state)
+{
+    const QString name = orderNames()[int(state.range(0))];
+    state.SetLabel(name.toStdString());
+    double longest = 0;
+    int steps = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        auto table = loadedList(100000);
+        state.ResumeTiming();
+        steps = 0;
+        for (bool done = false; !done; ++steps) {
+            const auto start = std::chrono::steady_clock::now();
+            done = table->PrepareIndexStep(name, 4000);
+            longest = std::max(longest,
+                std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
+        }
+        state.PauseTiming();
+        table.reset();
+        state.ResumeTiming();
+    }
+    state.counters["steps"] = steps;
+    state.counters["longest_ms"] = longest;
+}
+BENCHMARK(BM_PrepareOrderInSteps)->DenseRange(0, 8)->Unit(benchmark::kMillisecond);
 
 // Switching to an order that is already built, as the user does after the first time.
 void BM_SwitchToBuiltOrder(benchmark::State &state)

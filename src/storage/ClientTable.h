@@ -179,6 +179,10 @@ public:
     // Throws as SetIndexName does for an order that cannot be built.
     void PrepareIndex(const QString &name);
     bool IndexPrepared(const QString &name) const;
+    // One small step towards building a named order ahead of its use: works out the sort keys of
+    // at most `budget` texts, or, when none is left to work out, builds the order. Returns whether
+    // the order is built. Lets a program prepare its orders while idle without blocking for long.
+    bool PrepareIndexStep(const QString &name, int budget);
 
     const QString &Filter() const { return m_filterText; }
     void SetFilter(const QString &expression);

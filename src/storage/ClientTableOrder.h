@@ -27,6 +27,13 @@ struct ClientTable::Order
     std::vector<std::vector<std::optional<QCollatorSortKey>>> sortKeys; // [key][rowId]
     std::vector<QHash<QString, QCollatorSortKey>> keyCache; // [key]: text -> sort key
     RowSequence rows;
+
+    // Before the order is built: the sort keys of texts worked out ahead in small steps
+    // (PrepareIndexStep), [key] text -> sort key, and the row id up to which each key's texts
+    // were visited. A key depends on nothing but its text, so rows that change in between leave
+    // what was worked out valid; the build works out the rest and drops these.
+    std::vector<QHash<QString, QCollatorSortKey>> preparedKeys;
+    std::vector<size_t> preparedUpTo;
 };
 
 } // namespace ql

@@ -105,6 +105,10 @@ void ClientTable::prefetchKey(const std::vector<int> &rows, size_t i, size_t fie
 // to date afterwards by binary search agree with this build.
 void ClientTable::buildOrder(Order &order)
 {
+    // The keys worked out ahead are used once, here.
+    const std::vector<QHash<QString, QCollatorSortKey>> preparedKeys = std::move(order.preparedKeys);
+    order.preparedKeys.clear();
+    order.preparedUpTo.clear();
     order.rows.clear();
     order.keyFields.clear();
     order.textKey.clear();
@@ -167,8 +171,15 @@ void ClientTable::buildOrder(Order &order)
             // The texts' keys are not put into the order's key cache here: each row keeps its own
             // key, and the cache fills as posts bring texts, so a column of mostly distinct texts
             // (the task names) does not build a second table of them.
-            for (const QString *text : distinct)
-                keys.push_back(SystemFormats::current().sortKey(*text, caseSensitive));
+            const QHash<QString, QCollatorSortKey> *prepared
+                = k < preparedKeys.size() ? &preparedKeys[k] : nullptr;
+            for (const QString *text : distinct) {
+                const auto found = prepared ? prepared->constFind(*text)
+                                            : QHash<QString, QCollatorSortKey>::const_iterator();
+                keys.push_back(prepared && found != prepared->constEnd()
+                        ? *found
+                        : SystemFormats::current().sortKey(*text, caseSensitive));
+            }
             std::vector<int> byKey(distinct.size());
             std::iota(byKey.begin(), byKey.end(), 0);
             std::sort(byKey.begin(), byKey.end(),
@@ -402,6 +413,42 @@ void ClientTable::PrepareIndex(const QString &name)
         fail(QStringLiteral("Index '%1' not found").arg(name));
     if (!order->built)
         buildOrder(*order);
+}
+
+bool ClientTable::PrepareIndexStep(const QString &name, int budget)
+{
+    requireActive();
+    Order *order = findOrder(name);
+    if (!order)
+        fail(QStringLiteral("Index '%1' not found").arg(name));
+    if (order->built)
+        return true;
+    if (!order->isDefault) {
+        const bool caseSensitive = !order->def.options.caseInsensitive;
+        const size_t keyCount = size_t(order->def.fields.size());
+        order->preparedKeys.resize(keyCount);
+        order->preparedUpTo.resize(keyCount, 0);
+        for (size_t k = 0; k < keyCount; ++k) {
+            const Field &field = RequireField(order->def.fields[int(k)]);
+            if (!field.isText())
+                continue;
+            const size_t f = size_t(field.index());
+            QHash<QString, QCollatorSortKey> &prepared = order->preparedKeys[k];
+            size_t &id = order->preparedUpTo[k];
+            for (; id < m_rows.size(); ++id) {
+                if (!m_rows[id].alive)
+                    continue;
+                const Value &v = rowValues(int(id))[f];
+                if (v.kind() != Value::Kind::Text || prepared.contains(v.text()))
+                    continue;
+                if (budget-- <= 0)
+                    return false;
+                prepared.insert(v.text(), SystemFormats::current().sortKey(v.text(), caseSensitive));
+            }
+        }
+    }
+    buildOrder(*order);
+    return true;
 }
 
 bool ClientTable::IndexPrepared(const QString &name) const

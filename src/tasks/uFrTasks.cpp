@@ -578,15 +578,22 @@ void TfrTasks::OpenList(const QString &fileName, bool isNew)
 
 void TfrTasks::prepareNextOrder()
 {
+    // Texts whose sort keys one turn works out: a few milliseconds, so that the user's input is
+    // never held up for long while the orders are prepared.
+    constexpr int TextsPerTurn = 4000;
     while (!m_ordersToPrepare.isEmpty()) {
-        const QString name = m_ordersToPrepare.takeFirst();
-        if (!m_cdsTasks.Active() || m_cdsTasks.IndexPrepared(name))
+        const QString name = m_ordersToPrepare.first();
+        if (!m_cdsTasks.Active() || m_cdsTasks.IndexPrepared(name)) {
+            m_ordersToPrepare.removeFirst();
             continue;
+        }
         try {
-            m_cdsTasks.PrepareIndex(name);
+            if (m_cdsTasks.PrepareIndexStep(name, TextsPerTurn))
+                m_ordersToPrepare.removeFirst();
         } catch (...) {
             // An order the list cannot have (its file lacks the field) is reported when the user
             // chooses it, not now.
+            m_ordersToPrepare.removeFirst();
         }
         break;
     }

@@ -477,6 +477,58 @@ TEST(ClientTable, MaintainedOrders_MatchFreshlyBuiltOrders)
     }
 }
 
+// An order prepared a few texts at a time, while rows are added, changed and deleted between the
+// steps, ends exactly as the order built at once from the final rows.
+TEST(ClientTable, OrderPreparedInSteps_MatchesTheOrderBuiltAtOnce)
+{
+    auto source = newTaskTable();
+    const QStringList words { "pear", "Apple", "apple", "fig", "Éclair", "eclair", "kiwi", "date", "" };
+    for (int i = 0; i < 40; ++i)
+        addTask(*source, words[i % words.size()] + QString::number(i % 7));
+    const QByteArray bytes = source->WriteToBytes(DataFormat::XmlUtf8);
+    const auto loaded = [&] {
+        auto table = std::make_unique<ClientTable>();
+        DefineTaskTable(*table);
+        table->AddIndex("TaskNoCase", { "Task" }, { false, false, false, true });
+        table->ClearFields();
+        table->ReadFromBytes(bytes);
+        return table;
+    };
+    for (const QString name : { "cdsTasksIndexTaskName", "TaskNoCase", "cdsTasksStatus" }) {
+        SCOPED_TRACE(name.toStdString());
+        auto stepped = loaded();
+        ASSERT_FALSE(stepped->IndexPrepared(name)) << "a loaded table builds its other orders when asked";
+        int steps = 0;
+        while (!stepped->PrepareIndexStep(name, 3)) {
+            ++steps;
+            // Rows change between the steps.
+            stepped->MoveTo(1 + steps % stepped->RowCount());
+            stepped->EditRow();
+            stepped->SetText("Task", QStringLiteral("changed %1").arg(steps));
+            stepped->PostRow();
+            if (steps % 4 == 0)
+                addTask(*stepped, QStringLiteral("Added %1").arg(steps));
+            if (steps % 5 == 0) {
+                stepped->MoveTo(1);
+                stepped->DeleteRow();
+            }
+        }
+        if (name != QStringLiteral("cdsTasksStatus")) {
+            EXPECT_GT(steps, 3);
+        }
+        EXPECT_TRUE(stepped->IndexPrepared(name));
+
+        ClientTable fresh;
+        DefineTaskTable(fresh);
+        fresh.ClearFields();
+        fresh.ReadFromBytes(stepped->WriteToBytes(DataFormat::XmlUtf8));
+        fresh.AddIndex("TaskNoCase", { "Task" }, { false, false, false, true });
+        stepped->SetIndexName(name);
+        fresh.SetIndexName(name);
+        EXPECT_EQ(column(*stepped, "ID"), column(fresh, "ID"));
+    }
+}
+
 TEST(ClientTable, Filter_RowCountAndEditOnAnEmptyView)
 {
     auto table = newTaskTable();
