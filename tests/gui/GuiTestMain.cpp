@@ -6,6 +6,7 @@
 #include "platform/gui/RecordingShell.h"
 #include "platform/gui/ScriptedUi.h"
 #include "platform/gui/ShowModal.h"
+#include "platform/gui/WindowFonts.h"
 
 #include <QDialog>
 #include <QLocale>
@@ -61,6 +62,8 @@ int main(int argc, char **argv)
     ::testing::InitGoogleTest(&argc, argv);
     ql::QuillonApplication app(argc, argv);
     ql::SystemFormats::pin(QLocale(QLocale::English, QLocale::UnitedStates));
+    // The windows' own font, as the program has it: layouts are checked in the font they are for.
+    ql::installWindowFonts();
     ::testing::AddGlobalTestEnvironment(new NoDesktop);
     return RUN_ALL_TESTS();
 }

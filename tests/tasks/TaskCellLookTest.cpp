@@ -4,7 +4,10 @@
 
 #include "tasks/TaskCellLook.h"
 
+#include "platform/gui/BarPicture.h"
+
 #include <QFontMetrics>
+#include <QHeaderView>
 #include <QImage>
 
 namespace {
@@ -172,6 +175,29 @@ TEST_F(TaskGridDrawingTest, RenderedRowsShowTheirColoursAtKnownPixels)
         for (int y = bar.top() + 2; y < bar.top() + 13; ++y)
             textDrawn = textDrawn || image.pixelColor(x, y).lightness() < 100;
     EXPECT_TRUE(textDrawn);
+}
+
+// Every title fits its column, and the title row looks the same whichever cell is current.
+TEST_F(TaskGridDrawingTest, TitlesFitTheirColumnsAndIgnoreTheSelection)
+{
+    ql::TfrTasks &frame = loadedList(writeList(QStringLiteral("Titles.ql1"), { "a", "b" }), "Titles");
+    m_tabs.resize(3200, 300);
+    showTabs();
+    ql::TaskGrid &grid = *frame.DBGrid1;
+    QHeaderView &titles = *grid.horizontalHeader();
+    const QFontMetrics metrics(titles.font());
+    for (int column = 0; column < grid.model()->columnCount(); ++column) {
+        if (grid.isColumnHidden(column))
+            continue;
+        const QString title = grid.model()->headerData(column, Qt::Horizontal).toString();
+        SCOPED_TRACE(title.toStdString());
+        EXPECT_LE(
+            metrics.horizontalAdvance(title) + ql::GridHeader::TextMargin, grid.columnWidth(column) - 1);
+    }
+    grid.setCurrentIndex(grid.model()->index(0, 0));
+    const QImage before = titles.grab().toImage();
+    grid.setCurrentIndex(grid.model()->index(1, ql::TaskGridModel::columnOf(QStringLiteral("CreatedDate"))));
+    EXPECT_EQ(titles.grab().toImage(), before);
 }
 
 } // namespace
