@@ -27,27 +27,39 @@ QString storedText(QString shown)
 
 DBMemo::DBMemo(QWidget *parent)
     : QPlainTextEdit(parent)
+    , m_link(*this, [this](FieldLink::Notice) { followTable(); })
 {
     setReadOnly(true);
     connect(this, &QPlainTextEdit::textChanged, this, [this] {
-        if (!m_showing && m_table)
+        if (!m_showing && m_link.isBound())
             userChanged();
     });
 }
 
 void DBMemo::bind(ClientTable &table, const QString &fieldName)
 {
-    m_table = &table;
-    m_fieldName = fieldName;
-    const Field *field = table.LookupField(fieldName);
+    m_link.bind(table, fieldName);
+    bound();
+}
+
+void DBMemo::bind(DataSource &source, const QString &fieldName)
+{
+    m_link.bind(source, fieldName);
+    bound();
+}
+
+void DBMemo::bound()
+{
+    // A field the table lacks leaves the box read-only, whether the table is open yet or not.
+    const ClientTable *table = m_link.table();
+    const Field *field = table->LookupField(m_link.fieldName());
     setReadOnly(!field || field->def().readOnly);
     followTable();
 }
 
 void DBMemo::unbind()
 {
-    m_table = nullptr;
-    m_fieldName.clear();
+    m_link.unbind();
     setReadOnly(true);
     followTable();
 }
@@ -55,10 +67,10 @@ void DBMemo::unbind()
 void DBMemo::followTable()
 {
     QString text;
-    if (m_table && m_table->Active()) {
-        if (const Field *field = m_table->LookupField(m_fieldName))
-            text = shownText(ClientTable::ValueText(*field, m_table->GetValue(*field)));
-    }
+    if (const Field *field = m_link.field())
+        text = shownText(ClientTable::ValueText(*field, m_link.value()));
+    if (!m_link.isBound())
+        setReadOnly(true);
     if (text == toPlainText())
         return;
     const QScopedValueRollback<bool> showing(m_showing, true);
@@ -68,9 +80,9 @@ void DBMemo::followTable()
 void DBMemo::userChanged()
 {
     const bool written = runGuarded([this] {
-        if (!m_table->IsEditing())
-            m_table->EditRow();
-        m_table->SetText(m_fieldName, storedText(toPlainText()));
+        ClientTable *table = m_link.table();
+        m_link.beginChange();
+        table->SetText(m_link.fieldName(), storedText(toPlainText()));
     });
     // A change the table refused does not stay on screen as if it were stored. The box is not
     // reset from inside its own change signal, but right after it.
