@@ -1,6 +1,7 @@
 #include "app/DialogPickers.h"
 
 #include "dialogs/uFrmComments.h"
+#include "dialogs/uFrmDetails.h"
 #include "dialogs/uFrmProgress.h"
 #include "dialogs/uFrmURL.h"
 #include "dialogs/ufrmDateSelect.h"
@@ -62,10 +63,10 @@ void DialogPickers::editComments(ClientTable &table)
         m_comments->editComments(table);
 }
 
-void DialogPickers::editDetails(ClientTable &table)
+void DialogPickers::editDetails(DataSource &source, bool yesNoBooleans)
 {
     if (m_details)
-        m_details(table);
+        m_details->editDetails(source, yesNoBooleans);
 }
 
 } // namespace ql

@@ -2,12 +2,11 @@
 
 #include "tasks/TaskPickers.h"
 
-#include <functional>
-
 namespace ql {
 
 class TfrmComments;
 class TfrmDateSelect;
+class TfrmDetails;
 class TfrmProgress;
 class TfrmProperties;
 class TfrmURL;
@@ -24,14 +23,14 @@ public:
     void setUrlDialog(TfrmURL *dialog) { m_url = dialog; }
     void setPropertiesDialog(TfrmProperties *dialog) { m_properties = dialog; }
     void setCommentsDialog(TfrmComments *dialog) { m_comments = dialog; }
-    void setDetails(std::function<void(ClientTable &)> editDetails) { m_details = std::move(editDetails); }
+    void setDetailsDialog(TfrmDetails *dialog) { m_details = dialog; }
 
     qint64 pickProgress(qint64 current) override;
     std::optional<DateChoice> pickDate() override;
     std::optional<QString> pickUrl() override;
     std::optional<std::pair<QString, QString>> pickProperty() override;
     void editComments(ClientTable &table) override;
-    void editDetails(ClientTable &table) override;
+    void editDetails(DataSource &source, bool yesNoBooleans) override;
 
 private:
     TfrmProgress &m_progress;
@@ -39,7 +38,7 @@ private:
     TfrmURL *m_url = nullptr;
     TfrmProperties *m_properties = nullptr;
     TfrmComments *m_comments = nullptr;
-    std::function<void(ClientTable &)> m_details;
+    TfrmDetails *m_details = nullptr;
 };
 
 } // namespace ql

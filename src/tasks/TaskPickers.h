@@ -10,6 +10,7 @@
 namespace ql {
 
 class ClientTable;
+class DataSource;
 
 // How a task-list frame asks the user for a progress, a date, a web address or a property, and
 // shows its comments editor and detail view: the program shows its dialogs, created once at
@@ -38,9 +39,10 @@ public:
     // Edits the Comments of the table's current task in the comments editor, then posts the task
     // when it is pending.
     virtual void editComments(ClientTable &) { }
-    // Edits the table's current task in the detail view; on OK a pending task is posted, on
-    // Cancel it stays pending.
-    virtual void editDetails(ClientTable &) { }
+    // Edits the current task of the source's table in the detail view; on OK a pending task is
+    // posted, on Cancel it stays pending. `yesNoBooleans`: booleans read "Yes" and "No", as the
+    // grid of a new list shows them.
+    virtual void editDetails(DataSource &, bool /*yesNoBooleans*/) { }
 };
 
 } // namespace ql

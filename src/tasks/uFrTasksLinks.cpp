@@ -146,7 +146,7 @@ void TfrTasks::Details1Click()
         if (!m_pickers)
             return;
         DBGrid1->finishEditing(true);
-        m_pickers->editDetails(m_cdsTasks);
+        m_pickers->editDetails(*m_DataSource1, m_isNewList);
     });
 }
 

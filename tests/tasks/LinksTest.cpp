@@ -24,11 +24,16 @@ public:
     std::optional<DateChoice> pickDate() override { return std::nullopt; }
     std::optional<QString> pickUrl() override { return url; }
     void editComments(ClientTable &table) override { commentsOn = &table; }
-    void editDetails(ClientTable &table) override { detailsOn = &table; }
+    void editDetails(ql::DataSource &source, bool yesNo) override
+    {
+        detailsOn = &source.table();
+        detailsYesNo = yesNo;
+    }
 
     std::optional<QString> url;
     ClientTable *commentsOn = nullptr;
     ClientTable *detailsOn = nullptr;
+    bool detailsYesNo = true;
 };
 
 class LinksTest : public TaskListFixture
@@ -201,6 +206,7 @@ TEST_F(LinksTest, CommentsAndDetails_HandTheTableToTheirDialogs)
     EXPECT_EQ(m_pickers.commentsOn, &table());
     run("Details1");
     EXPECT_EQ(m_pickers.detailsOn, &table());
+    EXPECT_FALSE(m_pickers.detailsYesNo) << "a loaded list shows its booleans as the table does";
 
     // Without dialogs the commands stay disabled.
     TfrTasks &bare = newList();
