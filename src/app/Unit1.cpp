@@ -4,6 +4,8 @@
 #include "app/TiledBand.h"
 #include "common/CategoryList.h"
 #include "common/uGeneral.h"
+#include "dialogs/uAbout.h"
+#include "dialogs/uFrmBatchImport.h"
 #include "dialogs/uFrmCategories.h"
 #include "platform/ApplicationTitle.h"
 #include "platform/Error.h"
@@ -16,7 +18,11 @@
 #include "platform/gui/Ui.h"
 #include "recent/RecentStore.h"
 #include "recent/ufrmReOpen.h"
+#include "report/uQRptTasks.h"
+#include "storage/TaskSchema.h"
+#include "tasks/ListImport.h"
 #include "tasks/TabCaption.h"
+#include "tasks/ValueListEditor.h"
 #include "tasks/uFrTasks.h"
 
 #include <QAction>
@@ -107,6 +113,7 @@ TfrmMain::TfrmMain(QWidget *parent)
     buildMenus();
     buildMenuButtons(CoolBar2);
     buildToolBar(CoolBar1);
+    buildPopupMenu();
     setUpTabs();
 }
 
@@ -141,6 +148,15 @@ QAction *TfrmMain::menuItem(QMenu *menu, const char *name, const QString &captio
     return item;
 }
 
+QAction *TfrmMain::menuItem(
+    QMenu *menu, const char *name, const QString &caption, void (TfrmMain::*handler)())
+{
+    auto *item = menu->addAction(caption);
+    item->setObjectName(QString::fromLatin1(name));
+    connect(item, &QAction::triggered, this, handler);
+    return item;
+}
+
 void TfrmMain::buildMenus()
 {
     actNew = action("actNew", QStringLiteral("New"), &TfrmMain::actNewExecute);
@@ -156,11 +172,13 @@ void TfrmMain::buildMenus()
 
     auto *closeAll = action("actCloseAll", QStringLiteral("Close All"), &TfrmMain::CloseAll1Click);
     auto *categories = action("actCategories", QStringLiteral("Categories"), &TfrmMain::Categories1Click);
-    auto *print = action("actPrint", QStringLiteral("Print"), nullptr);
+    // Print and Import: the menu items click the tool buttons. Batch Insert differs between the
+    // two: the tool button runs the guard first, the menu item does nothing without a list.
+    auto *print = action("actPrint", QStringLiteral("Print"), &TfrmMain::tbPrintClick);
     print->setToolTip(QStringLiteral("Print Document"));
-    auto *import = action("actImport", QStringLiteral("Import Tasks"), nullptr);
+    auto *import = action("actImport", QStringLiteral("Import Tasks"), &TfrmMain::tbImportClick);
     import->setToolTip(QStringLiteral("Import Doc"));
-    auto *batchInsert = action("actBatchInsert", QStringLiteral("Batch Insert"), nullptr);
+    action("actBatchInsert", QStringLiteral("Batch Insert"), &TfrmMain::ToolButton5Click);
 
     QMenuBar *bar = menuBar();
     bar->setObjectName(QStringLiteral("MainMenu1"));
@@ -186,19 +204,21 @@ void TfrmMain::buildMenus()
     menuItem(File1, "Exit1", QStringLiteral("Exit"), actExit);
 
     Edit1 = menu("Edit1", QStringLiteral("Edit"));
-    menuItem(Edit1, "SetTasktoCancelled1", QStringLiteral("Set Task to Cancelled"), nullptr)
+    menuItem(Edit1, "SetTasktoCancelled1", QStringLiteral("Set Task to Cancelled"),
+        &TfrmMain::SetTasktoCancelled1Click)
         ->setVisible(false);
     QAction *n4 = Edit1->addSeparator();
     n4->setObjectName(QStringLiteral("N4"));
     n4->setVisible(false);
-    menuItem(Edit1, "DetailView1", QStringLiteral("Detail View"), nullptr);
-    menuItem(Edit1, "Comments1", QStringLiteral("Comments"), nullptr);
+    menuItem(Edit1, "DetailView1", QStringLiteral("Detail View"), &TfrmMain::DetailView1Click);
+    menuItem(Edit1, "Comments1", QStringLiteral("Comments"), &TfrmMain::Comments1Click);
 
     // The Search menu has no items and no command.
     Search1 = menu("Search1", QStringLiteral("Search"));
 
     View1 = menu("View1", QStringLiteral("View"));
-    menuItem(View1, "FormView1", QStringLiteral("Form View"), nullptr)->setVisible(false);
+    menuItem(View1, "FormView1", QStringLiteral("Form View"), static_cast<QAction *>(nullptr))
+        ->setVisible(false);
     View1->menuAction()->setVisible(false);
 
     Options1 = menu("Options1", QStringLiteral("Options"));
@@ -206,10 +226,10 @@ void TfrmMain::buildMenus()
 
     ools1 = menu("ools1", QStringLiteral("Tools"));
     menuItem(ools1, "Import1", QStringLiteral("Import"), import);
-    menuItem(ools1, "BatchInsert1", QStringLiteral("Batch Insert"), batchInsert);
+    menuItem(ools1, "BatchInsert1", QStringLiteral("Batch Insert"), &TfrmMain::BatchInsert1Click);
 
     Help1 = menu("Help1", QStringLiteral("Help"));
-    menuItem(Help1, "About1", QStringLiteral("About"), nullptr);
+    menuItem(Help1, "About1", QStringLiteral("About"), &TfrmMain::About1Click);
 }
 
 void TfrmMain::buildMenuButtons(QWidget *band)
@@ -269,6 +289,17 @@ QToolButton *TfrmMain::toolButton(const char *name, QAction *act, int icon, cons
     return button;
 }
 
+void TfrmMain::hiddenToolButton(const char *name, const QString &caption, void (TfrmMain::*handler)())
+{
+    // Kept out of the bar's row: a hidden slot of the bar would disable its button as well.
+    auto *button = new QToolButton(ToolBar1);
+    button->setObjectName(QString::fromLatin1(name));
+    button->setText(caption);
+    button->setAccessibleName(caption);
+    button->hide();
+    connect(button, &QToolButton::clicked, this, handler);
+}
+
 void TfrmMain::buildToolBar(QWidget *band)
 {
     ToolBar1 = flatToolBar("ToolBar1");
@@ -288,6 +319,11 @@ void TfrmMain::buildToolBar(QWidget *band)
     toolButton("tbImport", named("actImport"), int(MainIcon::Import), QStringLiteral("Import Doc"));
     toolButton("ToolButton5", named("actBatchInsert"), int(MainIcon::Batch));
     toolButton("ToolButton6", named("actCategories"), int(MainIcon::Categories));
+    // Never shown; their commands are kept for completeness.
+    hiddenToolButton("ToolButton1", QStringLiteral("Progress"), &TfrmMain::ToolButton1Click);
+    hiddenToolButton("ToolButton20", QStringLiteral("Report"), &TfrmMain::ToolButton20Click);
+    hiddenToolButton("ToolButton8", QStringLiteral("Complete"), &TfrmMain::ToolButton8Click);
+    hiddenToolButton("ToolButton2", QStringLiteral("Properties"), &TfrmMain::ToolButton2Click);
     ToolBar1->addSeparator();
     toolButton("ToolButton22", actExit, int(MainIcon::Exit));
 
@@ -295,6 +331,16 @@ void TfrmMain::buildToolBar(QWidget *band)
     row->setContentsMargins(0, 0, 0, 0);
     row->addWidget(ToolBar1);
     row->addStretch();
+}
+
+void TfrmMain::buildPopupMenu()
+{
+    // No control shows this menu; only its Set Progress item carries a command.
+    PopupMenu1 = new QMenu(this);
+    PopupMenu1->setObjectName(QStringLiteral("PopupMenu1"));
+    menuItem(PopupMenu1, "SetProgress1", QStringLiteral("Set Progress"), &TfrmMain::SetProgress1Click);
+    for (const char *name : { "Complete1", "Pause1", "Cancel1" })
+        PopupMenu1->addAction(QString::fromLatin1(name).chopped(1))->setObjectName(QString::fromLatin1(name));
 }
 
 void TfrmMain::setUpTabs()
@@ -433,6 +479,171 @@ void TfrmMain::Categories1Click()
         if (m_frmCategories)
             showModal(*m_frmCategories);
     });
+}
+
+// ---------------------------------------------------------------------------------------------
+// Commands on the active list
+
+void TfrmMain::tbPrintClick()
+{
+    runGuarded([this] {
+        TfrTasks *frame = ActiveTasksFrame();
+        if (!frame || !m_report)
+            return;
+        // The heading is the tab's caption as shown, with the unsaved mark of a modified list. The
+        // report walks the grid's own view, so it prints the tasks the grid shows, in its order.
+        const QString heading = captionOf(PageControl1->tabText(PageControl1->currentIndex()));
+        m_report->Preview(frame->cdsTasks(), heading, this);
+    });
+}
+
+void TfrmMain::tbImportClick()
+{
+    runGuarded([this] {
+        RequireActiveList();
+        const QString path = Ui::current().openFile(openDialogRequest());
+        if (path.isEmpty())
+            return;
+        TfrTasks *frame = ActiveTasksFrame();
+        if (!frame)
+            return;
+        const BusyCursor busy;
+        ImportListFile(frame->cdsTasks(), path);
+    });
+}
+
+void TfrmMain::BatchInsert1Click()
+{
+    runGuarded([this] { batchInsert(); });
+}
+
+void TfrmMain::ToolButton5Click()
+{
+    runGuarded([this] {
+        RequireActiveList();
+        batchInsert();
+    });
+}
+
+void TfrmMain::batchInsert()
+{
+    if (PageControl1->currentIndex() < 0 || !m_frmBatchImport)
+        return;
+    if (showModal(*m_frmBatchImport) != QDialog::Accepted)
+        return;
+    TfrTasks *frame = ActiveTasksFrame();
+    if (!frame)
+        return;
+    ClientTable &table = frame->cdsTasks();
+    // A task the user is still editing is stored first: its refusal must not cost the edit below.
+    if (table.IsEditing())
+        table.PostRow();
+    try {
+        m_frmBatchImport->insertLines(table);
+    } catch (...) {
+        // The line the list refused is dropped: left pending, it would be posted, or refused again,
+        // by whatever next moves or saves the list. The lines before it are tasks by now.
+        table.CancelRow();
+        throw;
+    }
+}
+
+// Detail View and Comments run the frame's own commands, which first finish an edit open in the
+// grid and show their own errors.
+void TfrmMain::DetailView1Click()
+{
+    runGuarded([this] {
+        RequireActiveList();
+        if (TfrTasks *frame = ActiveTasksFrame())
+            frame->Details1Click();
+    });
+}
+
+void TfrmMain::Comments1Click()
+{
+    runGuarded([this] {
+        RequireActiveList();
+        if (TfrTasks *frame = ActiveTasksFrame())
+            frame->Comments1Click();
+    });
+}
+
+void TfrmMain::About1Click()
+{
+    runGuarded([this] {
+        if (m_frmAbout)
+            showModal(*m_frmAbout);
+    });
+}
+
+void TfrmMain::SetTasktoCancelled1Click()
+{
+    runGuarded([this] {
+        RequireActiveList();
+        if (TfrTasks *frame = ActiveTasksFrame())
+            frame->actCancel->trigger();
+    });
+}
+
+void TfrmMain::SetProgress1Click()
+{
+    runGuarded([this] { setProgressOfActiveList(); });
+}
+
+void TfrmMain::ToolButton1Click()
+{
+    runGuarded([this] {
+        RequireActiveList();
+        setProgressOfActiveList();
+    });
+}
+
+void TfrmMain::setProgressOfActiveList()
+{
+    // The popup menu that holds Set Progress is never shown: without a list it asks nothing.
+    RequireActiveList();
+    TfrTasks *frame = ActiveTasksFrame();
+    if (!frame)
+        return;
+    const QString text
+        = Ui::current().input(QStringLiteral("Percentage"), QStringLiteral("Perc: "), QStringLiteral("50"));
+    bool ok = false;
+    const int progress = text.toInt(&ok);
+    if (!ok)
+        throw Error(QStringLiteral("'%1' is not a valid integer value").arg(text));
+    // No range check and no other field: unlike the frame's Set Progress command.
+    ClientTable &table = frame->cdsTasks();
+    const bool wasEditing = table.IsEditing();
+    try {
+        table.EditRow();
+        table.SetInteger(TaskField::Progress, progress);
+        table.PostRow();
+    } catch (...) {
+        if (!wasEditing)
+            table.CancelRow();
+        throw;
+    }
+}
+
+void TfrmMain::ToolButton2Click()
+{
+    runGuarded([this] {
+        TfrTasks *frame = ActiveTasksFrame();
+        if (!frame)
+            return;
+        frame->PageControl1->setVisible(true);
+        SavePropertyListChecked(*frame->ValueListEditor1, frame->cdsTasks(), TaskField::Properties);
+    });
+}
+
+void TfrmMain::ToolButton8Click()
+{
+    runGuarded([this] { RequireActiveList(); });
+}
+
+void TfrmMain::ToolButton20Click()
+{
+    runGuarded([this] { RequireActiveList(); });
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -17,8 +17,11 @@ namespace ql {
 
 class CategoryList;
 class RecentStore;
+class TQRptTasks;
 class TaskPickers;
 class TfrTasks;
+class TfrmAbout;
+class TfrmBatchImport;
 class TfrmCategories;
 class TfrmReOpen;
 struct FileDialogRequest;
@@ -28,7 +31,10 @@ struct FileDialogRequest;
 // and every command that concerns the current list acts on the frame of the active tab.
 //
 // The file commands create, open, save and close lists. Exit, and closing the window by its frame,
-// first offer to save every modified list; cancelling a save dialog keeps the program open.
+// first offer to save every modified list; cancelling a save dialog keeps the program open. The
+// list commands print the active list, import another list file into it, add pasted lines to it as
+// tasks and open the comments editor and the detail view on its current task; Categories and About
+// work without a list.
 //
 // The form (Unit1.ui) lays out the client area: the menu button band CoolBar2, the tool bar band
 // CoolBar1, the tabs PageControl1 and the footer Panel1 with Label5. Menus, the menu buttons and the
@@ -41,15 +47,20 @@ public:
     explicit TfrmMain(QWidget *parent = nullptr);
     ~TfrmMain() override;
 
-    // The windows created after the main window whose commands it runs: the Reopen dialog and the
-    // Categories dialog.
+    // The windows created after the main window whose commands it runs. A command whose window is
+    // not set does nothing after its guard.
     void setReOpenDialog(TfrmReOpen *form) { m_frmReOpen = form; }
     void setCategoriesDialog(TfrmCategories *form) { m_frmCategories = form; }
+    void setAboutDialog(TfrmAbout *form) { m_frmAbout = form; }
+    void setBatchImportDialog(TfrmBatchImport *form) { m_frmBatchImport = form; }
+    void setReport(TQRptTasks *report) { m_report = report; }
     // The recent-files store that Open, Reopen and the writes of lists add to.
     void setRecentStore(RecentStore *store) { m_recentStore = store; }
     // The category list that each new list's quick-add box copies.
     void setCategoryList(const CategoryList *categories) { m_categories = categories; }
-    // The dialogs that every list's Set Progress and Set Date commands show.
+    // The dialogs that every list's task commands show: the pickers of Set Progress and Set Date,
+    // the comments editor and the detail view, which the Edit menu's Comments and Detail View show
+    // through the active list's frame.
     void setPickers(TaskPickers *pickers) { m_pickers = pickers; }
 
     // --- Operations the commands build on
@@ -80,6 +91,24 @@ public:
     void actExitExecute();
     void Categories1Click();
     void Showpath1Click();
+    // The list commands. Print and the menu's Batch Insert do nothing without a list; the others
+    // but Categories and About fail with the guard's error.
+    void tbPrintClick();
+    void tbImportClick();
+    void BatchInsert1Click();
+    // The tool button's Batch Insert: the guard, then the menu item's command.
+    void ToolButton5Click();
+    void DetailView1Click();
+    void Comments1Click();
+    void About1Click();
+    // The commands of controls the window never shows: the hidden Edit item, the popup menu
+    // PopupMenu1 that no control uses, and the hidden tool buttons.
+    void SetTasktoCancelled1Click();
+    void SetProgress1Click();
+    void ToolButton1Click();
+    void ToolButton2Click();
+    void ToolButton8Click();
+    void ToolButton20Click();
     // The user selected another tab (a click or Ctrl+Tab); a tab activated by code runs nothing.
     void PageControl1Change();
 
@@ -98,6 +127,7 @@ public:
     QToolBar *ToolBar3 = nullptr;
     QToolBar *ToolBar1 = nullptr;
     QMenu *pmTabRightClick = nullptr;
+    QMenu *PopupMenu1 = nullptr;
 
     QAction *actNew = nullptr;
     QAction *actOpen = nullptr;
@@ -120,13 +150,18 @@ private:
     void setUpTabs();
     QAction *action(const char *name, const QString &caption, void (TfrmMain::*handler)());
     QAction *menuItem(QMenu *menu, const char *name, const QString &caption, QAction *runs);
+    QAction *menuItem(QMenu *menu, const char *name, const QString &caption, void (TfrmMain::*handler)());
     QToolButton *toolButton(const char *name, QAction *action, int icon, const QString &hint = {});
+    void hiddenToolButton(const char *name, const QString &caption, void (TfrmMain::*handler)());
+    void buildPopupMenu();
 
     // The commands, unguarded: they call each other (Close runs Save, Save runs Save As).
     void saveActiveList();
     void saveActiveListAs();
     void closeActiveList();
     void closeAllLists();
+    void batchInsert();
+    void setProgressOfActiveList();
     // Writes the frame's table to `path` after posting a pending task, and tells the recent-files
     // store. Throws the table's error when the write fails.
     void writeList(TfrTasks &frame, const QString &path);
@@ -138,6 +173,9 @@ private:
     TfrmReOpen *m_frmReOpen = nullptr;
     RecentStore *m_recentStore = nullptr;
     TfrmCategories *m_frmCategories = nullptr;
+    TfrmAbout *m_frmAbout = nullptr;
+    TfrmBatchImport *m_frmBatchImport = nullptr;
+    TQRptTasks *m_report = nullptr;
     const CategoryList *m_categories = nullptr;
     TaskPickers *m_pickers = nullptr;
     // Set while code changes the active tab, so that only the user's choice runs the tab change.
