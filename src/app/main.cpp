@@ -3,9 +3,15 @@
 #include "app/DialogPickers.h"
 #include "app/Unit1.h"
 #include "common/CategoryList.h"
+#include "dialogs/uAbout.h"
+#include "dialogs/uFrmBatchImport.h"
 #include "dialogs/uFrmCategories.h"
+#include "dialogs/uFrmComments.h"
+#include "dialogs/uFrmDetails.h"
 #include "dialogs/uFrmProgress.h"
+#include "dialogs/uFrmURL.h"
 #include "dialogs/ufrmDateSelect.h"
+#include "dialogs/ufrmProperties.h"
 #include "platform/ApplicationTitle.h"
 #include "platform/SystemFormats.h"
 #include "platform/gui/ErrorBox.h"
@@ -13,6 +19,7 @@
 #include "platform/gui/WindowFonts.h"
 #include "recent/RecentStore.h"
 #include "recent/ufrmReOpen.h"
+#include "report/uQRptTasks.h"
 
 int main(int argc, char *argv[])
 {
@@ -25,20 +32,36 @@ int main(int argc, char *argv[])
 
     // Created once, in this order, and reused until the program ends. The recent-files store is
     // loaded right before the Reopen dialog that shows it; the Categories dialog reads the category
-    // list from the settings file when it is created.
+    // list from the settings file when it is created. The two forms the program never shows (Set
+    // Time and Form edit) are not built.
     ql::TfrmMain frmMain;
     ql::RecentStore recentStore;
     ql::TfrmReOpen frmReOpen(recentStore, &frmMain);
+    ql::TfrmAbout frmAbout(&frmMain);
     ql::TfrmProgress frmProgress(&frmMain);
+    ql::TfrmComments frmComments(&frmMain);
     ql::TfrmDateSelect frmDateSelect(&frmMain);
-    ql::DialogPickers pickers(frmProgress, frmDateSelect);
+    ql::TfrmProperties frmProperties(&frmMain);
+    ql::TfrmBatchImport frmBatchImport(&frmMain);
     ql::CategoryList categories;
     ql::TfrmCategories frmCategories(categories, &frmMain);
+    ql::TfrmDetails frmDetails(&frmMain);
+    ql::TfrmURL frmURL(&frmMain);
+    ql::TQRptTasks report;
+
+    ql::DialogPickers pickers(frmProgress, frmDateSelect);
+    pickers.setUrlDialog(&frmURL);
+    pickers.setPropertiesDialog(&frmProperties);
+    pickers.setCommentsDialog(&frmComments);
+    pickers.setDetailsDialog(&frmDetails);
     frmMain.setRecentStore(&recentStore);
     frmMain.setCategoryList(&categories);
     frmMain.setPickers(&pickers);
     frmMain.setReOpenDialog(&frmReOpen);
+    frmMain.setAboutDialog(&frmAbout);
+    frmMain.setBatchImportDialog(&frmBatchImport);
     frmMain.setCategoriesDialog(&frmCategories);
+    frmMain.setReport(&report);
 
     frmMain.show();
     const int result = QApplication::exec();
