@@ -425,6 +425,8 @@ void TfrmMain::AddListTab(const QString &fileName, bool isNew)
         frame->SetCategoryItems(m_categories->Lines());
     // The grid's Category column offers the list as it is whenever the column is entered.
     frame->SetCategoryList(m_categories);
+    // Open Linked Task List opens the list on a tab of its own, as OpenListFile does.
+    frame->SetOpenListFile([this](const QString &path) { OpenListFile(path); });
     frame->SetPickers(m_pickers);
 
     CodeSelection fromCode(*this);

@@ -796,3 +796,27 @@ TEST_F(MainWindowTest, NewTab_HasTheFocusInItsEntryBox)
 }
 
 } // namespace
+
+// A task's linked list opens on a new tab each time, whether or not it is open already, and the
+// file does not join the recent files.
+TEST_F(MainWindowTest, OpenLinkedTaskList_OpensTheListOnANewTab)
+{
+    const QString other = writeList(QStringLiteral("Other.ql1"), { QStringLiteral("Elsewhere") });
+    openList(writeList(QStringLiteral("Plan.ql1")));
+    ql::TfrTasks *plan = main().ActiveTasksFrame();
+    ASSERT_NE(plan, nullptr);
+    plan->cdsTasks().EditRow();
+    plan->cdsTasks().SetText(QStringLiteral("LinkedList"), QStringLiteral(" ") + other + QStringLiteral(" "));
+    plan->cdsTasks().PostRow();
+    const QStringList recentBefore = recentFiles();
+
+    plan->OpenLinkedTaskList1Click();
+    main().PageControl1->setCurrentIndex(0);
+    plan->OpenLinkedTaskList1Click();
+    EXPECT_EQ(captions(),
+        (QStringList { QStringLiteral("Plan *"), QStringLiteral("Other"), QStringLiteral("Other") }));
+    EXPECT_EQ(tabs().currentIndex(), 2);
+    EXPECT_EQ(
+        main().ActiveTasksFrame()->cdsTasks().AsText(QStringLiteral("Task")), QStringLiteral("Elsewhere"));
+    EXPECT_EQ(recentFiles(), recentBefore);
+}
