@@ -4,8 +4,10 @@
 #include "report/TaskReportPainter.h"
 #include "storage/ClientTable.h"
 
+#include <QGuiApplication>
 #include <QPrintPreviewDialog>
 #include <QPrinter>
+#include <QScreen>
 
 namespace ql {
 
@@ -27,6 +29,10 @@ void TQRptTasks::Preview(ClientTable &table, const QString &heading, QWidget *pa
     QPrintPreviewDialog dialog(&printer, parent);
     dialog.setObjectName(QStringLiteral("QRPreview"));
     dialog.setWindowTitle(report.title);
+    // Maximised where a window manager does it; as large as the screen's free area where none
+    // does, rather than the dialog's small default size.
+    if (const QScreen *screen = parent ? parent->screen() : QGuiApplication::primaryScreen())
+        dialog.setGeometry(screen->availableGeometry());
     dialog.setWindowState(dialog.windowState() | Qt::WindowMaximized);
     QObject::connect(&dialog, &QPrintPreviewDialog::paintRequested, &dialog,
         [&report](QPrinter *target) { printTaskReport(*target, report); });
