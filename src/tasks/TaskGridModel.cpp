@@ -275,21 +275,8 @@ Qt::Alignment TaskGridModel::columnAlignment(int column) const
     const Field *field = fieldOf(column);
     if (!field)
         return Qt::AlignLeft;
-    switch (field->type()) {
-    case FieldType::Integer:
-    case FieldType::Word:
-    case FieldType::Counter:
-    case FieldType::ShortInt:
-    case FieldType::SmallInt:
-    case FieldType::LargeInt:
-    case FieldType::Byte:
-    case FieldType::LongWord:
-    case FieldType::Float:
-    case FieldType::Fixed:
-        return Qt::AlignRight;
-    default:
-        return Qt::AlignLeft;
-    }
+    const Value::Kind kind = Field::kindOf(field->type());
+    return kind == Value::Kind::Integer || kind == Value::Kind::Float ? Qt::AlignRight : Qt::AlignLeft;
 }
 
 bool TaskGridModel::isDateColumn(int column) const
