@@ -205,7 +205,7 @@ void BM_FirstSwitchToOrder(benchmark::State &state)
 }
 BENCHMARK(BM_FirstSwitchToOrder)->Apply(sizesAndOrders);
 
-// Preparing an order of a loaded 100,000-task list ahead of its use in steps of 4,000 texts, as a
+// Preparing an order of a loaded 100,000-task list ahead of its use in steps of 4,000 rows, as a
 // task-list window does while idle: the time of the whole preparation, and of its longest step.
 void BM_PrepareOrderInSteps(benchmark::State &state)
 {

@@ -352,18 +352,20 @@ bool ClientTable::passesFilter(int rowId) const
     return !m_filter || m_filter->matches(rowValues(rowId));
 }
 
-void ClientTable::rebuildView(bool moveToFirst)
+void ClientTable::rebuildView(bool moveToFirst, bool fromView)
 {
     const Order &order = activeOrder();
     if (!m_filter) {
         m_view = order.rows;
     } else {
-        m_view.clear();
         // Each row's values live in an allocation of their own; on a large list the walk waits on
         // memory, so the values of a row a little ahead are fetched while this one is tested.
+        // A narrowing filter tests only the rows in view: no row outside it can pass.
+        const RowSequence &candidates = fromView ? m_view : order.rows;
         std::vector<int> ids;
-        ids.reserve(size_t(order.rows.size()));
-        order.rows.forEach([&](int id) { ids.push_back(id); });
+        ids.reserve(size_t(candidates.size()));
+        candidates.forEach([&](int id) { ids.push_back(id); });
+        m_view.clear();
         // Two steps: the values the filter reads, some rows ahead; then, nearer, the characters of
         // those that are texts.
         const std::vector<int> &fields = m_filter->fieldsRead();
@@ -415,9 +417,12 @@ void ClientTable::SetFilter(const QString &expression)
     std::unique_ptr<FilterExpr> parsed;
     if (!expression.trimmed().isEmpty())
         parsed = FilterExpr::parse(expression, m_data.fields, SystemFormats::current());
+    // Every row that passes the old filter is in the view (a posted row that no longer passes may
+    // be there too), so a filter that only narrows the old one need search no further.
+    const bool narrows = parsed && m_filter && parsed->narrows(*m_filter);
     m_filterText = expression;
     m_filter = std::move(parsed);
-    rebuildView(true);
+    rebuildView(true, narrows);
     fireRowsChange(RowsChange::Kind::Reset);
     fireScroll();
 }

@@ -180,8 +180,9 @@ public:
     void PrepareIndex(const QString &name);
     bool IndexPrepared(const QString &name) const;
     // One small step towards building a named order ahead of its use: works out the sort keys of
-    // at most `budget` texts, or, when none is left to work out, builds the order. Returns whether
-    // the order is built. Lets a program prepare its orders while idle without blocking for long.
+    // the texts of at most `budget` rows, or, when no row is left to look at, builds the order.
+    // Returns whether the order is built. Lets a program prepare its orders while idle without
+    // blocking for long.
     bool PrepareIndexStep(const QString &name, int budget);
 
     const QString &Filter() const { return m_filterText; }
@@ -261,7 +262,7 @@ private:
     void endPendingImplicitly();
     void runBeforePost();
     void beginInsert(bool append);
-    void rebuildView(bool moveToFirst);
+    void rebuildView(bool moveToFirst, bool fromView = false);
     void fireScroll();
     void fireRowsChange(RowsChange::Kind kind, int from = -1, int to = -1);
     const std::vector<Value> &rowValues(int rowId) const;

@@ -438,12 +438,11 @@ bool ClientTable::PrepareIndexStep(const QString &name, int budget)
             for (; id < m_rows.size(); ++id) {
                 if (!m_rows[id].alive)
                     continue;
-                const Value &v = rowValues(int(id))[f];
-                if (v.kind() != Value::Kind::Text || prepared.contains(v.text()))
-                    continue;
                 if (budget-- <= 0)
                     return false;
-                prepared.insert(v.text(), SystemFormats::current().sortKey(v.text(), caseSensitive));
+                const Value &v = rowValues(int(id))[f];
+                if (v.kind() == Value::Kind::Text && !prepared.contains(v.text()))
+                    prepared.insert(v.text(), SystemFormats::current().sortKey(v.text(), caseSensitive));
             }
         }
     }

@@ -680,6 +680,19 @@ public:
     bool matches(const std::vector<Value> &row) const override { return m_root->test(row); }
     const std::vector<int> &fieldsRead() const override { return m_fields; }
 
+    bool narrows(const FilterExpr &previous) const override
+    {
+        // A search that looks for a longer text containing the earlier one: "%milk%" after "%mil%".
+        const auto *earlier = dynamic_cast<const CompiledFilter *>(&previous);
+        const auto *now = dynamic_cast<const FieldLike *>(m_root.get());
+        const auto *before = earlier ? dynamic_cast<const FieldLike *>(earlier->m_root.get()) : nullptr;
+        if (!now || !before || now->fieldIndex() != before->fieldIndex())
+            return false;
+        const std::optional<QString> text = now->pattern().containedText();
+        const std::optional<QString> earlierText = before->pattern().containedText();
+        return text && earlierText && text->contains(*earlierText);
+    }
+
 private:
     std::unique_ptr<const SystemFormats> m_formats;
     CondPtr m_root;

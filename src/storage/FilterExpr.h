@@ -108,6 +108,11 @@ public:
     // them ahead.
     virtual const std::vector<int> &fieldsRead() const = 0;
 
+    // Whether every row this expression passes is sure to pass `previous` too, so that a view
+    // narrowed from `previous` need only be searched again, not the whole table. False when that
+    // cannot be told.
+    virtual bool narrows(const FilterExpr &previous) const = 0;
+
 protected:
     FilterExpr() = default;
 };

@@ -578,9 +578,9 @@ void TfrTasks::OpenList(const QString &fileName, bool isNew)
 
 void TfrTasks::prepareNextOrder()
 {
-    // Texts whose sort keys one turn works out: a few milliseconds, so that the user's input is
-    // never held up for long while the orders are prepared.
-    constexpr int TextsPerTurn = 4000;
+    // Rows whose texts one turn works out the sort keys of: a few milliseconds, so that the user's
+    // input is not held up for long while the orders are prepared.
+    constexpr int RowsPerTurn = 4000;
     while (!m_ordersToPrepare.isEmpty()) {
         const QString name = m_ordersToPrepare.first();
         if (!m_cdsTasks.Active() || m_cdsTasks.IndexPrepared(name)) {
@@ -588,7 +588,7 @@ void TfrTasks::prepareNextOrder()
             continue;
         }
         try {
-            if (m_cdsTasks.PrepareIndexStep(name, TextsPerTurn))
+            if (m_cdsTasks.PrepareIndexStep(name, RowsPerTurn))
                 m_ordersToPrepare.removeFirst();
         } catch (...) {
             // An order the list cannot have (its file lacks the field) is reported when the user

@@ -529,6 +529,45 @@ TEST(ClientTable, OrderPreparedInSteps_MatchesTheOrderBuiltAtOnce)
     }
 }
 
+// Searches typed a letter at a time narrow the view they start from; each view is the one a search
+// over the whole table gives, also after a posted task stopped matching.
+TEST(ClientTable, NarrowingSearch_GivesTheViewOfAFullSearch)
+{
+    auto table = newTaskTable();
+    std::mt19937 rng(11);
+    const QString letters = QStringLiteral("abcab");
+    for (int i = 0; i < 300; ++i) {
+        QString text;
+        for (int n = 0; n < 6; ++n)
+            text += letters[int(rng() % unsigned(letters.size()))];
+        addTask(*table, text);
+    }
+    table->SetIndexName("cdsTasksIndexTaskName");
+    table->SetFiltered(true);
+    const auto fullSearch = [&](const QString &expression) {
+        ClientTable fresh;
+        DefineTaskTable(fresh);
+        fresh.ClearFields();
+        fresh.ReadFromBytes(table->WriteToBytes(DataFormat::XmlUtf8));
+        fresh.SetIndexName("cdsTasksIndexTaskName");
+        fresh.SetFilter(expression);
+        fresh.SetFiltered(true);
+        return column(fresh, "ID");
+    };
+    for (const char *typed : { "a", "ab", "abc", "abca", "bc", "b" }) {
+        const QString expression = QStringLiteral("Task LIKE '%%1%'").arg(QString::fromLatin1(typed));
+        table->SetFilter(expression);
+        EXPECT_EQ(column(*table, "ID"), fullSearch(expression)) << typed;
+        EXPECT_EQ(table->RowNumber(), table->RowCount() > 0 ? 1 : 0);
+        if (table->RowCount() > 1) {
+            // The first task stops matching; it stays in view until the next search.
+            table->EditRow();
+            table->SetText("Task", "zzz");
+            table->PostRow();
+        }
+    }
+}
+
 TEST(ClientTable, Filter_RowCountAndEditOnAnEmptyView)
 {
     auto table = newTaskTable();

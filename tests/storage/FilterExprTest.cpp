@@ -218,6 +218,37 @@ TEST(FilterExpr, StarAtTheEndOfALiteral_ComparesAPrefix)
     });
 }
 
+// A search that only adds to the text it looks for narrows the one before; nothing else does.
+TEST(FilterExpr, Narrows_OnlyASearchForALongerContainedText)
+{
+    const struct
+    {
+        const char *previous;
+        const char *now;
+        bool narrows;
+    } cases[] = {
+        { "Task LIKE '%mil%'", "Task LIKE '%milk%'", true },
+        { "Task LIKE '%ilk%'", "Task LIKE '%milk%'", true },
+        { "Task LIKE '%milk%'", "Task LIKE '%milk%'", true },
+        { "Task LIKE '%%'", "Task LIKE '%a%'", true },
+        { "Task LIKE '%milk%'", "Task LIKE '%mil%'", false },
+        { "Task LIKE '%Mil%'", "Task LIKE '%milk%'", false }, // with case
+        { "Task LIKE '%m_lk%'", "Task LIKE '%milk%'", false },
+        { "Task LIKE 'mil%'", "Task LIKE '%milk%'", false },
+        { "Task LIKE '%mil%'", "Task LIKE '%mi%lk%'", false },
+        { "Status LIKE '%mil%'", "Task LIKE '%milk%'", false },
+        { "Status = 'Complete' ", "Task LIKE '%milk%'", false },
+        { "Task LIKE '%mil%'", "Task LIKE '%milk%' and Status = 'Complete' ", false },
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(std::string(c.previous) + " -> " + c.now);
+        const auto previous
+            = FilterExpr::parse(QString::fromUtf8(c.previous), fields(), SystemFormats::current());
+        const auto now = FilterExpr::parse(QString::fromUtf8(c.now), fields(), SystemFormats::current());
+        EXPECT_EQ(now->narrows(*previous), c.narrows);
+    }
+}
+
 TEST(FilterExpr, Like_MatchesWholeTextWithWildcards)
 {
     struct LikeCase

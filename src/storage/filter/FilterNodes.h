@@ -289,6 +289,9 @@ public:
         return m_pattern.matches(DisplayText(*v, m_fieldKind, m_formats));
     }
 
+    int fieldIndex() const { return m_index; }
+    const LikePattern &pattern() const { return m_pattern; }
+
 private:
     int m_index;
     Value::Kind m_fieldKind;

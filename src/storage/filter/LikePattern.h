@@ -3,6 +3,7 @@
 #include "storage/filter/FilterValues.h"
 
 #include <QString>
+#include <optional>
 #include <vector>
 
 namespace ql::filter {
@@ -45,6 +46,16 @@ public:
         for (size_t i = 1; i + 1 < m_pieces.size() && pos >= 0; ++i)
             pos = find(m_pieces[i], room, pos);
         return pos >= 0;
+    }
+
+    // The text a pattern of the form "%text%" looks for anywhere (no "_" in it, no other "%"), or
+    // nothing for any other pattern.
+    std::optional<QString> containedText() const
+    {
+        if (m_pieces.size() != 3 || !m_pieces[0].text.isEmpty() || !m_pieces[2].text.isEmpty()
+            || m_pieces[1].wild)
+            return std::nullopt;
+        return m_pieces[1].text;
     }
 
 private:
