@@ -1,6 +1,10 @@
 #pragma once
 
+// Generated from the form. Qt's meta-object compiler does not need it, and skipping it keeps a
+// parallel build from reading the form's header while it is still being written.
+#ifndef Q_MOC_RUN
 #include "ui_uFrmCategories.h"
+#endif
 
 #include <QDialog>
 #include <QString>

@@ -2,7 +2,11 @@
 
 #include "storage/ClientTable.h"
 #include "tasks/TaskCommands.h"
+// Generated from the form. Qt's meta-object compiler does not need it, and skipping it keeps a
+// parallel build from reading the form's header while it is still being written.
+#ifndef Q_MOC_RUN
 #include "ui_uFrTasks.h"
+#endif
 
 #include <QWidget>
 #include <functional>
