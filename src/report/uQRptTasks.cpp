@@ -1,5 +1,6 @@
 #include "report/uQRptTasks.h"
 
+#include "platform/gui/BusyCursor.h"
 #include "platform/gui/ShowModal.h"
 #include "report/TaskReportPainter.h"
 #include "storage/ClientTable.h"
@@ -8,6 +9,7 @@
 #include <QPrintPreviewDialog>
 #include <QPrinter>
 #include <QScreen>
+#include <optional>
 
 namespace ql {
 
@@ -23,7 +25,10 @@ TaskReport TQRptTasks::Prepare(ClientTable &table, const QString &heading)
 
 void TQRptTasks::Preview(ClientTable &table, const QString &heading, QWidget *parent)
 {
+    // Laying out and drawing a long list takes a while: the busy cursor shows for both.
+    std::optional<BusyCursor> busy(std::in_place);
     const TaskReport report = Prepare(table, heading);
+    busy.reset();
     QPrinter printer(QPrinter::HighResolution);
     setUpReportPrinter(printer, report);
     QPrintPreviewDialog dialog(&printer, parent);
@@ -34,8 +39,10 @@ void TQRptTasks::Preview(ClientTable &table, const QString &heading, QWidget *pa
     if (const QScreen *screen = parent ? parent->screen() : QGuiApplication::primaryScreen())
         dialog.setGeometry(screen->availableGeometry());
     dialog.setWindowState(dialog.windowState() | Qt::WindowMaximized);
-    QObject::connect(&dialog, &QPrintPreviewDialog::paintRequested, &dialog,
-        [&report](QPrinter *target) { printTaskReport(*target, report); });
+    QObject::connect(&dialog, &QPrintPreviewDialog::paintRequested, &dialog, [&report](QPrinter *target) {
+        const BusyCursor drawing;
+        printTaskReport(*target, report);
+    });
     showModal(dialog);
 }
 
