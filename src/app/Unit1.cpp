@@ -536,18 +536,7 @@ void TfrmMain::batchInsert()
     TfrTasks *frame = ActiveTasksFrame();
     if (!frame)
         return;
-    ClientTable &table = frame->cdsTasks();
-    // A task the user is still editing is stored first: its refusal must not cost the edit below.
-    if (table.IsEditing())
-        table.PostRow();
-    try {
-        m_frmBatchImport->insertLines(table);
-    } catch (...) {
-        // The line the list refused is dropped: left pending, it would be posted, or refused again,
-        // by whatever next moves or saves the list. The lines before it are tasks by now.
-        table.CancelRow();
-        throw;
-    }
+    m_frmBatchImport->insertLines(frame->cdsTasks());
 }
 
 // Detail View and Comments run the frame's own commands, which first finish an edit open in the

@@ -7,6 +7,8 @@ namespace ql {
 
 int BatchInsertLines(ClientTable &table, const QStringList &lines)
 {
+    if (table.IsEditing())
+        table.PostRow();
     int added = 0;
     for (const QString &line : lines) {
         if (line.isEmpty())
@@ -14,9 +16,14 @@ int BatchInsertLines(ClientTable &table, const QStringList &lines)
         // A list without a Task field fails here, before a blank task is started that nothing
         // would fill.
         table.RequireField(TaskField::Task);
-        table.AppendRow();
-        table.SetText(TaskField::Task, line);
-        table.PostRow();
+        try {
+            table.AppendRow();
+            table.SetText(TaskField::Task, line);
+            table.PostRow();
+        } catch (...) {
+            table.CancelRow();
+            throw;
+        }
         ++added;
     }
     return added;

@@ -12,9 +12,11 @@ class ClientTable;
 // values of a new task through its insert reaction; nothing but Task is written here. Returns the
 // number of tasks added.
 //
+// A task the user is still editing is stored first, so that its own refusal is told as such.
 // Throws the table's error at the first line that cannot be added; the lines before it are tasks
-// by then. A list without a Task field fails before any task is started, so it is not left with a
-// blank new task; a refused post leaves the failing task pending as the table left it.
+// by then, and the refused one is dropped: left pending, it would be posted, or refused again, by
+// whatever next moves or saves the list. A list without a Task field fails before any task is
+// started.
 int BatchInsertLines(ClientTable &table, const QStringList &lines);
 
 } // namespace ql

@@ -59,9 +59,6 @@ public:
     void finishEditing(bool commit);
     void flushToRow() override { finishEditing(true); }
 
-    // The width of every column, in pixels, whatever its cells' rectangles leave out.
-    int fullColumnWidth(int column) const { return columnWidth(column); }
-
 signals:
     // A task was deleted from the grid (Ctrl+Del).
     void recordDeleted();

@@ -296,19 +296,16 @@ QDate TaskGridModel::currentDate(int column) const
     return QDate();
 }
 
-bool TaskGridModel::storeDate(int column, const QDate &date)
+void TaskGridModel::storeDate(int column, const QDate &date)
 {
     const Field *field = fieldOf(column);
     if (!field || !isDateColumn(column))
-        return false;
-    return runGuarded([&] {
-        if (!m_table.IsEditing())
-            m_table.EditRow();
-        m_table.SetValue(*field,
-            field->type() == FieldType::Date ? Value::fromDate(date)
-                                             : Value::fromDateTime(date, QTime(0, 0)));
-        m_table.PostRow();
-    });
+        return;
+    if (!m_table.IsEditing())
+        m_table.EditRow();
+    m_table.SetValue(*field,
+        field->type() == FieldType::Date ? Value::fromDate(date) : Value::fromDateTime(date, QTime(0, 0)));
+    m_table.PostRow();
 }
 
 QVariant TaskGridModel::headerData(int section, Qt::Orientation orientation, int role) const

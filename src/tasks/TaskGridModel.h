@@ -52,8 +52,8 @@ public:
     // The date in the current row's cell of `column`; invalid when empty or not a date.
     QDate currentDate(int column) const;
     // Puts `date` into the current row's cell of `column`, entering edit mode first unless the row
-    // is pending already, and stores the row. Errors are shown and end the change.
-    bool storeDate(int column, const QDate &date);
+    // is pending already, and stores the row. Throws the table's error.
+    void storeDate(int column, const QDate &date);
 
     // A new list shows Bookmarked as "Yes" and "No"; a loaded list shows the table's own boolean
     // text, because loading replaces the field set of a new list by the one the file declares.

@@ -33,6 +33,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QScopeGuard>
 #include <QStatusBar>
 #include <QTabWidget>
 #include <QTimer>
@@ -160,15 +161,9 @@ void TfrTasks::setUpGrid()
     DBGrid1->setHandlers(std::move(handlers));
     connect(DBGrid1, &TaskGrid::recordDeleted, this, &TfrTasks::MarkUnsaved);
 
-    DBGrid1->setPickList(TaskGridModel::columnOf(TaskField::Status),
-        { QStringLiteral("Not Started"), QStringLiteral("Paused"), QStringLiteral("In progress"),
-            QStringLiteral("Complete"), QStringLiteral("Cancelled") },
-        false);
-    DBGrid1->setPickList(TaskGridModel::columnOf(TaskField::Difficulty),
-        { QStringLiteral("Easy"), QStringLiteral("Moderate"), QStringLiteral("Hard") }, false);
-    DBGrid1->setPickList(TaskGridModel::columnOf(TaskField::Priority),
-        { QStringLiteral("Normal"), QStringLiteral("Urgent"), QStringLiteral("High"), QStringLiteral("Low") },
-        false);
+    DBGrid1->setPickList(TaskGridModel::columnOf(TaskField::Status), StatusWords(), false);
+    DBGrid1->setPickList(TaskGridModel::columnOf(TaskField::Difficulty), DifficultyWords(), false);
+    DBGrid1->setPickList(TaskGridModel::columnOf(TaskField::Priority), PriorityWords(), false);
     // Filled from the category list whenever the column is entered.
     DBGrid1->setPickList(TaskGridModel::columnOf(TaskField::Category), {}, true);
 
@@ -262,10 +257,11 @@ void TfrTasks::HideDatePicker()
 
 void TfrTasks::DateTimePicker1CloseUp()
 {
+    // The picker goes away whether or not the task takes the date.
+    const auto hide = qScopeGuard([this] { HideDatePicker(); });
     const int column = DBGrid1->currentIndex().column();
     if (m_model->isDateColumn(column))
         m_model->storeDate(column, DateTimePicker1->date());
-    HideDatePicker();
 }
 
 void TfrTasks::setUpFilterBar()
