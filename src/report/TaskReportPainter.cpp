@@ -37,6 +37,12 @@ void paintReportPage(QPainter &painter, const ReportPage &page)
     const double dotsPerMm = painter.device()->logicalDpiX() / 25.4;
     painter.save();
     painter.setRenderHint(QPainter::TextAntialiasing);
+    if (page.scale != 1) {
+        const QPointF origin = page.origin * dotsPerMm;
+        painter.translate(origin);
+        painter.scale(page.scale, page.scale);
+        painter.translate(-origin);
+    }
     for (const ReportItem &item : page.items) {
         const QRectF rect = toDots(item.rect, dotsPerMm);
         if (item.kind == ReportItem::Kind::Line) {
@@ -45,16 +51,15 @@ void paintReportPage(QPainter &painter, const ReportPage &page)
             painter.drawLine(QPointF(rect.left(), middle), QPointF(rect.right(), middle));
             continue;
         }
-        if (rect.width() > 0)
-            painter.fillRect(rect, Qt::white);
-        if (item.text.isEmpty())
+        if (item.text.isEmpty() || rect.width() <= 0)
             continue;
+        painter.fillRect(rect, Qt::white);
         painter.setFont(item.font);
         painter.setPen(Qt::black);
-        // The layout has already cut the text to what its box shows; a device whose glyphs come out
-        // a hair wider must not lose the last letter to the box's edge.
-        painter.drawText(
-            rect, Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine | Qt::TextDontClip, item.text);
+        // On the band's baseline, not at the top of the box: a line whose characters come partly
+        // from another font (CJK in a Latin text) would otherwise sit as much lower as that font
+        // rises higher. The layout has already cut the text to what its box shows.
+        painter.drawText(QPointF(rect.left(), item.baseline * dotsPerMm), item.text);
     }
     painter.restore();
 }

@@ -11,6 +11,7 @@
 #include <QFile>
 #include <QFontInfo>
 #include <QFontMetricsF>
+#include <QImage>
 #include <QPrintPreviewDialog>
 #include <QPrintPreviewWidget>
 #include <QPrinter>
@@ -105,6 +106,15 @@ double widthOf(const QString &text)
     device.setDotsPerMeterX(qRound(1200 / 0.0254));
     device.setDotsPerMeterY(qRound(1200 / 0.0254));
     return QFontMetricsF(ql::taskReportFont(), &device).horizontalAdvance(text) * 25.4 / device.logicalDpiX();
+}
+
+// The report font's ascent in millimetres, measured as widthOf measures.
+double ascent()
+{
+    QImage device(1, 1, QImage::Format_Mono);
+    device.setDotsPerMeterX(qRound(1200 / 0.0254));
+    device.setDotsPerMeterY(qRound(1200 / 0.0254));
+    return QFontMetricsF(ql::taskReportFont(), &device).ascent() * 25.4 / device.logicalDpiX();
 }
 
 struct Caption
@@ -241,13 +251,16 @@ TEST(TaskReportLayout, Rows_FollowTheViewsOrderAndFilterWithTheGridsTexts)
         EXPECT_EQ(item.text, texts.at(qsizetype(i)));
         EXPECT_NEAR(item.rect.left(), c.left, Near);
         EXPECT_NEAR(item.rect.top(), 16.38 + 4.5, Near);
-        EXPECT_NEAR(item.rect.width(), c.fixedWidth > 0 ? c.fixedWidth : widthOf(item.text), Near);
+        // A value that prints nothing has no box to cover another with.
+        const double width = item.text.isEmpty() ? 0 : c.fixedWidth > 0 ? c.fixedWidth : widthOf(item.text);
+        EXPECT_NEAR(item.rect.width(), width, Near);
         EXPECT_GT(item.rect.height(), 3.0);
         EXPECT_LE(item.rect.height(), 4.5);
+        EXPECT_NEAR(item.baseline, 16.38 + 4.5 + ascent(), Near);
     }
 }
 
-TEST(TaskReportLayout, LongTexts_FixedColumnsPrintTheirFirstLineOthersRunOn)
+TEST(TaskReportLayout, LongTexts_FixedColumnsPrintTheirFirstLine)
 {
     const QString words = QStringLiteral("Prepare the quarterly budget review with every department head "
                                          "and collect their figures before the board meets");
@@ -256,11 +269,6 @@ TEST(TaskReportLayout, LongTexts_FixedColumnsPrintTheirFirstLineOthersRunOn)
     addTask(*table, { words, QStringLiteral("Normal"), words });
     addTask(*table, { oneWord });
     addTask(*table, { QStringLiteral("First line\r\nsecond line") });
-    table->MoveFirst();
-    table->EditRow();
-    const QString longStatus = QStringLiteral("Waiting on supplier");
-    table->SetText(QStringLiteral("Status"), longStatus);
-    table->PostRow();
 
     const TaskReport report = ql::layOutTaskReport(*table, QStringLiteral("Plan"));
     const QStringList tasks = column(report, "QRDBText1");
@@ -285,11 +293,122 @@ TEST(TaskReportLayout, LongTexts_FixedColumnsPrintTheirFirstLineOthersRunOn)
 
     // A line break ends the printed text.
     EXPECT_EQ(tasks.at(2), QStringLiteral("First line"));
+}
 
-    // A column as wide as its text prints all of it, over the Difficulty column beside it.
-    const ReportItem &status = *itemsNamed(report.pages[0], QStringLiteral("QRDBText3")).front();
-    EXPECT_EQ(status.text, longStatus);
-    EXPECT_GT(status.rect.right(), 5.0 + 82.55);
+// The texts of one detail band that print something, left to right.
+std::vector<const ReportItem *> printedTextsOfRow(const ReportPage &page, double top)
+{
+    std::vector<const ReportItem *> row;
+    for (const ReportItem &item : page.items) {
+        if (item.kind == ReportItem::Kind::Text && !item.text.isEmpty()
+            && std::abs(item.rect.top() - top) < Near)
+            row.push_back(&item);
+    }
+    std::sort(row.begin(), row.end(), [](auto *a, auto *b) { return a->rect.left() < b->rect.left(); });
+    return row;
+}
+
+// Every printed value stays readable: no text's box reaches over the next text of its row, and
+// none passes the right margin. A value runs on over columns that print nothing; a text running
+// into the next printed value is cut where that one begins; a number or date is printed whole and
+// the value after it gives way, starting a blank later (a fixed column keeps its right edge).
+TEST(TaskReportLayout, RunningValues_AreNeverDrawnOverByTheNextColumn)
+{
+    struct Expect
+    {
+        const char *name;
+        QString text;
+        double left; // < 0: a blank after the end of the value expected before it
+        double right = 0; // > 0: where the box ends
+    };
+    struct Case
+    {
+        const char *what;
+        int id; // the task's number
+        QString status;
+        QString difficulty;
+        QString priority;
+        int progress;
+        std::vector<Expect> expected;
+    };
+    const QString waiting = QStringLiteral("Waiting on supplier");
+    const Case cases[] = {
+        { "a long Status before the Difficulty", 3, waiting, {}, {}, 50,
+            { { "QRDBText3", QStringLiteral("Waiting on"), 70.62 },
+                { "QRDBText4", QStringLiteral("Moderate"), 87.55 } } },
+        { "a long Status over an empty Difficulty", 4, waiting, QStringLiteral(""), {}, 50,
+            { { "QRDBText3", waiting, 70.62 }, { "QRDBText4", QString(), 87.55 },
+                { "QRDBText5", QStringLiteral("Normal"), 102.37 } } },
+        { "a long Priority before the % column", 5, {}, {}, QStringLiteral("When there is time"), 50,
+            { { "QRDBText5", QStringLiteral("When there"), 102.37 },
+                { "QRDBText6", QStringLiteral("50"), 119.30 } } },
+        { "a percentage wider than its column", 6, {}, {}, {}, 12345,
+            { { "QRDBText6", QStringLiteral("12345"), 119.30 },
+                { "QRDBText7", QStringLiteral("Work"), -1, 5 + 122.77 + 19.31 } } },
+        { "a four-digit ID before the Task", 1274, {}, {}, {}, 50,
+            { { "QRDBText2", QStringLiteral("1274"), 7.12 },
+                { "QRDBText1", QStringLiteral("Task 1274"), -1, 5 + 8.47 + 55.30 } } },
+    };
+    auto table = listOf(1274);
+    table->SetFilter(QStringLiteral("ID IN (3, 4, 5, 6, 1274)"));
+    table->SetFiltered(true);
+    for (const Case &c : cases) {
+        ASSERT_TRUE(table->LocateRow(QStringLiteral("ID"), ql::Value::integer(c.id)));
+        table->EditRow();
+        if (!c.status.isNull())
+            table->SetText(QStringLiteral("Status"), c.status);
+        if (!c.difficulty.isNull())
+            table->SetText(QStringLiteral("Difficulty"), c.difficulty);
+        if (!c.priority.isNull())
+            table->SetText(QStringLiteral("Priority"), c.priority);
+        table->SetInteger(QStringLiteral("Progress"), c.progress);
+        table->PostRow();
+    }
+    const QString longHeading(400, u'M');
+    const TaskReport report = ql::layOutTaskReport(*table, longHeading);
+    ASSERT_EQ(report.pages.size(), 1u);
+    const ReportPage &page = report.pages[0];
+
+    for (size_t r = 0; r < std::size(cases); ++r) {
+        const Case &c = cases[r];
+        SCOPED_TRACE(c.what);
+        const double top = 16.38 + 4.5 * double(r);
+        const auto row = printedTextsOfRow(page, top);
+        ASSERT_FALSE(row.empty());
+        EXPECT_EQ(row.front()->text, QString::number(c.id));
+        for (size_t i = 0; i + 1 < row.size(); ++i) {
+            SCOPED_TRACE(row[i]->name.toStdString());
+            EXPECT_LE(row[i]->rect.left() + widthOf(row[i]->text), row[i + 1]->rect.left() + Near);
+            EXPECT_LE(row[i]->rect.right(), row[i + 1]->rect.left() + Near);
+        }
+        EXPECT_LE(row.back()->rect.right(), 292.0 + Near);
+
+        double previousEnd = 0;
+        for (const Expect &e : c.expected) {
+            SCOPED_TRACE(e.name);
+            const auto item = std::find_if(page.items.begin(), page.items.end(), [&](const ReportItem &i) {
+                return i.name == QLatin1String(e.name) && std::abs(i.rect.top() - top) < Near;
+            });
+            ASSERT_NE(item, page.items.end());
+            EXPECT_EQ(item->text, e.text);
+            if (e.text.isEmpty()) {
+                EXPECT_EQ(item->rect.width(), 0);
+                continue;
+            }
+            const double left = e.left >= 0 ? e.left : previousEnd + widthOf(QStringLiteral(" "));
+            EXPECT_NEAR(item->rect.left(), left, Near);
+            if (e.right > 0) {
+                EXPECT_NEAR(item->rect.right(), e.right, Near);
+            }
+            previousEnd = item->rect.left() + widthOf(item->text);
+        }
+    }
+
+    // A heading wider than the page is cut at the right margin.
+    const ReportItem &heading = only(page, QStringLiteral("QRLabel1"));
+    EXPECT_TRUE(longHeading.startsWith(heading.text));
+    EXPECT_LE(heading.rect.right(), 292.0 + Near);
+    EXPECT_GT(widthOf(heading.text + u'M'), 287.0);
 }
 
 TEST(TaskReportLayout, Pages_BreakWhenTheNextRowWouldReachTheBottomMargin)
@@ -518,6 +637,71 @@ TEST(TaskReportPdf, ShowsTheHeadingCaptionsAndRowsWhereTheLayoutPutThem)
         SCOPED_TRACE(path.toStdString());
         expectPdfOfTheReport(path);
     }
+}
+
+// What the layout cannot show: the PDF prints a four-digit ID apart from the Task text beside it,
+// a tab in a comment as a blank with every word after it, and a text mixing CJK and Latin on the
+// same baseline as the rest of its row.
+TEST(TaskReportPdf, PrintsEveryWordOfTheRowOnOneBaseline)
+{
+    auto table = listOf(1000);
+    table->SetFilter(QStringLiteral("ID >= 999"));
+    table->SetFiltered(true);
+    table->MoveLast();
+    table->EditRow();
+    table->SetText(QStringLiteral("Task"), QString::fromUtf8("H 漢字とLatin"));
+    table->SetText(QStringLiteral("Category"), QStringLiteral("H"));
+    table->SetText(QStringLiteral("Comments"), QStringLiteral("Tab\tseparated note"));
+    table->PostRow();
+    const TaskReport report = ql::layOutTaskReport(*table, QStringLiteral("Plan"));
+    ASSERT_EQ(report.pages.size(), 1u);
+
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString pdf = dir.filePath(QStringLiteral("report.pdf"));
+    {
+        QFile file(pdf);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(ql::taskReportPdf(report));
+    }
+
+    const QString text
+        = poppler(QStringLiteral("pdftotext"), { QStringLiteral("-layout"), pdf, QStringLiteral("-") });
+    EXPECT_TRUE(text.contains(QRegularExpression(QStringLiteral("\\n *1000 +H ")))) << text.toStdString();
+    EXPECT_TRUE(text.contains(QStringLiteral("Tab separated note"))) << text.toStdString();
+
+    // The last row at 600 dots per inch: the lowest dark row of the letter H opening the Task text
+    // and of the H of the Category, both on the row's baseline.
+    const auto rowItem
+        = [&](const char *name) { return itemsNamed(report.pages[0], QString::fromLatin1(name)).back(); };
+    const int dpi = 600;
+    const auto dots = [&](double mm) { return int(mm * dpi / 25.4); };
+    const int bandTop = dots(rowItem("QRDBText1")->rect.top());
+    const int bandHeight = dots(4.5);
+    poppler(QStringLiteral("pdftoppm"),
+        { QStringLiteral("-r"), QString::number(dpi), QStringLiteral("-gray"), QStringLiteral("-png"),
+            QStringLiteral("-singlefile"), QStringLiteral("-y"), QString::number(bandTop),
+            QStringLiteral("-H"), QString::number(bandHeight), pdf, dir.filePath(QStringLiteral("row")) });
+    const QImage band(dir.filePath(QStringLiteral("row.png")));
+    ASSERT_FALSE(band.isNull());
+    const auto lowestInk = [&](const ReportItem &item) {
+        int lowest = -1;
+        for (int y = 0; y < band.height(); ++y) {
+            for (int x = dots(item.rect.left()); x < dots(item.rect.left() + widthOf(QStringLiteral("H")));
+                 ++x) {
+                if (qGray(band.pixel(x, y)) < 128)
+                    lowest = y;
+            }
+        }
+        return lowest;
+    };
+    const ReportItem &task = *rowItem("QRDBText1");
+    const ReportItem &category = *rowItem("QRDBText7");
+    ASSERT_TRUE(task.text.startsWith(QStringLiteral("H ")));
+    ASSERT_EQ(category.text, QStringLiteral("H"));
+    const int taskBaseline = lowestInk(task);
+    ASSERT_GT(taskBaseline, 0);
+    EXPECT_NEAR(taskBaseline, lowestInk(category), 1);
 }
 
 } // namespace
