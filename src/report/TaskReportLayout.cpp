@@ -342,7 +342,11 @@ ReportPage TaskReportPages::page(int index) const
 
 TaskReport layOutTaskReport(const ClientTable &table, const QString &heading)
 {
-    const TaskReportPages pages(table, heading);
+    return layOutTaskReport(TaskReportPages(table, heading));
+}
+
+TaskReport layOutTaskReport(const TaskReportPages &pages)
+{
     TaskReport report;
     report.title = pages.title();
     report.pageLayout = pages.pageLayout();

@@ -111,6 +111,8 @@ private:
     int m_rowsPerPage = 1;
 };
 
+// Lays out every page of the report at once.
+TaskReport layOutTaskReport(const TaskReportPages &pages);
 // Lays out every page of the report on the designed page at once (see TaskReportPages).
 TaskReport layOutTaskReport(const ClientTable &table, const QString &heading);
 

@@ -64,27 +64,60 @@ void paintReportPage(QPainter &painter, const ReportPage &page)
     painter.restore();
 }
 
-void setUpReportPrinter(QPrinter &printer, const TaskReport &report)
+void setUpReportPrinter(QPrinter &printer, const QPageLayout &pageLayout, const QString &title)
 {
-    printer.setPageLayout(report.pageLayout);
+    printer.setPageLayout(pageLayout);
     printer.setFullPage(true);
-    printer.setDocName(report.title);
+    printer.setDocName(title);
     printer.setCopyCount(1);
     printer.setDuplex(QPrinter::DuplexNone);
     printer.setPaperSource(QPrinter::Auto);
     printer.setPrintRange(QPrinter::AllPages);
 }
 
-void printTaskReport(QPrinter &printer, const TaskReport &report)
+void setUpReportPrinter(QPrinter &printer, const TaskReport &report)
 {
-    const int count = int(report.pages.size());
+    setUpReportPrinter(printer, report.pageLayout, report.title);
+}
+
+namespace {
+
+// The 0-based pages to print of `count`: all, or the range chosen in a print dialog.
+std::pair<int, int> pagesToPrint(const QPrinter &printer, int count)
+{
     int first = 0;
     int last = count - 1;
     if (printer.printRange() == QPrinter::PageRange && printer.fromPage() > 0) {
         first = std::min(printer.fromPage(), count) - 1;
         last = std::clamp(printer.toPage() > 0 ? printer.toPage() : count, first + 1, count) - 1;
     }
+    return { first, last };
+}
+
+} // namespace
+
+void printTaskReport(QPrinter &printer, const TaskReport &report)
+{
+    const auto [first, last] = pagesToPrint(printer, int(report.pages.size()));
     paintPages(printer, report, first, last);
+}
+
+bool printTaskReport(QPrinter &printer, const TaskReportPages &pages, const PrintProgress &progress)
+{
+    const auto [first, last] = pagesToPrint(printer, pages.pageCount());
+    QPainter painter(&printer);
+    if (!painter.isActive())
+        return false;
+    for (int i = first; i <= last; ++i) {
+        if (i > first)
+            printer.newPage();
+        paintReportPage(painter, pages.page(i));
+        if (progress && !progress(i - first + 1, last - first + 1)) {
+            printer.abort();
+            return false;
+        }
+    }
+    return true;
 }
 
 QByteArray taskReportPdf(const TaskReport &report)

@@ -1,7 +1,7 @@
 // The task report: its pages and items in millimetres, what it prints of the list's view, how it
 // leaves the list's cursor, its preview, and the PDF it paints.
+#include "ReportFixture.h"
 #include "gui/Printers.h"
-#include "platform/gui/ShowModal.h"
 #include "report/TaskReportLayout.h"
 #include "report/TaskReportPainter.h"
 #include "report/uQRptTasks.h"
@@ -12,8 +12,6 @@
 #include <QFontInfo>
 #include <QFontMetricsF>
 #include <QImage>
-#include <QPrintPreviewDialog>
-#include <QPrintPreviewWidget>
 #include <QPrinter>
 #include <QProcess>
 #include <QRegularExpression>
@@ -26,49 +24,11 @@ namespace {
 
 using ql::ClientTable;
 using ql::ReportItem;
+using namespace reportfixture;
 using ql::ReportPage;
 using ql::TaskReport;
 
 constexpr double Near = 0.005; // millimetres
-
-std::unique_ptr<ClientTable> newTaskTable()
-{
-    auto table = std::make_unique<ClientTable>(QStringLiteral("cdsTasks"));
-    ql::DefineTaskTable(*table);
-    table->CreateEmpty();
-    return table;
-}
-
-struct Task
-{
-    QString text;
-    QString priority = QStringLiteral("Normal");
-    QString comments = {};
-};
-
-void addTask(ClientTable &table, const Task &task)
-{
-    table.AppendRow();
-    table.SetText(QStringLiteral("Task"), task.text);
-    table.SetText(QStringLiteral("Status"), QStringLiteral("In progress"));
-    table.SetText(QStringLiteral("Priority"), task.priority);
-    table.SetText(QStringLiteral("Difficulty"), QStringLiteral("Moderate"));
-    table.SetInteger(QStringLiteral("Progress"), 50);
-    table.SetText(QStringLiteral("Category"), QStringLiteral("Work"));
-    table.SetDateTime(QStringLiteral("CreatedDate"), QDateTime(QDate(2024, 3, 9), QTime(0, 0)));
-    table.SetDateTime(QStringLiteral("DueDate"), QDateTime(QDate(2024, 12, 31), QTime(0, 0)));
-    if (!task.comments.isNull())
-        table.SetText(QStringLiteral("Comments"), task.comments);
-    table.PostRow();
-}
-
-std::unique_ptr<ClientTable> listOf(int count)
-{
-    auto table = newTaskTable();
-    for (int i = 1; i <= count; ++i)
-        addTask(*table, { QStringLiteral("Task %1").arg(i) });
-    return table;
-}
 
 std::vector<const ReportItem *> itemsNamed(const ReportPage &page, const QString &name)
 {
@@ -472,6 +432,85 @@ TEST(TaskReportLayout, FieldsTheListLacks_PrintNothing)
     EXPECT_EQ(column(report, "QRDBText13"), QStringList { "" });
 }
 
+// Pages are laid out one at a time, in any order, for the page the printer has. Each is the page
+// a walk from the first row gives: a row goes on the page where it still ends on the bottom margin,
+// the first page under the title band. A page narrower than the designed one draws everything
+// smaller so that no column leaves the paper.
+TEST(TaskReportLayout, AnyPageAlone_IsThePageAWalkFromTheFirstRowGives)
+{
+    struct Case
+    {
+        const char *what;
+        QPageSize::PageSizeId paper;
+        QPageLayout::Orientation orientation;
+        QMarginsF margins;
+        double scale;
+        int firstPageRows;
+        int rowsPerPage;
+    };
+    const Case cases[] = {
+        { "A4 landscape", QPageSize::A4, QPageLayout::Landscape, { 5, 5, 5, 5 }, 1, 41, 44 },
+        { "A4 portrait", QPageSize::A4, QPageLayout::Portrait, { 5, 5, 5, 5 }, 200.0 / 287, 88, 91 },
+        { "Letter landscape, wider margins", QPageSize::Letter, QPageLayout::Landscape, { 10, 12, 10, 8 },
+            (279.4 - 20) / 287, 45, 48 },
+        { "A3 landscape", QPageSize::A3, QPageLayout::Landscape, { 5, 5, 5, 5 }, 1, 61, 63 },
+    };
+    const auto table = listOf(300);
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        const QPageLayout layout(QPageSize(c.paper), c.orientation, c.margins, QPageLayout::Millimeter);
+        const ql::TaskReportPages pages(*table, QStringLiteral("Plan"), layout);
+        EXPECT_NEAR(pages.scale(), c.scale, 1e-9);
+        const QRectF paper = layout.fullRect(QPageLayout::Millimeter);
+
+        // The walk: the page and top of every row, in the report's millimetres.
+        const double bottom
+            = c.margins.top() + (paper.height() - c.margins.top() - c.margins.bottom()) / c.scale;
+        std::vector<std::vector<std::pair<int, double>>> walk(1);
+        double top = c.margins.top() + 11.38;
+        for (int row = 1; row <= table->RowCount(); ++row) {
+            if (top + 4.5 > bottom + 1e-6) {
+                walk.emplace_back();
+                top = c.margins.top();
+            }
+            walk.back().emplace_back(row, top);
+            top += 4.5;
+        }
+        ASSERT_EQ(pages.pageCount(), int(walk.size()));
+        EXPECT_EQ(int(walk[0].size()), c.firstPageRows);
+        EXPECT_EQ(int(walk[1].size()), c.rowsPerPage);
+
+        // Last page first, then the first, then those between.
+        std::vector<int> order { pages.pageCount() - 1, 0 };
+        for (int i = 1; i < pages.pageCount() - 1; ++i)
+            order.push_back(i);
+        for (int index : order) {
+            SCOPED_TRACE(index);
+            const ReportPage page = pages.page(index);
+            EXPECT_EQ(page.scale, pages.scale());
+            EXPECT_EQ(page.origin, QPointF(c.margins.left(), c.margins.top()));
+            EXPECT_EQ(itemsNamed(page, QStringLiteral("QRLabel1")).size(), index == 0 ? 1u : 0u);
+            const auto ids = itemsNamed(page, QStringLiteral("QRDBText2"));
+            ASSERT_EQ(ids.size(), walk[size_t(index)].size());
+            for (size_t r = 0; r < ids.size(); ++r) {
+                EXPECT_EQ(ids[r]->text, QString::number(walk[size_t(index)][r].first));
+                EXPECT_DOUBLE_EQ(ids[r]->rect.top(), walk[size_t(index)][r].second);
+                EXPECT_NEAR(ids[r]->rect.left(), c.margins.left() + 2.12, Near);
+            }
+            // On the paper, everything stays within the margins.
+            for (const ReportItem &item : page.items) {
+                if (item.kind != ReportItem::Kind::Text || item.text.isEmpty())
+                    continue;
+                const double right = page.origin.x() + page.scale * (item.rect.right() - page.origin.x());
+                const double lower = page.origin.y() + page.scale * (item.rect.bottom() - page.origin.y());
+                EXPECT_LE(right, paper.width() - c.margins.right() + Near) << item.name.toStdString();
+                EXPECT_LE(lower, paper.height() - c.margins.bottom() + Near) << item.name.toStdString();
+            }
+        }
+        EXPECT_TRUE(pages.page(pages.pageCount()).items.empty());
+    }
+}
+
 TEST(TaskReportDefinition, Prepare_PostsThePendingEditAndLeavesTheCursorOnTheLastTaskOfTheView)
 {
     const auto table = listOf(5);
@@ -483,7 +522,7 @@ TEST(TaskReportDefinition, Prepare_PostsThePendingEditAndLeavesTheCursorOnTheLas
 
     ql::TQRptTasks report;
     EXPECT_EQ(report.Heading(), QStringLiteral("Tasks"));
-    const TaskReport pages = report.Prepare(*table, QStringLiteral("Plan *"));
+    const TaskReport pages = ql::layOutTaskReport(report.Prepare(*table, QStringLiteral("Plan *")));
     EXPECT_EQ(report.Heading(), QStringLiteral("Plan *"));
     EXPECT_EQ(only(pages.pages[0], QStringLiteral("QRLabel1")).text, QStringLiteral("Plan *"));
     EXPECT_EQ(column(pages, "QRDBText1"), QStringList({ "Task 1", "Edited", "Task 3", "Task 4" }));
@@ -492,51 +531,8 @@ TEST(TaskReportDefinition, Prepare_PostsThePendingEditAndLeavesTheCursorOnTheLas
 
     // An empty view prints the title band and leaves nothing to stand on.
     table->SetFilter(QStringLiteral("ID > 99"));
-    EXPECT_EQ(report.Prepare(*table, QStringLiteral("Plan")).pages.size(), 1u);
+    EXPECT_EQ(report.Prepare(*table, QStringLiteral("Plan")).pageCount(), 1);
     EXPECT_EQ(table->RowCount(), 0);
-}
-
-TEST(TaskReportDefinition, Preview_ShowsThePagesInAModalPreviewSetUpForA4Landscape)
-{
-    const auto table = listOf(42);
-    ql::TQRptTasks report;
-    int shown = 0;
-    const ql::ModalHook previous = ql::setModalHook([&](QDialog &dialog) {
-        ++shown;
-        auto *preview = qobject_cast<QPrintPreviewDialog *>(&dialog);
-        EXPECT_NE(preview, nullptr);
-        if (!preview)
-            return int(QDialog::Rejected);
-        EXPECT_EQ(preview->windowTitle(), QStringLiteral("Tasks"));
-        QPrinter &printer = *preview->printer();
-        EXPECT_EQ(printer.docName(), QStringLiteral("Tasks"));
-        EXPECT_TRUE(printer.fullPage());
-        EXPECT_EQ(printer.copyCount(), 1);
-        EXPECT_EQ(printer.pageLayout().orientation(), QPageLayout::Landscape);
-        EXPECT_EQ(printer.pageLayout().pageSize().id(), QPageSize::A4);
-        auto *widget = preview->findChild<QPrintPreviewWidget *>();
-        EXPECT_NE(widget, nullptr);
-        if (widget) {
-            widget->updatePreview();
-            EXPECT_EQ(widget->pageCount(), 2);
-        }
-        return int(QDialog::Rejected);
-    });
-    report.Preview(*table, QStringLiteral("Plan *"), nullptr);
-    ql::setModalHook(previous);
-    EXPECT_EQ(shown, 1);
-    EXPECT_EQ(report.Heading(), QStringLiteral("Plan *"));
-    EXPECT_EQ(table->AsText(QStringLiteral("Task")), QStringLiteral("Task 42"));
-}
-
-// Runs a poppler tool on a file and gives its standard output.
-QString poppler(const QString &tool, const QStringList &args)
-{
-    QProcess process;
-    process.start(tool, args);
-    EXPECT_TRUE(process.waitForFinished(30000)) << tool.toStdString() << " did not finish";
-    EXPECT_EQ(process.exitCode(), 0) << process.readAllStandardError().toStdString();
-    return QString::fromUtf8(process.readAllStandardOutput());
 }
 
 // Expects the PDF of the 45-task report: two pages with the heading, captions and rows, each word
