@@ -131,6 +131,9 @@ ReportPreview::ReportPreview(
     m_scroll->setAccessibleName(QStringLiteral("Pages"));
     m_scroll->setWidget(m_view);
     m_scroll->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+    // A scroll bar that came and went would change the width a fitted page is sized for, which
+    // would make it come and go again.
+    m_scroll->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     m_scroll->setFocusPolicy(Qt::StrongFocus);
     m_scroll->viewport()->installEventFilter(this);
     buildToolBar();

@@ -120,24 +120,47 @@ bool printTaskReport(QPrinter &printer, const TaskReportPages &pages, const Prin
     return true;
 }
 
-QByteArray taskReportPdf(const TaskReport &report)
+namespace {
+
+// A PDF document of `count` pages of `pageLayout`, page `i` given by `page(i)`.
+template <class PageAt>
+QByteArray pdfOf(const QString &title, const QPageLayout &pageLayout, int count, const PageAt &page)
 {
     QByteArray bytes;
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::WriteOnly);
     {
         QPdfWriter writer(&buffer);
-        writer.setTitle(report.title);
+        writer.setTitle(title);
         writer.setCreator(QStringLiteral("Quillon"));
         writer.setResolution(1200);
         // The layout places every item from the paper's corner, margins included.
-        QPageLayout paper = report.pageLayout;
+        QPageLayout paper = pageLayout;
         paper.setMinimumMargins(QMarginsF());
         paper.setMargins(QMarginsF());
         writer.setPageLayout(paper);
-        paintPages(writer, report, 0, int(report.pages.size()) - 1);
+        QPainter painter(&writer);
+        for (int i = 0; i < count; ++i) {
+            if (i > 0)
+                writer.newPage();
+            paintReportPage(painter, page(i));
+        }
     }
     return bytes;
+}
+
+} // namespace
+
+QByteArray taskReportPdf(const TaskReport &report)
+{
+    return pdfOf(report.title, report.pageLayout, int(report.pages.size()),
+        [&report](int i) -> const ReportPage & { return report.pages.at(size_t(i)); });
+}
+
+QByteArray taskReportPdf(const TaskReportPages &pages)
+{
+    return pdfOf(
+        pages.title(), pages.pageLayout(), pages.pageCount(), [&pages](int i) { return pages.page(i); });
 }
 
 } // namespace ql

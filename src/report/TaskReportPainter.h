@@ -39,5 +39,7 @@ bool printTaskReport(QPrinter &printer, const TaskReportPages &pages, const Prin
 
 // The report as a PDF document.
 QByteArray taskReportPdf(const TaskReport &report);
+// The same document, each page laid out as it is written, so that only one page is held at a time.
+QByteArray taskReportPdf(const TaskReportPages &pages);
 
 } // namespace ql

@@ -8,11 +8,13 @@
 #include "report/uQRptTasks.h"
 
 #include <QAccessible>
+#include <QAction>
 #include <QLabel>
 #include <QPageSetupDialog>
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QRegularExpression>
+#include <QScrollArea>
 #include <QSignalSpy>
 #include <QSpinBox>
 #include <QTemporaryDir>
@@ -122,6 +124,27 @@ TEST(ReportPreview, OpensOnTheFirstPageAndMovesByKeyboard)
         (void)preview->grab();
         EXPECT_EQ(painted.last().at(0).toInt(), 2);
 
+        // Fit Page shows the whole page; Zoom In makes it larger.
+        const auto trigger = [&](const char *name) {
+            auto *action = preview->findChild<QAction *>(QString::fromLatin1(name));
+            EXPECT_NE(action, nullptr) << name;
+            if (action)
+                action->trigger();
+        };
+        auto *scroller = preview->findChild<QScrollArea *>(QStringLiteral("PageScroller"));
+        EXPECT_NE(scroller, nullptr);
+        trigger("actFitPage");
+        const int fittedHeight = scroller ? scroller->widget()->height() : 0;
+        if (scroller) {
+            EXPECT_LE(fittedHeight, scroller->viewport()->height());
+        }
+        const double fitted = preview->zoom();
+        trigger("actZoomIn");
+        EXPECT_NEAR(preview->zoom(), fitted * 1.25, 1e-9);
+        if (scroller) {
+            EXPECT_GT(scroller->widget()->height(), fittedHeight);
+        }
+
         // Every control can be told apart by a screen reader.
         for (QToolButton *button : preview->findChildren<QToolButton *>()) {
             if (button->isVisible()) {
@@ -208,7 +231,8 @@ TEST(ReportPreview, PageSetup_TheReportFollowsThePageChosen)
     {
         const ModalDialogs dialogs([](QDialog &dialog) {
             EXPECT_NE(qobject_cast<QPageSetupDialog *>(&dialog), nullptr);
-            return int(QDialog::Accepted);
+            dialog.accept();
+            return dialog.result();
         });
         preview.pageSetup();
     }

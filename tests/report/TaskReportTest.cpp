@@ -635,6 +635,24 @@ TEST(TaskReportPdf, ShowsTheHeadingCaptionsAndRowsWhereTheLayoutPutThem)
     }
 }
 
+// The PDF written a page at a time, each page laid out as it is written, is the PDF of the whole
+// layout, byte for byte but for the moment it was made.
+TEST(TaskReportPdf, PageAtATime_IsTheWholeLayoutsPdf)
+{
+    const auto table = listOf(175); // 41 + 44 + 44 + 44 + 2 rows
+    table->SetIndexName(QStringLiteral("cdsTasksIndexTaskName"));
+    const ql::TaskReportPages pages(*table, QStringLiteral("Plan"));
+    ASSERT_EQ(pages.pageCount(), 5);
+    const auto withoutDate = [](QByteArray pdf) {
+        const QRegularExpression date(QStringLiteral("/CreationDate \\(D:\\d+Z\\)"));
+        return QString::fromLatin1(pdf).replace(date, QString());
+    };
+    const QByteArray whole = ql::taskReportPdf(ql::layOutTaskReport(*table, QStringLiteral("Plan")));
+    const QByteArray pageAtATime = ql::taskReportPdf(pages);
+    EXPECT_GT(whole.size(), 10000);
+    EXPECT_TRUE(withoutDate(whole) == withoutDate(pageAtATime));
+}
+
 // What the layout cannot show: the PDF prints a four-digit ID apart from the Task text beside it,
 // a tab in a comment as a blank with every word after it, and a text mixing CJK and Latin on the
 // same baseline as the rest of its row.
