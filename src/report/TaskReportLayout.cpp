@@ -18,12 +18,16 @@ namespace {
 
 // Page setup, in millimetres.
 constexpr double Margin = 5.0;
+// The width the bands are designed for: A4 landscape less its margins.
+constexpr double PrintableWidth = 297.0 - 2 * Margin;
 constexpr double TitleBandHeight = 11.38;
 constexpr double DetailBandHeight = 4.5;
 // QRShape1: a line through the middle of a strip below the captions.
 constexpr double ShapeTop = 8.47;
 constexpr double ShapeHeight = 11.12 - 8.47;
 constexpr double ShapeWidth = 288.13;
+// A band fits when it ends on the bottom margin; the tolerance absorbs the sums' rounding.
+constexpr double Tolerance = 1e-6;
 
 // One column: its caption in the title band and its data text in the detail band. A data width of
 // 0 makes the text as wide as its content.
@@ -73,6 +77,7 @@ public:
 
     double width(const QString &text) const { return m_metrics->horizontalAdvance(text) * m_mmPerDot; }
     double lineHeight() const { return m_metrics->height() * m_mmPerDot; }
+    double ascent() const { return m_metrics->ascent() * m_mmPerDot; }
 
     // The first line of `text` wrapped at `width` millimetres: whole words while they fit, or as
     // much of a first word as fits when it alone is wider.
@@ -80,6 +85,9 @@ public:
     {
         if (this->width(text) <= width)
             return text;
+        // A line always takes one character: where even that does not fit, nothing prints.
+        if (this->width(text.left(text.front().isHighSurrogate() ? 2 : 1)) > width)
+            return QString();
         QTextLayout layout(text, m_font, &m_device);
         QTextOption option;
         option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
@@ -101,51 +109,129 @@ private:
     double m_mmPerDot = 0;
 };
 
-// The text up to its first line break: the bands are one line high.
-QString firstLine(const QString &text)
+// What prints of a value: the text up to its first line break (the bands are one line high), with
+// every other control character, a tab above all, as a blank. A tab would be measured as a jump to
+// the next tab stop but drawn as a narrow gap; a blank is measured as it is drawn, and it is how
+// the grid shows a tab.
+QString printedLine(const QString &text)
 {
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const char16_t c = text.at(i).unicode();
-        if (c == u'\n' || c == u'\r' || c == 0x2028 || c == 0x2029)
-            return text.left(i);
+    QString line = text;
+    for (qsizetype i = 0; i < line.size(); ++i) {
+        const char16_t c = line.at(i).unicode();
+        if (c == u'\n' || c == u'\r' || c == 0x2028 || c == 0x2029) {
+            line.truncate(i);
+            break;
+        }
+        if (line.at(i).category() == QChar::Other_Control)
+            line[i] = u' ';
     }
-    return text;
+    return line;
 }
 
-class Builder
+// One text of a line of a band, before it is placed.
+struct Cell
+{
+    const char *name;
+    QString value;
+    double left;
+    double top;
+    double fixedWidth = 0; // 0: as wide as the value
+    // Whether the value must print whole: a number or a date cut short would read as another value.
+    // A text may be cut where the next value begins.
+    bool whole = false;
+};
+
+// Places the texts of one line of a band from left to right, so that none is drawn over another:
+//  - a value runs on over the columns to its right while they print nothing;
+//  - a text that would run into the next value printed in its line is cut where that one begins;
+//  - a value that must print whole pushes the next one on: it starts a blank after it (a fixed
+//    column keeps its right edge and wraps its text in the room left);
+//  - nothing passes the right margin.
+class LinePlacer
 {
 public:
-    explicit Builder(const QFont &font)
+    LinePlacer(const QFont &font, const TextMeasure &measure, double rightEdge)
         : m_font(font)
-        , m_measure(font)
-        , m_lineHeight(std::min(m_measure.lineHeight(), DetailBandHeight))
+        , m_measure(measure)
+        , m_lineHeight(std::min(measure.lineHeight(), DetailBandHeight))
+        , m_ascent(measure.ascent())
+        , m_blank(measure.width(QStringLiteral(" ")))
+        , m_rightEdge(rightEdge)
     {
     }
 
-    // A text as wide as its content, or as wide as `fixedWidth` and cut to its first wrapped line.
-    ReportItem text(const char *name, const QString &content, double left, double top, double fixedWidth = 0)
+    void place(std::vector<Cell> &cells, std::vector<ReportItem> &items) const
     {
-        ReportItem item;
-        item.name = QString::fromLatin1(name);
-        item.font = m_font;
-        const QString line = firstLine(content);
-        if (fixedWidth > 0) {
-            item.text = m_measure.firstWrappedLine(line, fixedWidth);
-            item.rect = QRectF(left, top, fixedWidth, m_lineHeight);
-        } else {
-            item.text = line;
-            item.rect = QRectF(left, top, m_measure.width(line), m_lineHeight);
+        for (Cell &cell : cells)
+            cell.value = printedLine(cell.value);
+        double textEnd = -1;
+        for (size_t i = 0; i < cells.size(); ++i) {
+            const Cell &cell = cells[i];
+            ReportItem item;
+            item.name = QString::fromLatin1(cell.name);
+            item.font = m_font;
+            item.baseline = cell.top + m_ascent;
+            item.rect = QRectF(cell.left, cell.top, 0, m_lineHeight);
+            if (!cell.value.isEmpty()) {
+                // Where the value may end: its fixed column's edge, the next value printed in the
+                // line for a text, the right margin otherwise.
+                const double start = textEnd > cell.left + Tolerance ? textEnd + m_blank : cell.left;
+                double limit = m_rightEdge;
+                bool fixed = cell.fixedWidth > 0 && cell.left + cell.fixedWidth < m_rightEdge;
+                if (fixed && cell.whole && m_measure.width(cell.value) > cell.left + cell.fixedWidth - start)
+                    fixed = false;
+                if (fixed) {
+                    limit = cell.left + cell.fixedWidth;
+                } else if (!cell.whole) {
+                    for (size_t j = i + 1; j < cells.size(); ++j) {
+                        if (!cells[j].value.isEmpty()) {
+                            limit = std::min(limit, cells[j].left);
+                            break;
+                        }
+                    }
+                }
+                // Unmoved, a fixed column is exactly as wide as designed.
+                const double room = fixed && start == cell.left ? cell.fixedWidth : limit - start;
+                if (room > 0) {
+                    double width = m_measure.width(cell.value);
+                    item.text = cell.value;
+                    if (width > room + Tolerance) {
+                        item.text = m_measure.firstWrappedLine(cell.value, room);
+                        width = m_measure.width(item.text);
+                    }
+                    if (!item.text.isEmpty()) {
+                        item.rect.moveLeft(start);
+                        item.rect.setWidth(fixed ? room : width);
+                        textEnd = start + width;
+                    }
+                }
+            }
+            items.push_back(std::move(item));
         }
-        return item;
+    }
+
+    void place(Cell cell, std::vector<ReportItem> &items) const
+    {
+        std::vector<Cell> one { std::move(cell) };
+        place(one, items);
     }
 
 private:
-    QFont m_font;
-    TextMeasure m_measure;
+    const QFont &m_font;
+    const TextMeasure &m_measure;
     double m_lineHeight;
+    double m_ascent;
+    double m_blank;
+    double m_rightEdge;
 };
 
 } // namespace
+
+QPageLayout taskReportPageLayout()
+{
+    return QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Landscape,
+        QMarginsF(Margin, Margin, Margin, Margin), QPageLayout::Millimeter);
+}
 
 QFont taskReportFont()
 {
@@ -162,54 +248,112 @@ QFont taskReportFont()
     return font;
 }
 
-TaskReport layOutTaskReport(const ClientTable &table, const QString &heading)
+TaskReportPages::TaskReportPages(const ClientTable &table, const QString &heading, const QPageLayout &page)
+    : m_table(table)
+    , m_heading(heading)
+    , m_title(QStringLiteral("Tasks"))
+    , m_pageLayout(page)
+    , m_rows(table.RowCount())
 {
-    TaskReport report;
-    report.title = QStringLiteral("Tasks");
-    report.pageLayout = QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Landscape,
-        QMarginsF(Margin, Margin, Margin, Margin), QPageLayout::Millimeter);
-    const QSizeF paper = report.pageLayout.fullRect(QPageLayout::Millimeter).size();
-    const double bottom = paper.height() - Margin;
+    const QSizeF paper = page.fullRect(QPageLayout::Millimeter).size();
+    const QMarginsF margins = page.margins(QPageLayout::Millimeter);
+    m_origin = QPointF(margins.left(), margins.top());
+    const double width = paper.width() - margins.left() - margins.right();
+    const double height = paper.height() - margins.top() - margins.bottom();
+    if (width < PrintableWidth)
+        m_scale = std::max(width, 1.0) / PrintableWidth;
+    m_rightEdge = m_origin.x() + std::max(width, 1.0) / m_scale;
+    m_bottom = m_origin.y() + height / m_scale;
 
-    Builder builder(taskReportFont());
-    report.pages.emplace_back();
-    std::vector<ReportItem> *items = &report.pages.back().items;
+    // The rows that fit under the title band, and from the top margin on later pages; at least
+    // one row a page however small the paper.
+    const auto fitting = [this](double top) {
+        int rows = 0;
+        for (; top + DetailBandHeight <= m_bottom + Tolerance; top += DetailBandHeight)
+            ++rows;
+        return rows;
+    };
+    m_firstPageRows = fitting(m_origin.y() + TitleBandHeight);
+    m_rowsPerPage = std::max(1, fitting(m_origin.y()));
+}
 
-    // The title band, on the first page only.
-    items->push_back(builder.text("QRLabel1", heading, Margin, Margin));
-    ReportItem shape;
-    shape.kind = ReportItem::Kind::Line;
-    shape.name = QStringLiteral("QRShape1");
-    shape.rect = QRectF(Margin, Margin + ShapeTop, ShapeWidth, ShapeHeight);
-    items->push_back(shape);
-    for (const Column &c : Columns)
-        items->push_back(builder.text(
-            c.captionName, QString::fromLatin1(c.caption), Margin + c.captionLeft, Margin + c.captionTop));
+int TaskReportPages::pageCount() const
+{
+    if (m_rows <= m_firstPageRows)
+        return 1;
+    return 1 + (m_rows - m_firstPageRows + m_rowsPerPage - 1) / m_rowsPerPage;
+}
+
+ReportPage TaskReportPages::page(int index) const
+{
+    ReportPage page;
+    page.origin = m_origin;
+    page.scale = m_scale;
+    if (index < 0 || index >= pageCount())
+        return page;
+    const QFont font = taskReportFont();
+    const TextMeasure measure(font);
+    const double left = m_origin.x();
+    double top = m_origin.y();
+    int firstRow = 1;
+    int rows = std::min(m_rows, m_firstPageRows);
+
+    const LinePlacer placer(font, measure, m_rightEdge);
+    if (index == 0) {
+        // The title band, on the first page only.
+        placer.place(Cell { "QRLabel1", m_heading, left, top }, page.items);
+        ReportItem shape;
+        shape.kind = ReportItem::Kind::Line;
+        shape.name = QStringLiteral("QRShape1");
+        shape.rect = QRectF(left, top + ShapeTop, ShapeWidth, ShapeHeight);
+        page.items.push_back(shape);
+        std::vector<Cell> captions;
+        for (const Column &c : Columns)
+            captions.push_back(
+                { c.captionName, QString::fromLatin1(c.caption), left + c.captionLeft, top + c.captionTop });
+        placer.place(captions, page.items);
+        top += TitleBandHeight;
+    } else {
+        firstRow = m_firstPageRows + (index - 1) * m_rowsPerPage + 1;
+        rows = std::min(m_rowsPerPage, m_rows - firstRow + 1);
+    }
 
     // The fields are looked up once; a missing one stays null and prints nothing.
     std::vector<const Field *> fields;
     for (const Column &c : Columns)
-        fields.push_back(table.LookupField(c.field));
-
-    double top = Margin + TitleBandHeight;
-    // A band fits when it ends on the bottom margin; the tolerance absorbs the sums' rounding.
-    constexpr double Tolerance = 1e-6;
-    const int rows = table.RowCount();
-    for (int row = 1; row <= rows; ++row) {
-        if (top + DetailBandHeight > bottom + Tolerance) {
-            report.pages.emplace_back();
-            items = &report.pages.back().items;
-            top = Margin;
-        }
+        fields.push_back(m_table.LookupField(c.field));
+    page.items.reserve(page.items.size() + size_t(rows) * std::size(Columns));
+    std::vector<Cell> band;
+    for (int row = firstRow; row < firstRow + rows; ++row) {
+        band.clear();
         for (size_t i = 0; i < std::size(Columns); ++i) {
             const Column &c = Columns[i];
-            const QString value = fields[i]
-                ? ClientTable::ValueText(*fields[i], table.ViewValue(row, *fields[i]))
-                : QString();
-            items->push_back(builder.text(c.dataName, value, Margin + c.dataLeft, top, c.dataWidth));
+            const Field *field = fields[i];
+            const QString value
+                = field ? ClientTable::ValueText(*field, m_table.ViewValue(row, *field)) : QString();
+            const bool text = !field || field->type() == FieldType::Text || field->type() == FieldType::Memo;
+            band.push_back({ c.dataName, value, left + c.dataLeft, top, c.dataWidth, !text });
         }
+        placer.place(band, page.items);
         top += DetailBandHeight;
     }
+    return page;
+}
+
+TaskReport layOutTaskReport(const ClientTable &table, const QString &heading)
+{
+    return layOutTaskReport(TaskReportPages(table, heading));
+}
+
+TaskReport layOutTaskReport(const TaskReportPages &pages)
+{
+    TaskReport report;
+    report.title = pages.title();
+    report.pageLayout = pages.pageLayout();
+    const int count = pages.pageCount();
+    report.pages.reserve(size_t(count));
+    for (int i = 0; i < count; ++i)
+        report.pages.push_back(pages.page(i));
     return report;
 }
 

@@ -30,13 +30,14 @@ public:
     // QRLabel1's caption: "Tasks" until the first print replaces it.
     const QString &Heading() const { return m_heading; }
 
-    // Moves the table to its first task (which posts a pending edit), lays the report out under
-    // `heading` and leaves the cursor on the view's last task. Throws the table's error (a closed
-    // table, a pending row that cannot be posted).
-    TaskReport Prepare(ClientTable &table, const QString &heading);
+    // Moves the table to its first task (which posts a pending edit), prepares the report of the
+    // view under `heading` and leaves the cursor on the view's last task. The pages are laid out as
+    // they are asked for, from the table as it stands. Throws the table's error (a closed table, a
+    // pending row that cannot be posted).
+    TaskReportPages Prepare(ClientTable &table, const QString &heading);
 
-    // Prepare, then show the pages in a modal print preview (through showModal) from which the user
-    // prints them; returns when the preview closes.
+    // Prepare, then show the report in the modal print preview (ReportPreview, through showModal)
+    // from which the user prints it; returns when the preview closes.
     void Preview(ClientTable &table, const QString &heading, QWidget *parent);
 
 private:

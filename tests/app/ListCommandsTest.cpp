@@ -11,6 +11,7 @@
 #include "dialogs/uFrmProgress.h"
 #include "dialogs/ufrmDateSelect.h"
 #include "platform/gui/ShowModal.h"
+#include "report/ReportPreview.h"
 #include "report/uQRptTasks.h"
 #include "storage/TaskTableFixture.h"
 
@@ -18,7 +19,6 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPlainTextEdit>
-#include <QPrintPreviewDialog>
 #include <QPushButton>
 #include <QToolBar>
 #include <QToolButton>
@@ -194,7 +194,7 @@ TEST_F(ListCommandsTest, Print_PreviewsTheListUnderItsCaptionWithTheUnsavedMark)
 
     QString previewedHeading;
     m_drive = [&](QDialog &dialog) {
-        EXPECT_NE(qobject_cast<QPrintPreviewDialog *>(&dialog), nullptr);
+        EXPECT_NE(qobject_cast<ql::ReportPreview *>(&dialog), nullptr);
         EXPECT_EQ(dialog.parentWidget(), &main());
         previewedHeading = m_report.Heading();
     };

@@ -1,7 +1,7 @@
 // The task report: its pages and items in millimetres, what it prints of the list's view, how it
 // leaves the list's cursor, its preview, and the PDF it paints.
+#include "ReportFixture.h"
 #include "gui/Printers.h"
-#include "platform/gui/ShowModal.h"
 #include "report/TaskReportLayout.h"
 #include "report/TaskReportPainter.h"
 #include "report/uQRptTasks.h"
@@ -11,8 +11,7 @@
 #include <QFile>
 #include <QFontInfo>
 #include <QFontMetricsF>
-#include <QPrintPreviewDialog>
-#include <QPrintPreviewWidget>
+#include <QImage>
 #include <QPrinter>
 #include <QProcess>
 #include <QRegularExpression>
@@ -25,49 +24,11 @@ namespace {
 
 using ql::ClientTable;
 using ql::ReportItem;
+using namespace reportfixture;
 using ql::ReportPage;
 using ql::TaskReport;
 
 constexpr double Near = 0.005; // millimetres
-
-std::unique_ptr<ClientTable> newTaskTable()
-{
-    auto table = std::make_unique<ClientTable>(QStringLiteral("cdsTasks"));
-    ql::DefineTaskTable(*table);
-    table->CreateEmpty();
-    return table;
-}
-
-struct Task
-{
-    QString text;
-    QString priority = QStringLiteral("Normal");
-    QString comments = {};
-};
-
-void addTask(ClientTable &table, const Task &task)
-{
-    table.AppendRow();
-    table.SetText(QStringLiteral("Task"), task.text);
-    table.SetText(QStringLiteral("Status"), QStringLiteral("In progress"));
-    table.SetText(QStringLiteral("Priority"), task.priority);
-    table.SetText(QStringLiteral("Difficulty"), QStringLiteral("Moderate"));
-    table.SetInteger(QStringLiteral("Progress"), 50);
-    table.SetText(QStringLiteral("Category"), QStringLiteral("Work"));
-    table.SetDateTime(QStringLiteral("CreatedDate"), QDateTime(QDate(2024, 3, 9), QTime(0, 0)));
-    table.SetDateTime(QStringLiteral("DueDate"), QDateTime(QDate(2024, 12, 31), QTime(0, 0)));
-    if (!task.comments.isNull())
-        table.SetText(QStringLiteral("Comments"), task.comments);
-    table.PostRow();
-}
-
-std::unique_ptr<ClientTable> listOf(int count)
-{
-    auto table = newTaskTable();
-    for (int i = 1; i <= count; ++i)
-        addTask(*table, { QStringLiteral("Task %1").arg(i) });
-    return table;
-}
 
 std::vector<const ReportItem *> itemsNamed(const ReportPage &page, const QString &name)
 {
@@ -105,6 +66,15 @@ double widthOf(const QString &text)
     device.setDotsPerMeterX(qRound(1200 / 0.0254));
     device.setDotsPerMeterY(qRound(1200 / 0.0254));
     return QFontMetricsF(ql::taskReportFont(), &device).horizontalAdvance(text) * 25.4 / device.logicalDpiX();
+}
+
+// The report font's ascent in millimetres, measured as widthOf measures.
+double ascent()
+{
+    QImage device(1, 1, QImage::Format_Mono);
+    device.setDotsPerMeterX(qRound(1200 / 0.0254));
+    device.setDotsPerMeterY(qRound(1200 / 0.0254));
+    return QFontMetricsF(ql::taskReportFont(), &device).ascent() * 25.4 / device.logicalDpiX();
 }
 
 struct Caption
@@ -241,13 +211,16 @@ TEST(TaskReportLayout, Rows_FollowTheViewsOrderAndFilterWithTheGridsTexts)
         EXPECT_EQ(item.text, texts.at(qsizetype(i)));
         EXPECT_NEAR(item.rect.left(), c.left, Near);
         EXPECT_NEAR(item.rect.top(), 16.38 + 4.5, Near);
-        EXPECT_NEAR(item.rect.width(), c.fixedWidth > 0 ? c.fixedWidth : widthOf(item.text), Near);
+        // A value that prints nothing has no box to cover another with.
+        const double width = item.text.isEmpty() ? 0 : c.fixedWidth > 0 ? c.fixedWidth : widthOf(item.text);
+        EXPECT_NEAR(item.rect.width(), width, Near);
         EXPECT_GT(item.rect.height(), 3.0);
         EXPECT_LE(item.rect.height(), 4.5);
+        EXPECT_NEAR(item.baseline, 16.38 + 4.5 + ascent(), Near);
     }
 }
 
-TEST(TaskReportLayout, LongTexts_FixedColumnsPrintTheirFirstLineOthersRunOn)
+TEST(TaskReportLayout, LongTexts_FixedColumnsPrintTheirFirstLine)
 {
     const QString words = QStringLiteral("Prepare the quarterly budget review with every department head "
                                          "and collect their figures before the board meets");
@@ -256,11 +229,6 @@ TEST(TaskReportLayout, LongTexts_FixedColumnsPrintTheirFirstLineOthersRunOn)
     addTask(*table, { words, QStringLiteral("Normal"), words });
     addTask(*table, { oneWord });
     addTask(*table, { QStringLiteral("First line\r\nsecond line") });
-    table->MoveFirst();
-    table->EditRow();
-    const QString longStatus = QStringLiteral("Waiting on supplier");
-    table->SetText(QStringLiteral("Status"), longStatus);
-    table->PostRow();
 
     const TaskReport report = ql::layOutTaskReport(*table, QStringLiteral("Plan"));
     const QStringList tasks = column(report, "QRDBText1");
@@ -285,11 +253,122 @@ TEST(TaskReportLayout, LongTexts_FixedColumnsPrintTheirFirstLineOthersRunOn)
 
     // A line break ends the printed text.
     EXPECT_EQ(tasks.at(2), QStringLiteral("First line"));
+}
 
-    // A column as wide as its text prints all of it, over the Difficulty column beside it.
-    const ReportItem &status = *itemsNamed(report.pages[0], QStringLiteral("QRDBText3")).front();
-    EXPECT_EQ(status.text, longStatus);
-    EXPECT_GT(status.rect.right(), 5.0 + 82.55);
+// The texts of one detail band that print something, left to right.
+std::vector<const ReportItem *> printedTextsOfRow(const ReportPage &page, double top)
+{
+    std::vector<const ReportItem *> row;
+    for (const ReportItem &item : page.items) {
+        if (item.kind == ReportItem::Kind::Text && !item.text.isEmpty()
+            && std::abs(item.rect.top() - top) < Near)
+            row.push_back(&item);
+    }
+    std::sort(row.begin(), row.end(), [](auto *a, auto *b) { return a->rect.left() < b->rect.left(); });
+    return row;
+}
+
+// Every printed value stays readable: no text's box reaches over the next text of its row, and
+// none passes the right margin. A value runs on over columns that print nothing; a text running
+// into the next printed value is cut where that one begins; a number or date is printed whole and
+// the value after it gives way, starting a blank later (a fixed column keeps its right edge).
+TEST(TaskReportLayout, RunningValues_AreNeverDrawnOverByTheNextColumn)
+{
+    struct Expect
+    {
+        const char *name;
+        QString text;
+        double left; // < 0: a blank after the end of the value expected before it
+        double right = 0; // > 0: where the box ends
+    };
+    struct Case
+    {
+        const char *what;
+        int id; // the task's number
+        QString status;
+        QString difficulty;
+        QString priority;
+        int progress;
+        std::vector<Expect> expected;
+    };
+    const QString waiting = QStringLiteral("Waiting on supplier");
+    const Case cases[] = {
+        { "a long Status before the Difficulty", 3, waiting, {}, {}, 50,
+            { { "QRDBText3", QStringLiteral("Waiting on"), 70.62 },
+                { "QRDBText4", QStringLiteral("Moderate"), 87.55 } } },
+        { "a long Status over an empty Difficulty", 4, waiting, QStringLiteral(""), {}, 50,
+            { { "QRDBText3", waiting, 70.62 }, { "QRDBText4", QString(), 87.55 },
+                { "QRDBText5", QStringLiteral("Normal"), 102.37 } } },
+        { "a long Priority before the % column", 5, {}, {}, QStringLiteral("When there is time"), 50,
+            { { "QRDBText5", QStringLiteral("When there"), 102.37 },
+                { "QRDBText6", QStringLiteral("50"), 119.30 } } },
+        { "a percentage wider than its column", 6, {}, {}, {}, 12345,
+            { { "QRDBText6", QStringLiteral("12345"), 119.30 },
+                { "QRDBText7", QStringLiteral("Work"), -1, 5 + 122.77 + 19.31 } } },
+        { "a four-digit ID before the Task", 1274, {}, {}, {}, 50,
+            { { "QRDBText2", QStringLiteral("1274"), 7.12 },
+                { "QRDBText1", QStringLiteral("Task 1274"), -1, 5 + 8.47 + 55.30 } } },
+    };
+    auto table = listOf(1274);
+    table->SetFilter(QStringLiteral("ID IN (3, 4, 5, 6, 1274)"));
+    table->SetFiltered(true);
+    for (const Case &c : cases) {
+        ASSERT_TRUE(table->LocateRow(QStringLiteral("ID"), ql::Value::integer(c.id)));
+        table->EditRow();
+        if (!c.status.isNull())
+            table->SetText(QStringLiteral("Status"), c.status);
+        if (!c.difficulty.isNull())
+            table->SetText(QStringLiteral("Difficulty"), c.difficulty);
+        if (!c.priority.isNull())
+            table->SetText(QStringLiteral("Priority"), c.priority);
+        table->SetInteger(QStringLiteral("Progress"), c.progress);
+        table->PostRow();
+    }
+    const QString longHeading(400, u'M');
+    const TaskReport report = ql::layOutTaskReport(*table, longHeading);
+    ASSERT_EQ(report.pages.size(), 1u);
+    const ReportPage &page = report.pages[0];
+
+    for (size_t r = 0; r < std::size(cases); ++r) {
+        const Case &c = cases[r];
+        SCOPED_TRACE(c.what);
+        const double top = 16.38 + 4.5 * double(r);
+        const auto row = printedTextsOfRow(page, top);
+        ASSERT_FALSE(row.empty());
+        EXPECT_EQ(row.front()->text, QString::number(c.id));
+        for (size_t i = 0; i + 1 < row.size(); ++i) {
+            SCOPED_TRACE(row[i]->name.toStdString());
+            EXPECT_LE(row[i]->rect.left() + widthOf(row[i]->text), row[i + 1]->rect.left() + Near);
+            EXPECT_LE(row[i]->rect.right(), row[i + 1]->rect.left() + Near);
+        }
+        EXPECT_LE(row.back()->rect.right(), 292.0 + Near);
+
+        double previousEnd = 0;
+        for (const Expect &e : c.expected) {
+            SCOPED_TRACE(e.name);
+            const auto item = std::find_if(page.items.begin(), page.items.end(), [&](const ReportItem &i) {
+                return i.name == QLatin1String(e.name) && std::abs(i.rect.top() - top) < Near;
+            });
+            ASSERT_NE(item, page.items.end());
+            EXPECT_EQ(item->text, e.text);
+            if (e.text.isEmpty()) {
+                EXPECT_EQ(item->rect.width(), 0);
+                continue;
+            }
+            const double left = e.left >= 0 ? e.left : previousEnd + widthOf(QStringLiteral(" "));
+            EXPECT_NEAR(item->rect.left(), left, Near);
+            if (e.right > 0) {
+                EXPECT_NEAR(item->rect.right(), e.right, Near);
+            }
+            previousEnd = item->rect.left() + widthOf(item->text);
+        }
+    }
+
+    // A heading wider than the page is cut at the right margin.
+    const ReportItem &heading = only(page, QStringLiteral("QRLabel1"));
+    EXPECT_TRUE(longHeading.startsWith(heading.text));
+    EXPECT_LE(heading.rect.right(), 292.0 + Near);
+    EXPECT_GT(widthOf(heading.text + u'M'), 287.0);
 }
 
 TEST(TaskReportLayout, Pages_BreakWhenTheNextRowWouldReachTheBottomMargin)
@@ -353,6 +432,85 @@ TEST(TaskReportLayout, FieldsTheListLacks_PrintNothing)
     EXPECT_EQ(column(report, "QRDBText13"), QStringList { "" });
 }
 
+// Pages are laid out one at a time, in any order, for the page the printer has. Each is the page
+// a walk from the first row gives: a row goes on the page where it still ends on the bottom margin,
+// the first page under the title band. A page narrower than the designed one draws everything
+// smaller so that no column leaves the paper.
+TEST(TaskReportLayout, AnyPageAlone_IsThePageAWalkFromTheFirstRowGives)
+{
+    struct Case
+    {
+        const char *what;
+        QPageSize::PageSizeId paper;
+        QPageLayout::Orientation orientation;
+        QMarginsF margins;
+        double scale;
+        int firstPageRows;
+        int rowsPerPage;
+    };
+    const Case cases[] = {
+        { "A4 landscape", QPageSize::A4, QPageLayout::Landscape, { 5, 5, 5, 5 }, 1, 41, 44 },
+        { "A4 portrait", QPageSize::A4, QPageLayout::Portrait, { 5, 5, 5, 5 }, 200.0 / 287, 88, 91 },
+        { "Letter landscape, wider margins", QPageSize::Letter, QPageLayout::Landscape, { 10, 12, 10, 8 },
+            (279.4 - 20) / 287, 45, 48 },
+        { "A3 landscape", QPageSize::A3, QPageLayout::Landscape, { 5, 5, 5, 5 }, 1, 61, 63 },
+    };
+    const auto table = listOf(300);
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        const QPageLayout layout(QPageSize(c.paper), c.orientation, c.margins, QPageLayout::Millimeter);
+        const ql::TaskReportPages pages(*table, QStringLiteral("Plan"), layout);
+        EXPECT_NEAR(pages.scale(), c.scale, 1e-9);
+        const QRectF paper = layout.fullRect(QPageLayout::Millimeter);
+
+        // The walk: the page and top of every row, in the report's millimetres.
+        const double bottom
+            = c.margins.top() + (paper.height() - c.margins.top() - c.margins.bottom()) / c.scale;
+        std::vector<std::vector<std::pair<int, double>>> walk(1);
+        double top = c.margins.top() + 11.38;
+        for (int row = 1; row <= table->RowCount(); ++row) {
+            if (top + 4.5 > bottom + 1e-6) {
+                walk.emplace_back();
+                top = c.margins.top();
+            }
+            walk.back().emplace_back(row, top);
+            top += 4.5;
+        }
+        ASSERT_EQ(pages.pageCount(), int(walk.size()));
+        EXPECT_EQ(int(walk[0].size()), c.firstPageRows);
+        EXPECT_EQ(int(walk[1].size()), c.rowsPerPage);
+
+        // Last page first, then the first, then those between.
+        std::vector<int> order { pages.pageCount() - 1, 0 };
+        for (int i = 1; i < pages.pageCount() - 1; ++i)
+            order.push_back(i);
+        for (int index : order) {
+            SCOPED_TRACE(index);
+            const ReportPage page = pages.page(index);
+            EXPECT_EQ(page.scale, pages.scale());
+            EXPECT_EQ(page.origin, QPointF(c.margins.left(), c.margins.top()));
+            EXPECT_EQ(itemsNamed(page, QStringLiteral("QRLabel1")).size(), index == 0 ? 1u : 0u);
+            const auto ids = itemsNamed(page, QStringLiteral("QRDBText2"));
+            ASSERT_EQ(ids.size(), walk[size_t(index)].size());
+            for (size_t r = 0; r < ids.size(); ++r) {
+                EXPECT_EQ(ids[r]->text, QString::number(walk[size_t(index)][r].first));
+                EXPECT_DOUBLE_EQ(ids[r]->rect.top(), walk[size_t(index)][r].second);
+                EXPECT_NEAR(ids[r]->rect.left(), c.margins.left() + 2.12, Near);
+            }
+            // On the paper, everything stays within the margins.
+            for (const ReportItem &item : page.items) {
+                if (item.kind != ReportItem::Kind::Text || item.text.isEmpty())
+                    continue;
+                const double right = page.origin.x() + page.scale * (item.rect.right() - page.origin.x());
+                const double lower = page.origin.y() + page.scale * (item.rect.bottom() - page.origin.y());
+                EXPECT_LE(right, paper.width() - c.margins.right() + Near) << item.name.toStdString();
+                EXPECT_LE(lower, paper.height() - c.margins.bottom() + Near) << item.name.toStdString();
+            }
+        }
+        EXPECT_TRUE(pages.page(pages.pageCount()).items.empty());
+    }
+}
+
 TEST(TaskReportDefinition, Prepare_PostsThePendingEditAndLeavesTheCursorOnTheLastTaskOfTheView)
 {
     const auto table = listOf(5);
@@ -364,7 +522,7 @@ TEST(TaskReportDefinition, Prepare_PostsThePendingEditAndLeavesTheCursorOnTheLas
 
     ql::TQRptTasks report;
     EXPECT_EQ(report.Heading(), QStringLiteral("Tasks"));
-    const TaskReport pages = report.Prepare(*table, QStringLiteral("Plan *"));
+    const TaskReport pages = ql::layOutTaskReport(report.Prepare(*table, QStringLiteral("Plan *")));
     EXPECT_EQ(report.Heading(), QStringLiteral("Plan *"));
     EXPECT_EQ(only(pages.pages[0], QStringLiteral("QRLabel1")).text, QStringLiteral("Plan *"));
     EXPECT_EQ(column(pages, "QRDBText1"), QStringList({ "Task 1", "Edited", "Task 3", "Task 4" }));
@@ -373,51 +531,8 @@ TEST(TaskReportDefinition, Prepare_PostsThePendingEditAndLeavesTheCursorOnTheLas
 
     // An empty view prints the title band and leaves nothing to stand on.
     table->SetFilter(QStringLiteral("ID > 99"));
-    EXPECT_EQ(report.Prepare(*table, QStringLiteral("Plan")).pages.size(), 1u);
+    EXPECT_EQ(report.Prepare(*table, QStringLiteral("Plan")).pageCount(), 1);
     EXPECT_EQ(table->RowCount(), 0);
-}
-
-TEST(TaskReportDefinition, Preview_ShowsThePagesInAModalPreviewSetUpForA4Landscape)
-{
-    const auto table = listOf(42);
-    ql::TQRptTasks report;
-    int shown = 0;
-    const ql::ModalHook previous = ql::setModalHook([&](QDialog &dialog) {
-        ++shown;
-        auto *preview = qobject_cast<QPrintPreviewDialog *>(&dialog);
-        EXPECT_NE(preview, nullptr);
-        if (!preview)
-            return int(QDialog::Rejected);
-        EXPECT_EQ(preview->windowTitle(), QStringLiteral("Tasks"));
-        QPrinter &printer = *preview->printer();
-        EXPECT_EQ(printer.docName(), QStringLiteral("Tasks"));
-        EXPECT_TRUE(printer.fullPage());
-        EXPECT_EQ(printer.copyCount(), 1);
-        EXPECT_EQ(printer.pageLayout().orientation(), QPageLayout::Landscape);
-        EXPECT_EQ(printer.pageLayout().pageSize().id(), QPageSize::A4);
-        auto *widget = preview->findChild<QPrintPreviewWidget *>();
-        EXPECT_NE(widget, nullptr);
-        if (widget) {
-            widget->updatePreview();
-            EXPECT_EQ(widget->pageCount(), 2);
-        }
-        return int(QDialog::Rejected);
-    });
-    report.Preview(*table, QStringLiteral("Plan *"), nullptr);
-    ql::setModalHook(previous);
-    EXPECT_EQ(shown, 1);
-    EXPECT_EQ(report.Heading(), QStringLiteral("Plan *"));
-    EXPECT_EQ(table->AsText(QStringLiteral("Task")), QStringLiteral("Task 42"));
-}
-
-// Runs a poppler tool on a file and gives its standard output.
-QString poppler(const QString &tool, const QStringList &args)
-{
-    QProcess process;
-    process.start(tool, args);
-    EXPECT_TRUE(process.waitForFinished(30000)) << tool.toStdString() << " did not finish";
-    EXPECT_EQ(process.exitCode(), 0) << process.readAllStandardError().toStdString();
-    return QString::fromUtf8(process.readAllStandardOutput());
 }
 
 // Expects the PDF of the 45-task report: two pages with the heading, captions and rows, each word
@@ -518,6 +633,89 @@ TEST(TaskReportPdf, ShowsTheHeadingCaptionsAndRowsWhereTheLayoutPutThem)
         SCOPED_TRACE(path.toStdString());
         expectPdfOfTheReport(path);
     }
+}
+
+// The PDF written a page at a time, each page laid out as it is written, is the PDF of the whole
+// layout, byte for byte but for the moment it was made.
+TEST(TaskReportPdf, PageAtATime_IsTheWholeLayoutsPdf)
+{
+    const auto table = listOf(175); // 41 + 44 + 44 + 44 + 2 rows
+    table->SetIndexName(QStringLiteral("cdsTasksIndexTaskName"));
+    const ql::TaskReportPages pages(*table, QStringLiteral("Plan"));
+    ASSERT_EQ(pages.pageCount(), 5);
+    const auto withoutDate = [](QByteArray pdf) {
+        const QRegularExpression date(QStringLiteral("/CreationDate \\(D:\\d+Z\\)"));
+        return QString::fromLatin1(pdf).replace(date, QString());
+    };
+    const QByteArray whole = ql::taskReportPdf(ql::layOutTaskReport(*table, QStringLiteral("Plan")));
+    const QByteArray pageAtATime = ql::taskReportPdf(pages);
+    EXPECT_GT(whole.size(), 10000);
+    EXPECT_TRUE(withoutDate(whole) == withoutDate(pageAtATime));
+}
+
+// What the layout cannot show: the PDF prints a four-digit ID apart from the Task text beside it,
+// a tab in a comment as a blank with every word after it, and a text mixing CJK and Latin on the
+// same baseline as the rest of its row.
+TEST(TaskReportPdf, PrintsEveryWordOfTheRowOnOneBaseline)
+{
+    auto table = listOf(1000);
+    table->SetFilter(QStringLiteral("ID >= 999"));
+    table->SetFiltered(true);
+    table->MoveLast();
+    table->EditRow();
+    table->SetText(QStringLiteral("Task"), QString::fromUtf8("H 漢字とLatin"));
+    table->SetText(QStringLiteral("Category"), QStringLiteral("H"));
+    table->SetText(QStringLiteral("Comments"), QStringLiteral("Tab\tseparated note"));
+    table->PostRow();
+    const TaskReport report = ql::layOutTaskReport(*table, QStringLiteral("Plan"));
+    ASSERT_EQ(report.pages.size(), 1u);
+
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString pdf = dir.filePath(QStringLiteral("report.pdf"));
+    {
+        QFile file(pdf);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(ql::taskReportPdf(report));
+    }
+
+    const QString text
+        = poppler(QStringLiteral("pdftotext"), { QStringLiteral("-layout"), pdf, QStringLiteral("-") });
+    EXPECT_TRUE(text.contains(QRegularExpression(QStringLiteral("\\n *1000 +H ")))) << text.toStdString();
+    EXPECT_TRUE(text.contains(QStringLiteral("Tab separated note"))) << text.toStdString();
+
+    // The last row at 600 dots per inch: the lowest dark row of the letter H opening the Task text
+    // and of the H of the Category, both on the row's baseline.
+    const auto rowItem
+        = [&](const char *name) { return itemsNamed(report.pages[0], QString::fromLatin1(name)).back(); };
+    const int dpi = 600;
+    const auto dots = [&](double mm) { return int(mm * dpi / 25.4); };
+    const int bandTop = dots(rowItem("QRDBText1")->rect.top());
+    const int bandHeight = dots(4.5);
+    poppler(QStringLiteral("pdftoppm"),
+        { QStringLiteral("-r"), QString::number(dpi), QStringLiteral("-gray"), QStringLiteral("-png"),
+            QStringLiteral("-singlefile"), QStringLiteral("-y"), QString::number(bandTop),
+            QStringLiteral("-H"), QString::number(bandHeight), pdf, dir.filePath(QStringLiteral("row")) });
+    const QImage band(dir.filePath(QStringLiteral("row.png")));
+    ASSERT_FALSE(band.isNull());
+    const auto lowestInk = [&](const ReportItem &item) {
+        int lowest = -1;
+        for (int y = 0; y < band.height(); ++y) {
+            for (int x = dots(item.rect.left()); x < dots(item.rect.left() + widthOf(QStringLiteral("H")));
+                 ++x) {
+                if (qGray(band.pixel(x, y)) < 128)
+                    lowest = y;
+            }
+        }
+        return lowest;
+    };
+    const ReportItem &task = *rowItem("QRDBText1");
+    const ReportItem &category = *rowItem("QRDBText7");
+    ASSERT_TRUE(task.text.startsWith(QStringLiteral("H ")));
+    ASSERT_EQ(category.text, QStringLiteral("H"));
+    const int taskBaseline = lowestInk(task);
+    ASSERT_GT(taskBaseline, 0);
+    EXPECT_NEAR(taskBaseline, lowestInk(category), 1);
 }
 
 } // namespace
