@@ -9,7 +9,7 @@ cd "$(dirname "$0")"
 
 packages=(build-essential cmake ninja-build pkg-config qt6-base-dev libgl-dev libpugixml-dev
           libgtest-dev libbenchmark-dev libjpeg62-turbo-dev fonts-liberation fonts-wine clang-format git
-          poppler-utils)
+          poppler-utils fonts-wqy-zenhei)
 
 install_packages() {
     local missing=()
