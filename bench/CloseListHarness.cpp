@@ -5,8 +5,9 @@
 //
 // Opens LIST.ql1 on a tab of a shown main window and writes "ready" on a line of its own. Every
 // line "close" that arrives on its standard input runs the window's Close command on the active
-// list and writes "closed MS DRAIN_MS": the time the command took and the time the event queue
-// took to run empty after it, in milliseconds. End of input quits.
+// list and writes "closed MS CPU_MS DRAIN_MS": the time the command took, the processor time the
+// user-interface thread spent on it (the figure that holds on a busy machine), and the time the
+// event queue took to run empty after it, in milliseconds. End of input quits.
 #include "app/Unit1.h"
 #include "common/CategoryList.h"
 #include "platform/gui/QuillonApplication.h"
@@ -16,7 +17,19 @@
 #include <QFileInfo>
 #include <QSocketNotifier>
 #include <cstdio>
+#include <ctime>
 #include <unistd.h>
+
+namespace {
+
+qint64 threadCpuMs()
+{
+    timespec now {};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return qint64(now.tv_sec) * 1000 + now.tv_nsec / 1000000;
+}
+
+} // namespace
 
 int main(int argc, char **argv)
 {
@@ -52,15 +65,17 @@ int main(int argc, char **argv)
             if (line != "close")
                 continue;
             QElapsedTimer timer;
+            const qint64 cpuBefore = threadCpuMs();
             timer.start();
             frmMain.actClose->trigger();
             const qint64 closeMs = timer.elapsed();
+            const qint64 cpuMs = threadCpuMs() - cpuBefore;
             timer.restart();
             QCoreApplication::processEvents(QEventLoop::AllEvents);
             QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
             const qint64 drainMs = timer.elapsed();
-            std::printf(
-                "closed %lld %lld\n", static_cast<long long>(closeMs), static_cast<long long>(drainMs));
+            std::printf("closed %lld %lld %lld\n", static_cast<long long>(closeMs),
+                static_cast<long long>(cpuMs), static_cast<long long>(drainMs));
             std::fflush(stdout);
         }
     });

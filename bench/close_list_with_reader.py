@@ -88,7 +88,7 @@ def main():
 
         harness.stdin.write("close\n")
         harness.stdin.flush()
-        # These questions reach the harness while it closes the list and are answered after.
+        # Questions about cells read before: they reach the harness as it closes the list.
         gone = 0
         for cell in kept:
             try:
@@ -97,11 +97,12 @@ def main():
             except Exception:
                 gone += 1
         answer = harness.stdout.readline().split()
-        if len(answer) != 3 or answer[0] != "closed":
+        if len(answer) != 4 or answer[0] != "closed":
             raise SystemExit("the harness did not close the list: %r" % answer)
-        print("grid %d rows x %d columns; read %d cells in %.1f s; Close List %s ms, then %s ms "
-              "until the event queue was empty; %d cells asked about during the close, %d of them "
-              "answered as gone" % (total_rows, columns, read, walk, answer[1], answer[2], len(kept), gone))
+        print("grid %d rows x %d columns; read %d cells in %.1f s; Close List %s ms (%s ms of "
+              "processor time), then %s ms until the event queue was empty; %d cells asked about "
+              "again as the list closed, %d of them answered as gone"
+              % (total_rows, columns, read, walk, answer[1], answer[2], answer[3], len(kept), gone))
         sys.stdout.flush()
     finally:
         if harness.poll() is None:
