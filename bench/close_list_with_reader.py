@@ -50,7 +50,8 @@ def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("harness")
     parser.add_argument("list")
-    parser.add_argument("--rows", type=int, default=0, help="rows to read (0: every row)")
+    parser.add_argument("--rows", type=int, default=0,
+                        help="rows to read (0: every row; below 0: none, to time the close alone)")
     args = parser.parse_args()
 
     env = dict(os.environ, QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1")
@@ -70,7 +71,7 @@ def main():
             raise SystemExit("no table found in the harness's window")
         cells = table.queryTable()
         total_rows = cells.nRows
-        rows = total_rows if args.rows <= 0 else min(args.rows, total_rows)
+        rows = total_rows if args.rows == 0 else max(0, min(args.rows, total_rows))
         columns = cells.nColumns
 
         started = time.monotonic()

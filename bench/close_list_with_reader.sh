@@ -1,7 +1,7 @@
 #!/bin/sh
 # Times Close List on a generated list of TASKS tasks after an AT-SPI client read the grid's cells
-# (ROWS rows of it; all of them when ROWS is 0 or left out), on a virtual X display with its own
-# D-Bus session and accessibility bus.
+# (ROWS rows of it; all of them when ROWS is 0 or left out, none when it is -1), on a virtual X
+# display with its own D-Bus session and accessibility bus.
 #
 #   bench/close_list_with_reader.sh BUILD_DIR TASKS [ROWS]
 #
