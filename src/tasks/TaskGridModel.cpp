@@ -63,6 +63,8 @@ TaskGridModel::TaskGridModel(DataSource &source, QObject *parent)
 
 void TaskGridModel::tableRowsChanged(const RowsChange &change)
 {
+    if (m_detached)
+        return;
     using Kind = RowsChange::Kind;
     m_announcing = &change;
     const auto announced = qScopeGuard([this] { m_announcing = nullptr; });
@@ -124,6 +126,14 @@ int TaskGridModel::tableRow(int row) const
         break;
     }
     return row;
+}
+
+void TaskGridModel::detach()
+{
+    beginResetModel();
+    m_rows = 0;
+    m_detached = true;
+    endResetModel();
 }
 
 void TaskGridModel::rowValuesChanged(int row)

@@ -92,6 +92,13 @@ public:
     // Repaints every cell (the rows themselves follow the table's notices).
     void refresh();
 
+    // Empties the model in one reset and stops following the table, for views that are about to
+    // go. A reset lets go of every persistent index handed out at once; a view's accessibility
+    // interface holds one per cell a screen reader has read and would otherwise drop them one by
+    // one as the view dies, each drop searching the model's index hash, which takes minutes on a
+    // large list.
+    void detach();
+
 private:
     const Field *fieldOf(int column) const;
     int tableRowCount() const;
@@ -111,6 +118,7 @@ private:
     // until the change is announced to them: between the two, rows are read through the change.
     const RowsChange *m_announcing = nullptr;
     bool m_yesNoBookmarks = false;
+    bool m_detached = false; // empty for good: the table's changes are no longer followed
 };
 
 } // namespace ql

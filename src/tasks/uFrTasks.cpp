@@ -124,6 +124,9 @@ TfrTasks::~TfrTasks()
     // it, go first, and the table's reactions no longer reach the frame.
     m_cdsTasks.SetAfterInsert({});
     m_cdsTasks.SetAfterEdit({});
+    // The model lets go of the grid's rows in one step while the grid still lives: the cells a
+    // screen reader has read are then dropped at once, not searched out one by one as the grid dies.
+    m_model->detach();
     delete m_DataSource1;
     delete DBGrid1;
     DBGrid1 = nullptr;
