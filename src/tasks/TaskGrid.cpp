@@ -234,7 +234,9 @@ void TaskGrid::currentChanged(const QModelIndex &current, const QModelIndex &pre
         m_handlers.colEnter();
     if (m_following || !m_model || !current.isValid())
         return;
-    if (current.row() == m_model->currentRow())
+    // Off a row that goes, the view moves to a neighbour on its own; the table has put its cursor
+    // where it belongs already, and the grid follows it once the change is told.
+    if (m_model->changingRows() || current.row() == m_model->currentRow())
         return;
     // Leaving a row stores it; when the table refuses, the grid returns to the pending row.
     m_model->moveToRow(current.row());

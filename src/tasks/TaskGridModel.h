@@ -92,6 +92,11 @@ public:
     // Repaints every cell (the rows themselves follow the table's notices).
     void refresh();
 
+    // Whether the model is telling its views of rows the table inserted, removed, moved or
+    // reset. A view that moves its current cell meanwhile (off a row that goes, say) follows the
+    // model and must not move the table: the table has already placed its cursor.
+    bool changingRows() const { return m_changingRows; }
+
 private:
     const Field *fieldOf(int column) const;
     int tableRowCount() const;
@@ -110,6 +115,7 @@ private:
     // The table tells of a change after making it, while views ask for the rows as they were
     // until the change is announced to them: between the two, rows are read through the change.
     const RowsChange *m_announcing = nullptr;
+    bool m_changingRows = false;
     bool m_yesNoBookmarks = false;
 };
 

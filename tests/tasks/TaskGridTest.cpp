@@ -443,6 +443,52 @@ TEST_F(TaskGridTest, InsertStartsANewTaskWithItsDefaultsAndEscAbandonsIt)
     EXPECT_EQ(m_grid->model()->rowCount(), 3);
 }
 
+// A new task abandoned by Esc, by Delete Task answered Yes or by Ctrl+Del leaves the cursor on the
+// task the user started it from, at the top, in the middle and at the end of the list, so the next
+// command acts on that task.
+TEST_F(TaskGridTest, AbandonedNewTask_LeavesTheCursorOnTheTaskItWasStartedFrom)
+{
+    const QStringList tasks { "t1", "t2", "t3", "t4", "t5" };
+    TfrTasks &frame = loadedList(writeList(QStringLiteral("Five.ql1"), tasks), QStringLiteral("Five"));
+    TaskGrid *grid = frame.DBGrid1;
+    ClientTable &five = frame.cdsTasks();
+    const std::function<void()> abandons[] = {
+        [&] { QTest::keyClick(grid, Qt::Key_Escape); },
+        [&] {
+            m_ui.answerQuestion(ql::Answer::Yes);
+            QTest::keyClick(grid, Qt::Key_Delete);
+        },
+        [&] {
+            m_ui.answerConfirm(true);
+            QTest::keyClick(grid, Qt::Key_Delete, Qt::ControlModifier);
+        },
+    };
+    int way = 0;
+    for (const auto &abandon : abandons) {
+        for (const int row : { 0, 2, 4 }) {
+            SCOPED_TRACE(testing::Message() << "way " << way << ", " << tasks.at(row).toStdString());
+            const QRect rect = grid->visualRect(grid->model()->index(row, TaskColumn));
+            QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, rect.center());
+            ASSERT_EQ(five.AsText(QStringLiteral("Task")), tasks.at(row));
+            QTest::keyClick(grid, Qt::Key_Insert);
+            ASSERT_EQ(five.GetState(), ClientTable::State::Insert);
+            abandon();
+            EXPECT_EQ(five.GetState(), ClientTable::State::Browse);
+            EXPECT_EQ(five.RowCount(), 5);
+            EXPECT_EQ(five.AsText(QStringLiteral("Task")), tasks.at(row));
+            EXPECT_EQ(grid->currentIndex().row(), row);
+            frame.actBookmark->trigger();
+            EXPECT_TRUE(five.AsBoolean(QStringLiteral("Bookmarked")));
+            EXPECT_EQ(five.AsText(QStringLiteral("Task")), tasks.at(row));
+            five.EditRow();
+            five.SetNull(QStringLiteral("Bookmarked"));
+            five.PostRow();
+        }
+        ++way;
+    }
+    EXPECT_EQ(m_ui.unanswered(), 0);
+}
+
 TEST_F(TaskGridTest, CtrlDel_AsksDeleteRecordAndDeletesUnlessCancelled)
 {
     goTo(1, TaskColumn);
@@ -461,6 +507,9 @@ TEST_F(TaskGridTest, CtrlDel_AsksDeleteRecordAndDeletesUnlessCancelled)
     QTest::keyClick(m_grid, Qt::Key_Delete, Qt::ControlModifier);
     EXPECT_EQ(table().RowCount(), 2);
     EXPECT_EQ(cell(1, TaskColumn), QStringLiteral("three"));
+    // The cursor goes to the task after the deleted one, in the table and the grid alike.
+    EXPECT_EQ(table().AsText(QStringLiteral("Task")), QStringLiteral("three"));
+    EXPECT_EQ(m_grid->currentIndex().row(), 1);
     EXPECT_TRUE(m_frame->Modified());
     EXPECT_EQ(m_frame->statusPanelText(0), QStringLiteral("Items 2"));
 }
