@@ -257,6 +257,9 @@ void TfrTasks::HideDatePicker()
 
 void TfrTasks::DateTimePicker1CloseUp()
 {
+    // A picker sent away (the user moved to another task) has no cell left to write into.
+    if (!DateTimePicker1->isVisible())
+        return;
     // The picker goes away whether or not the task takes the date.
     const auto hide = qScopeGuard([this] { HideDatePicker(); });
     const int column = DBGrid1->currentIndex().column();
@@ -669,6 +672,8 @@ void TfrTasks::cdsTasksAfterScroll()
         // The status bar and the side panel are a courtesy: a failure to refresh them must not
         // stop the movement.
     }
+    // The picker writes into the current task: over another task it would write into the wrong one.
+    HideDatePicker();
     DBGrid1->followTable();
     DBMemo1->followTable();
 }

@@ -415,6 +415,40 @@ TEST_F(TaskGridTest, DatePicker_OpensOverTheCellAndStoresTheDateWhenItsCalendarC
     EXPECT_FALSE(picker->isVisible());
 }
 
+// The picker belongs to the task it opened over: moving to another task, by a click in the same
+// column or by the wheel, hides it, and a calendar closed afterwards writes into no task.
+TEST_F(TaskGridTest, DatePicker_HidesWhenTheCurrentTaskChanges)
+{
+    QDateEdit *picker = m_frame->DateTimePicker1;
+    const auto cellCentre
+        = [&](int row) { return m_grid->visualRect(m_grid->model()->index(row, DueDateColumn)).center(); };
+    const std::function<void()> moves[] = {
+        [&] { QTest::mouseClick(m_grid->viewport(), Qt::LeftButton, {}, cellCentre(2)); },
+        [&] {
+            QWheelEvent wheel(QPointF(1, 1), QPointF(1, 1), QPoint(), QPoint(0, -120), Qt::NoButton,
+                Qt::NoModifier, Qt::NoScrollPhase, false);
+            QCoreApplication::sendEvent(m_frame, &wheel);
+        },
+    };
+    for (const auto &move : moves) {
+        goTo(0, DueDateColumn);
+        QTest::mouseDClick(m_grid->viewport(), Qt::LeftButton, {}, cellCentre(0));
+        ASSERT_TRUE(picker->isVisible());
+        picker->setDate(Today.addDays(5));
+        move();
+        EXPECT_NE(table().RowNumber(), 1);
+        EXPECT_FALSE(picker->isVisible());
+        QWidget *calendar = picker->calendarWidget()->window();
+        calendar->show();
+        calendar->hide();
+        settle();
+        for (int row = 0; row < 3; ++row)
+            EXPECT_EQ(cell(row, DueDateColumn), QString()) << row;
+    }
+    EXPECT_EQ(table().GetState(), ClientTable::State::Browse);
+    EXPECT_FALSE(m_frame->Modified());
+}
+
 TEST_F(TaskGridTest, DownOnTheLastTaskIsDropped)
 {
     goTo(0, TaskColumn);
