@@ -251,8 +251,16 @@ void TfrTasks::ShowDatePicker()
 
 void TfrTasks::HideDatePicker()
 {
-    if (DateTimePicker1)
-        DateTimePicker1->hide();
+    if (!DateTimePicker1 || DateTimePicker1->isHidden())
+        return;
+    // The keyboard goes back to the grid, on the cell the picker was over. The window's focus is
+    // asked, not the application's: while the calendar is open, the calendar has that. Given
+    // before the picker hides, so that neither the hiding nor the closing calendar hands the focus
+    // to the next control in the window.
+    const QWidget *focus = window()->focusWidget();
+    if (focus && (focus == DateTimePicker1 || DateTimePicker1->isAncestorOf(focus)))
+        DBGrid1->setFocus(Qt::OtherFocusReason);
+    DateTimePicker1->hide();
 }
 
 void TfrTasks::DateTimePicker1CloseUp()

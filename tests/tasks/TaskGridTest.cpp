@@ -415,6 +415,56 @@ TEST_F(TaskGridTest, DatePicker_OpensOverTheCellAndStoresTheDateWhenItsCalendarC
     EXPECT_FALSE(picker->isVisible());
 }
 
+// However its calendar closes, the picker hands the keyboard back to the grid on the cell it was
+// opened over: Up moves to the task above and Tab to the next cell.
+TEST_F(TaskGridTest, DatePicker_GivesTheKeyboardBackToTheGridWhenItCloses)
+{
+    QDateEdit *picker = m_frame->DateTimePicker1;
+    m_tabs.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&m_tabs));
+    const struct
+    {
+        const char *how;
+        QList<Qt::Key> keys;
+        QDate stored;
+    } closes[] = {
+        { "Enter", { Qt::Key_Enter }, Today },
+        { "Esc", { Qt::Key_Escape }, Today },
+        { "another day", { Qt::Key_Right, Qt::Key_Return }, Today.addDays(1) },
+    };
+    for (const auto &close : closes) {
+        SCOPED_TRACE(close.how);
+        table().MoveTo(2);
+        m_grid->setFocus();
+        goTo(1, DueDateColumn);
+        QTest::mouseDClick(
+            m_grid->viewport(), Qt::LeftButton, {}, m_grid->visualRect(m_grid->currentIndex()).center());
+        ASSERT_TRUE(picker->isVisible());
+        ASSERT_EQ(QApplication::focusWidget(), picker);
+        picker->setDate(Today);
+        // A click on the drop-down arrow at the picker's right end opens the calendar.
+        QTest::mouseClick(picker, Qt::LeftButton, {}, QPoint(picker->width() - 4, picker->height() / 2));
+        QWidget *calendar = picker->calendarWidget();
+        ASSERT_TRUE(calendar->isVisible());
+        for (const Qt::Key key : close.keys)
+            QTest::keyClick(QApplication::focusWidget(), key);
+        settle();
+        // The window system hands the activation back to the window the calendar closed over.
+        m_tabs.activateWindow();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return QGuiApplication::focusWindow() == m_tabs.windowHandle(); }));
+        EXPECT_FALSE(calendar->isVisible());
+        EXPECT_FALSE(picker->isVisible());
+        EXPECT_EQ(table().AsDateTime(QStringLiteral("DueDate")).date(), close.stored);
+        EXPECT_EQ(QApplication::focusWidget(), m_grid);
+        EXPECT_EQ(m_grid->currentIndex(), m_grid->model()->index(1, DueDateColumn));
+
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Up);
+        EXPECT_EQ(table().RowNumber(), 1);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        EXPECT_EQ(m_grid->currentIndex(), m_grid->model()->index(0, DueDateColumn + 1));
+    }
+}
+
 // The picker belongs to the task it opened over: moving to another task, by a click in the same
 // column or by the wheel, hides it, and a calendar closed afterwards writes into no task.
 TEST_F(TaskGridTest, DatePicker_HidesWhenTheCurrentTaskChanges)
