@@ -205,8 +205,12 @@ void TaskGrid::followTable()
         return;
     const int column = currentIndex().isValid() ? currentIndex().column() : 0;
     const QModelIndex target = m_model->index(row, column);
-    if (target == currentIndex())
+    if (target == currentIndex()) {
+        // A post that placed the row elsewhere in the order took the current cell along with it:
+        // the grid shows it at its new place.
+        scrollTo(target);
         return;
+    }
     // The table has moved on: an editor left open on another row has no row to write to.
     if (currentIndex().row() != row)
         finishEditing(false);

@@ -573,6 +573,33 @@ TEST_F(TaskGridTest, AbandonedNewTask_LeavesTheCursorOnTheTaskItWasStartedFrom)
     EXPECT_EQ(m_ui.unanswered(), 0);
 }
 
+// A task entered in the grid is stored at its place in the order (by ID: the end of a long list)
+// and the grid scrolls there, as it does for quick add.
+TEST_F(TaskGridTest, NewTaskEnteredInTheGrid_IsScrolledIntoView)
+{
+    QStringList tasks;
+    for (int i = 1; i <= 80; ++i)
+        tasks << QStringLiteral("t%1").arg(i);
+    TfrTasks &frame = loadedList(writeList(QStringLiteral("Long.ql1"), tasks), QStringLiteral("Long"));
+    TaskGrid *grid = frame.DBGrid1;
+    grid->setFocus();
+    grid->setCurrentIndex(grid->model()->index(0, TaskColumn));
+    QTest::keyClick(grid, Qt::Key_Insert);
+    grid->edit(grid->currentIndex());
+    QLineEdit *editor = nullptr;
+    for (QLineEdit *line : grid->viewport()->findChildren<QLineEdit *>())
+        if (line->isVisible())
+            editor = line;
+    ASSERT_NE(editor, nullptr);
+    QTest::keyClicks(editor, QStringLiteral("new"));
+    QTest::keyClick(editor, Qt::Key_Return);
+    settle();
+    ASSERT_EQ(frame.cdsTasks().GetState(), ClientTable::State::Browse);
+    EXPECT_EQ(frame.cdsTasks().RowNumber(), 81);
+    EXPECT_EQ(grid->currentIndex().row(), 80);
+    EXPECT_TRUE(grid->viewport()->rect().contains(grid->visualRect(grid->currentIndex())));
+}
+
 TEST_F(TaskGridTest, CtrlDel_AsksDeleteRecordAndDeletesUnlessCancelled)
 {
     goTo(1, TaskColumn);
