@@ -20,6 +20,7 @@
 #include "tasks/TaskViews.h"
 #include "tasks/ValueListEditor.h"
 
+#include <QAbstractItemView>
 #include <QAction>
 #include <QButtonGroup>
 #include <QCalendarWidget>
@@ -41,6 +42,7 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 #include <QWheelEvent>
+#include <algorithm>
 
 namespace ql {
 
@@ -183,6 +185,14 @@ bool TfrTasks::eventFilter(QObject *watched, QEvent *event)
 {
     if (watched == m_calendarPopup && event->type() == QEvent::Hide)
         runGuarded([this] { DateTimePicker1CloseUp(); }, ErrorTiming::Queued);
+    if (std::find(m_barDropDownLists.begin(), m_barDropDownLists.end(), watched)
+        != m_barDropDownLists.end()) {
+        const QEvent::Type type = event->type();
+        const bool key
+            = type == QEvent::ShortcutOverride || type == QEvent::KeyPress || type == QEvent::KeyRelease;
+        if (key && !static_cast<QWidget *>(watched)->isVisible())
+            return true;
+    }
     return QWidget::eventFilter(watched, event);
 }
 
@@ -287,6 +297,13 @@ void TfrTasks::setUpFilterBar()
 
     cbShow->addItems(TaskViews::ViewItems());
     cbOrder->addItems(TaskViews::OrderItems());
+    // A drop-down list that has closed takes no keys. The list chooses its current item on Enter
+    // even while hidden, and right after a choice it may still hold the keyboard: the key that
+    // answers the choice's error box would then choose the item again and bring the box back.
+    for (QComboBox *box : { cbShow, cbOrder }) {
+        box->view()->installEventFilter(this);
+        m_barDropDownLists.push_back(box->view());
+    }
     // Only the user's choices run these: OpenList selects items from code without them.
     connect(cbOrder, &QComboBox::activated, this, &TfrTasks::cbOrderChange);
     connect(cbShow, &QComboBox::activated, this, &TfrTasks::cbShowChange);
