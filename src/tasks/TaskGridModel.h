@@ -47,6 +47,8 @@ public:
     TaskRowFacts rowFacts(int row) const;
     // Numbers stand at the right of their cells, everything else at the left.
     Qt::Alignment columnAlignment(int column) const;
+    // Whether the list has the field the column shows.
+    bool hasField(int column) const { return fieldOf(column) != nullptr; }
     // Whether the column's field holds a date or a date and time (never, for a field the list lacks).
     bool isDateColumn(int column) const;
     // The date in the current row's cell of `column`; invalid when empty or not a date.

@@ -207,8 +207,8 @@ void TfrTasks::DBGrid1DrawColumnCell(
 {
     const TaskRowFacts facts = m_model->rowFacts(index.row());
     const int column = index.column();
-    const CellLook look = TaskCellLook(
-        facts, TaskGridModel::columnFields().value(column), TaskGridModel::columnTitle(column), current);
+    const QString field = m_model->hasField(column) ? TaskGridModel::columnFields().value(column) : QString();
+    const CellLook look = TaskCellLook(facts, field, TaskGridModel::columnTitle(column), current);
     PaintTaskCell(painter, rect, DBGrid1->columnWidth(column), look, index.data().toString(),
         m_model->columnAlignment(column), DBGrid1->font(), DBGrid1->palette().color(QPalette::Base),
         facts.progress);
