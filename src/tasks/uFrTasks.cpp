@@ -175,6 +175,9 @@ void TfrTasks::setUpGrid()
     DateTimePicker1->setCalendarPopup(true);
     DateTimePicker1->setDisplayFormat(SystemFormats::current().shortDateFormat());
     DateTimePicker1->setFixedHeight(21);
+    // Every day a date field holds, as a list file writes it (the year in four digits): the picker
+    // must show the cell's own day, or closing its calendar would store another one.
+    DateTimePicker1->setDateRange(QDate(1, 1, 1), QDate(9999, 12, 31));
     DateTimePicker1->hide();
     // The calendar tells nobody when it closes: its window is watched for that.
     m_calendarPopup = DateTimePicker1->calendarWidget()->window();
@@ -249,9 +252,13 @@ void TfrTasks::ShowDatePicker()
     // The picker takes the cell's place: a cell editor under it has nothing more to do.
     DBGrid1->finishEditing(true);
     const QRect cell = DBGrid1->visualRect(current);
-    const QPoint topLeft = DBGrid1->viewport()->mapTo(this, cell.topLeft());
+    QPoint topLeft = DBGrid1->viewport()->mapTo(this, cell.topLeft());
+    // As wide as the cell, or as its text and drop-down arrow need where the column is narrower;
+    // a picker wider than its cell keeps inside the frame.
+    const int width = std::max(cell.width(), DateTimePicker1->sizeHint().width());
+    topLeft.setX(std::max(0, std::min(topLeft.x(), this->width() - width)));
     DateTimePicker1->move(topLeft);
-    DateTimePicker1->setFixedWidth(cell.width());
+    DateTimePicker1->setFixedWidth(width);
     const QDate date = m_model->currentDate(current.column());
     DateTimePicker1->setDate(date.isValid() ? date : Clock::today());
     DateTimePicker1->show();

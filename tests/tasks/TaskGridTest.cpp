@@ -24,6 +24,7 @@ const int CategoryColumn = TaskGridModel::columnOf(QStringLiteral("Category"));
 const int ProgressColumn = TaskGridModel::columnOf(QStringLiteral("Progress"));
 const int StatusColumn = TaskGridModel::columnOf(QStringLiteral("Status"));
 const int DueDateColumn = TaskGridModel::columnOf(QStringLiteral("DueDate"));
+const int StartDateColumn = TaskGridModel::columnOf(QStringLiteral("StartDate"));
 
 // A loaded list of three tasks, unmarked, shown on its tab.
 class TaskGridTest : public TaskListFixture
@@ -384,8 +385,12 @@ TEST_F(TaskGridTest, DatePicker_OpensOverTheCellAndStoresTheDateWhenItsCalendarC
     ASSERT_TRUE(picker->isVisible());
     // On an empty cell the picker starts at today.
     EXPECT_EQ(picker->date(), Today);
-    EXPECT_EQ(picker->geometry().topLeft(), m_grid->viewport()->mapTo(m_frame, cellRect.topLeft()));
-    EXPECT_EQ(picker->width(), cellRect.width());
+    // Over the cell: on its left edge unless the frame's right edge pushes it left.
+    const QRect onFrame(m_grid->viewport()->mapTo(m_frame, cellRect.topLeft()), cellRect.size());
+    EXPECT_EQ(picker->y(), onFrame.top());
+    EXPECT_LE(picker->x(), onFrame.left());
+    EXPECT_GE(picker->geometry().right(), onFrame.right());
+    EXPECT_TRUE(picker->x() == onFrame.left() || picker->geometry().right() == m_frame->width() - 1);
     EXPECT_TRUE(picker->hasFocus());
 
     // Closing the calendar without a click stores the date shown.
@@ -413,6 +418,40 @@ TEST_F(TaskGridTest, DatePicker_OpensOverTheCellAndStoresTheDateWhenItsCalendarC
     QTest::mouseDClick(
         m_grid->viewport(), Qt::LeftButton, {}, m_grid->visualRect(m_grid->currentIndex()).center());
     EXPECT_FALSE(picker->isVisible());
+}
+
+// The picker shows any day a date field holds, from 1 January 1 to 31 December 9999, with its
+// whole text, even over the narrowest date column; closing its calendar keeps the cell's day.
+TEST_F(TaskGridTest, DatePicker_ShowsEveryDayTheTableHoldsInFull)
+{
+    QDateEdit *picker = m_frame->DateTimePicker1;
+    ASSERT_EQ(m_grid->columnWidth(StartDateColumn), 73);
+    const QDate days[]
+        = { QDate(2024, 2, 29), QDate(2026, 12, 28), QDate(1700, 5, 1), QDate(1, 1, 1), QDate(9999, 12, 31) };
+    for (const QDate &day : days) {
+        SCOPED_TRACE(day.toString(Qt::ISODate).toStdString());
+        table().MoveTo(1);
+        table().EditRow();
+        table().SetDateTime(QStringLiteral("StartDate"), QDateTime(day, QTime(0, 0)));
+        table().PostRow();
+        goTo(0, StartDateColumn);
+        QTest::mouseDClick(
+            m_grid->viewport(), Qt::LeftButton, {}, m_grid->visualRect(m_grid->currentIndex()).center());
+        ASSERT_TRUE(picker->isVisible());
+        EXPECT_EQ(picker->date(), day);
+        const auto *text = picker->findChild<QLineEdit *>();
+        ASSERT_NE(text, nullptr);
+        EXPECT_LE(text->fontMetrics().horizontalAdvance(text->text()) + 4, text->contentsRect().width())
+            << text->text().toStdString();
+
+        QWidget *calendar = picker->calendarWidget()->window();
+        calendar->show();
+        calendar->hide();
+        settle();
+        EXPECT_FALSE(picker->isVisible());
+        EXPECT_EQ(table().AsDateTime(QStringLiteral("StartDate")).date(), day);
+    }
+    EXPECT_TRUE(m_ui.prompts().empty());
 }
 
 // However its calendar closes, the picker hands the keyboard back to the grid on the cell it was
