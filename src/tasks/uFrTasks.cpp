@@ -271,9 +271,9 @@ void TfrTasks::HideDatePicker()
     if (!DateTimePicker1 || DateTimePicker1->isHidden())
         return;
     // The keyboard goes back to the grid, on the cell the picker was over. The window's focus is
-    // asked, not the application's: while the calendar is open, the calendar has that. Given
-    // before the picker hides, so that neither the hiding nor the closing calendar hands the focus
-    // to the next control in the window.
+    // asked, not the application's: while the calendar is open, the calendar has that. The grid
+    // takes it before the picker hides, so that neither the hiding nor the closing calendar hands
+    // the focus to the next control in the window.
     const QWidget *focus = window()->focusWidget();
     if (focus && (focus == DateTimePicker1 || DateTimePicker1->isAncestorOf(focus)))
         DBGrid1->setFocus(Qt::OtherFocusReason);
