@@ -55,7 +55,9 @@ CellLook TaskCellLook(const TaskRowFacts &row, const QString &fieldName, const Q
         if (row.status == Complete)
             look.background = GridColour::Complete;
     }
-    if (title == ProgressTitle) {
+    // A list without the field has no progress to show: the column's cells are empty, as those of
+    // any other column whose field the list lacks.
+    if (title == ProgressTitle && !fieldName.isEmpty()) {
         // The bar sits on the background the grid prepared, not on the row's colour.
         look.progressBar = true;
         look.background = current ? GridColour::CurrentCell : QColor();

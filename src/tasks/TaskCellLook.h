@@ -48,7 +48,8 @@ inline const QColor BarFill { 0x69, 0xA1, 0xE3 };
 inline const QColor Bookmarked { 0xFF, 0x00, 0x00 };
 } // namespace GridColour
 
-// The look of the cell of `row` in the column bound to `fieldName` under the title `title`.
+// The look of the cell of `row` in the column bound to `fieldName` under the title `title`;
+// `fieldName` is empty when the list has no such field, and the column then shows empty cells.
 // The current cell is navy with white text; other cells take the row's colour and font style from
 // its status, priority and progress, later rules overriding earlier ones. The progress column
 // shows a bar on the plain background instead; a bookmarked task's Bookmarked cell is red.

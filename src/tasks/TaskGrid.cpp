@@ -205,8 +205,12 @@ void TaskGrid::followTable()
         return;
     const int column = currentIndex().isValid() ? currentIndex().column() : 0;
     const QModelIndex target = m_model->index(row, column);
-    if (target == currentIndex())
+    if (target == currentIndex()) {
+        // A post that placed the row elsewhere in the order took the current cell along with it:
+        // the grid shows it at its new place.
+        scrollTo(target);
         return;
+    }
     // The table has moved on: an editor left open on another row has no row to write to.
     if (currentIndex().row() != row)
         finishEditing(false);
@@ -234,7 +238,9 @@ void TaskGrid::currentChanged(const QModelIndex &current, const QModelIndex &pre
         m_handlers.colEnter();
     if (m_following || !m_model || !current.isValid())
         return;
-    if (current.row() == m_model->currentRow())
+    // Off a row that goes, the view moves to a neighbour on its own; the table has put its cursor
+    // where it belongs already, and the grid follows it once the change is told.
+    if (m_model->changingRows() || current.row() == m_model->currentRow())
         return;
     // Leaving a row stores it; when the table refuses, the grid returns to the pending row.
     m_model->moveToRow(current.row());

@@ -51,8 +51,9 @@ public:
     void setPickList(int column, const QStringList &items, bool typing);
     QStringList pickList(int column) const;
 
-    // Shows the table's current row as the grid's current row, after the table moved or changed
-    // by any route (a command, the wheel, a post that placed the row by the active order).
+    // Shows the table's current row as the grid's current row, scrolled into view, after the table
+    // moved or changed by any route (a command, the wheel, a post that placed the row by the active
+    // order).
     void followTable();
     // Ends an open cell editor: `commit` writes its text into the row first, otherwise the text
     // is dropped. Used before the table moves on from the row the editor belongs to.

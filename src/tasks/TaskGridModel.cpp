@@ -67,7 +67,11 @@ void TaskGridModel::tableRowsChanged(const RowsChange &change)
         return;
     using Kind = RowsChange::Kind;
     m_announcing = &change;
-    const auto announced = qScopeGuard([this] { m_announcing = nullptr; });
+    m_changingRows = true;
+    const auto announced = qScopeGuard([this] {
+        m_announcing = nullptr;
+        m_changingRows = false;
+    });
     switch (change.kind) {
     case Kind::Reset:
         beginResetModel();

@@ -47,6 +47,8 @@ public:
     TaskRowFacts rowFacts(int row) const;
     // Numbers stand at the right of their cells, everything else at the left.
     Qt::Alignment columnAlignment(int column) const;
+    // Whether the list has the field the column shows.
+    bool hasField(int column) const { return fieldOf(column) != nullptr; }
     // Whether the column's field holds a date or a date and time (never, for a field the list lacks).
     bool isDateColumn(int column) const;
     // The date in the current row's cell of `column`; invalid when empty or not a date.
@@ -99,6 +101,11 @@ public:
     // large list.
     void detach();
 
+    // Whether the model is telling its views of rows the table inserted, removed, moved or
+    // reset. A view that moves its current cell meanwhile (off a row that goes, say) follows the
+    // model and must not move the table: the table has already placed its cursor.
+    bool changingRows() const { return m_changingRows; }
+
 private:
     const Field *fieldOf(int column) const;
     int tableRowCount() const;
@@ -117,6 +124,7 @@ private:
     // The table tells of a change after making it, while views ask for the rows as they were
     // until the change is announced to them: between the two, rows are read through the change.
     const RowsChange *m_announcing = nullptr;
+    bool m_changingRows = false;
     bool m_yesNoBookmarks = false;
     bool m_detached = false; // empty for good: the table's changes are no longer followed
 };

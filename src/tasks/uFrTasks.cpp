@@ -20,6 +20,7 @@
 #include "tasks/TaskViews.h"
 #include "tasks/ValueListEditor.h"
 
+#include <QAbstractItemView>
 #include <QAction>
 #include <QButtonGroup>
 #include <QCalendarWidget>
@@ -41,6 +42,7 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 #include <QWheelEvent>
+#include <algorithm>
 
 namespace ql {
 
@@ -176,6 +178,9 @@ void TfrTasks::setUpGrid()
     DateTimePicker1->setCalendarPopup(true);
     DateTimePicker1->setDisplayFormat(SystemFormats::current().shortDateFormat());
     DateTimePicker1->setFixedHeight(21);
+    // Every day a date field holds, as a list file writes it (the year in four digits): the picker
+    // must show the cell's own day, or closing its calendar would store another one.
+    DateTimePicker1->setDateRange(QDate(1, 1, 1), QDate(9999, 12, 31));
     DateTimePicker1->hide();
     // The calendar tells nobody when it closes: its window is watched for that.
     m_calendarPopup = DateTimePicker1->calendarWidget()->window();
@@ -186,6 +191,14 @@ bool TfrTasks::eventFilter(QObject *watched, QEvent *event)
 {
     if (watched == m_calendarPopup && event->type() == QEvent::Hide)
         runGuarded([this] { DateTimePicker1CloseUp(); }, ErrorTiming::Queued);
+    if (std::find(m_barDropDownLists.begin(), m_barDropDownLists.end(), watched)
+        != m_barDropDownLists.end()) {
+        const QEvent::Type type = event->type();
+        const bool key
+            = type == QEvent::ShortcutOverride || type == QEvent::KeyPress || type == QEvent::KeyRelease;
+        if (key && !static_cast<QWidget *>(watched)->isVisible())
+            return true;
+    }
     return QWidget::eventFilter(watched, event);
 }
 
@@ -200,8 +213,8 @@ void TfrTasks::DBGrid1DrawColumnCell(
 {
     const TaskRowFacts facts = m_model->rowFacts(index.row());
     const int column = index.column();
-    const CellLook look = TaskCellLook(
-        facts, TaskGridModel::columnFields().value(column), TaskGridModel::columnTitle(column), current);
+    const QString field = m_model->hasField(column) ? TaskGridModel::columnFields().value(column) : QString();
+    const CellLook look = TaskCellLook(facts, field, TaskGridModel::columnTitle(column), current);
     PaintTaskCell(painter, rect, DBGrid1->columnWidth(column), look, index.data().toString(),
         m_model->columnAlignment(column), DBGrid1->font(), DBGrid1->palette().color(QPalette::Base),
         facts.progress);
@@ -242,9 +255,13 @@ void TfrTasks::ShowDatePicker()
     // The picker takes the cell's place: a cell editor under it has nothing more to do.
     DBGrid1->finishEditing(true);
     const QRect cell = DBGrid1->visualRect(current);
-    const QPoint topLeft = DBGrid1->viewport()->mapTo(this, cell.topLeft());
+    QPoint topLeft = DBGrid1->viewport()->mapTo(this, cell.topLeft());
+    // As wide as the cell, or as its text and drop-down arrow need where the column is narrower;
+    // a picker wider than its cell keeps inside the frame.
+    const int width = std::max(cell.width(), DateTimePicker1->sizeHint().width());
+    topLeft.setX(std::max(0, std::min(topLeft.x(), this->width() - width)));
     DateTimePicker1->move(topLeft);
-    DateTimePicker1->setFixedWidth(cell.width());
+    DateTimePicker1->setFixedWidth(width);
     const QDate date = m_model->currentDate(current.column());
     DateTimePicker1->setDate(date.isValid() ? date : Clock::today());
     DateTimePicker1->show();
@@ -254,12 +271,23 @@ void TfrTasks::ShowDatePicker()
 
 void TfrTasks::HideDatePicker()
 {
-    if (DateTimePicker1)
-        DateTimePicker1->hide();
+    if (!DateTimePicker1 || DateTimePicker1->isHidden())
+        return;
+    // The keyboard goes back to the grid, on the cell the picker was over. The window's focus is
+    // asked, not the application's: while the calendar is open, the calendar has that. The grid
+    // takes it before the picker hides, so that neither the hiding nor the closing calendar hands
+    // the focus to the next control in the window.
+    const QWidget *focus = window()->focusWidget();
+    if (focus && (focus == DateTimePicker1 || DateTimePicker1->isAncestorOf(focus)))
+        DBGrid1->setFocus(Qt::OtherFocusReason);
+    DateTimePicker1->hide();
 }
 
 void TfrTasks::DateTimePicker1CloseUp()
 {
+    // A picker sent away (the user moved to another task) has no cell left to write into.
+    if (!DateTimePicker1->isVisible())
+        return;
     // The picker goes away whether or not the task takes the date.
     const auto hide = qScopeGuard([this] { HideDatePicker(); });
     const int column = DBGrid1->currentIndex().column();
@@ -279,6 +307,13 @@ void TfrTasks::setUpFilterBar()
 
     cbShow->addItems(TaskViews::ViewItems());
     cbOrder->addItems(TaskViews::OrderItems());
+    // A drop-down list that has closed takes no keys. The list chooses its current item on Enter
+    // even while hidden, and right after a choice it may still hold the keyboard: the key that
+    // answers the choice's error box would then choose the item again and bring the box back.
+    for (QComboBox *box : { cbShow, cbOrder }) {
+        box->view()->installEventFilter(this);
+        m_barDropDownLists.push_back(box->view());
+    }
     // Only the user's choices run these: OpenList selects items from code without them.
     connect(cbOrder, &QComboBox::activated, this, &TfrTasks::cbOrderChange);
     connect(cbShow, &QComboBox::activated, this, &TfrTasks::cbShowChange);
@@ -672,6 +707,8 @@ void TfrTasks::cdsTasksAfterScroll()
         // The status bar and the side panel are a courtesy: a failure to refresh them must not
         // stop the movement.
     }
+    // The picker writes into the current task: over another task it would write into the wrong one.
+    HideDatePicker();
     DBGrid1->followTable();
     DBMemo1->followTable();
 }

@@ -11,6 +11,7 @@
 #include <QWidget>
 #include <functional>
 #include <memory>
+#include <vector>
 
 class QAction;
 class QComboBox;
@@ -250,6 +251,7 @@ private:
     const CategoryList *m_categories = nullptr;
     std::function<void(const QString &)> m_openListFile;
     QWidget *m_calendarPopup = nullptr; // the picker's drop-down calendar, once it exists
+    std::vector<const QObject *> m_barDropDownLists; // the lists of cbShow and cbOrder, compared only
     QStringList m_ordersToPrepare;
 };
 

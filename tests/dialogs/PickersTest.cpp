@@ -9,6 +9,9 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSpinBox>
+#include <QStyle>
+#include <QTableView>
+#include <QTest>
 #include <gtest/gtest.h>
 
 namespace {
@@ -108,6 +111,31 @@ TEST_F(PickersTest, DateSelect_AppliesTheChosenFieldsDateAndKeepsItsState)
     EXPECT_EQ(dates.AppliedDates(), expected);
     EXPECT_EQ(dates.ChosenField(), 2);
     EXPECT_EQ(dates.MonthCalendar1->selectedDate(), QDate(2024, 4, 4));
+}
+
+// The calendar shows whole day names: no week numbers take their room.
+TEST_F(PickersTest, DateSelect_CalendarShowsWholeDayNames)
+{
+    ql::TfrmDateSelect dates;
+    dates.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&dates));
+    auto *days = dates.MonthCalendar1->findChild<QTableView *>(QStringLiteral("qt_calendar_calendarview"));
+    ASSERT_NE(days, nullptr);
+    const QAbstractItemModel *model = days->model();
+    QStringList names;
+    for (int column = 0; column < model->columnCount(); ++column) {
+        const QModelIndex title = model->index(0, column);
+        const QString name = title.data().toString();
+        if (name.isEmpty())
+            continue;
+        names << name;
+        const QVariant font = title.data(Qt::FontRole);
+        const QFontMetrics metrics(font.isValid() ? font.value<QFont>() : days->font());
+        // What the cell leaves for its text: a focus frame and a pixel on each side.
+        const int margins = 2 * (days->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, days) + 1);
+        EXPECT_EQ(metrics.elidedText(name, Qt::ElideRight, days->columnWidth(column) - margins), name);
+    }
+    EXPECT_EQ(names.size(), 7) << names.join(u' ').toStdString();
 }
 
 } // namespace

@@ -239,4 +239,50 @@ TEST_F(SortViewSearchTest, Search_RebuildsOnceAndReappliesTheSameText)
     EXPECT_EQ(frame.statusPanelText(0), QStringLiteral("Items 0"));
 }
 
+// A view or order chosen with the keyboard in the open drop-down is carried out once. The choice's
+// error box may come up while the closed drop-down list still holds the keyboard; the key that
+// answers the box then reaches that list and must not choose the item again.
+TEST_F(SortViewSearchTest, DropDownChoice_ByKeyboardRunsOnceEvenWhenKeysReachTheClosedList)
+{
+    // A list from an older program: no Bookmarked, no GroupNo, so the last view and the last order
+    // of the two boxes fail.
+    ClientTable full;
+    ql::DefineTaskTable(full);
+    full.CreateEmpty();
+    QStringList fields;
+    for (const ql::Field &field : full.Fields())
+        if (field.name() != QStringLiteral("Bookmarked") && field.name() != QStringLiteral("GroupNo"))
+            fields << field.name();
+    TfrTasks &frame
+        = loadedList(writeList(QStringLiteral("Old.ql1"), { "a", "b" }, fields), QStringLiteral("Old"));
+    showTabs();
+    const struct
+    {
+        QComboBox *box;
+        QString error;
+    } boxes[] = {
+        { frame.cbShow, QStringLiteral("Field 'Bookmarked' not found.") },
+        { frame.cbOrder, QStringLiteral("Field 'GroupNo' not found.") },
+    };
+    for (const auto &b : boxes) {
+        SCOPED_TRACE(b.box->objectName().toStdString());
+        m_ui.clear();
+        b.box->setFocus();
+        b.box->setCurrentIndex(b.box->count() - 2);
+        b.box->showPopup();
+        QAbstractItemView *list = b.box->view();
+        ASSERT_TRUE(list->isVisible());
+        QTest::keyClick(list, Qt::Key_Down);
+        QTest::keyClick(list, Qt::Key_Return);
+        settle();
+        EXPECT_FALSE(list->isVisible());
+        EXPECT_EQ(b.box->currentIndex(), b.box->count() - 1);
+        EXPECT_EQ(shownMessages(ql::ScriptedUi::Kind::Error), QStringList { b.error });
+        // The key that answers the box.
+        QTest::keyClick(list, Qt::Key_Return);
+        settle();
+        EXPECT_EQ(shownMessages(ql::ScriptedUi::Kind::Error), QStringList { b.error });
+    }
+}
+
 } // namespace

@@ -82,6 +82,13 @@ TEST(TaskCellLook, CurrentCellProgressCellAndBookmark)
     EXPECT_EQ(currentBar.background, Colour::CurrentCell);
     EXPECT_EQ(currentBar.text, Colour::CurrentText);
 
+    // A list without the Progress field shows its Progress column as empty cells in the row's
+    // colours, with no bar.
+    const CellLook noField = TaskCellLook(urgent, QString(), Progress, false);
+    EXPECT_FALSE(noField.progressBar);
+    EXPECT_EQ(noField.background, Colour::HalfDone);
+    EXPECT_FALSE(TaskCellLook(urgent, QString(), Progress, true).progressBar);
+
     // A bookmarked task's Bookmarked cell is red, also when current; an unmarked one's is not.
     EXPECT_EQ(TaskCellLook(urgent, Bookmarked, Bookmarked, false).background, Colour::Bookmarked);
     EXPECT_EQ(TaskCellLook(urgent, Bookmarked, Bookmarked, true).background, Colour::Bookmarked);
@@ -175,6 +182,30 @@ TEST_F(TaskGridDrawingTest, RenderedRowsShowTheirColoursAtKnownPixels)
         for (int y = bar.top() + 2; y < bar.top() + 13; ++y)
             textDrawn = textDrawn || image.pixelColor(x, y).lightness() < 100;
     EXPECT_TRUE(textDrawn);
+}
+
+// In a list whose file has no Progress field the column stays, with empty cells in the rows'
+// colours: no bar, no "0%".
+TEST_F(TaskGridDrawingTest, ListWithoutProgress_ShowsEmptyProgressCells)
+{
+    ql::TfrTasks &frame = loadedList(writeList(QStringLiteral("NoProgress.ql1"), { "odd", "even" },
+                                         { "ID", "Task", "Status", "Priority", "Difficulty" }),
+        "NoProgress");
+    m_tabs.resize(3200, 300);
+    showTabs();
+    ql::TaskGrid &grid = *frame.DBGrid1;
+    grid.setCurrentIndex(grid.model()->index(0, ql::TaskGridModel::columnOf(Task)));
+    const QImage image = grid.viewport()->grab().toImage();
+    const QColor backgrounds[] = { grid.palette().color(QPalette::Base), Colour::EvenRow };
+    for (int row = 0; row < 2; ++row) {
+        SCOPED_TRACE(row);
+        const QRect cell = grid.visualRect(grid.model()->index(row, ql::TaskGridModel::columnOf(Progress)));
+        int others = 0;
+        for (int x = cell.left(); x < cell.right(); ++x)
+            for (int y = cell.top(); y < cell.bottom(); ++y)
+                others += image.pixelColor(x, y) != backgrounds[row] ? 1 : 0;
+        EXPECT_EQ(others, 0);
+    }
 }
 
 // Every title fits its column, and the title row looks the same whichever cell is current.

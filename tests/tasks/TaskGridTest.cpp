@@ -24,6 +24,7 @@ const int CategoryColumn = TaskGridModel::columnOf(QStringLiteral("Category"));
 const int ProgressColumn = TaskGridModel::columnOf(QStringLiteral("Progress"));
 const int StatusColumn = TaskGridModel::columnOf(QStringLiteral("Status"));
 const int DueDateColumn = TaskGridModel::columnOf(QStringLiteral("DueDate"));
+const int StartDateColumn = TaskGridModel::columnOf(QStringLiteral("StartDate"));
 
 // A loaded list of three tasks, unmarked, shown on its tab.
 class TaskGridTest : public TaskListFixture
@@ -384,8 +385,12 @@ TEST_F(TaskGridTest, DatePicker_OpensOverTheCellAndStoresTheDateWhenItsCalendarC
     ASSERT_TRUE(picker->isVisible());
     // On an empty cell the picker starts at today.
     EXPECT_EQ(picker->date(), Today);
-    EXPECT_EQ(picker->geometry().topLeft(), m_grid->viewport()->mapTo(m_frame, cellRect.topLeft()));
-    EXPECT_EQ(picker->width(), cellRect.width());
+    // Over the cell: on its left edge unless the frame's right edge pushes it left.
+    const QRect onFrame(m_grid->viewport()->mapTo(m_frame, cellRect.topLeft()), cellRect.size());
+    EXPECT_EQ(picker->y(), onFrame.top());
+    EXPECT_LE(picker->x(), onFrame.left());
+    EXPECT_GE(picker->geometry().right(), onFrame.right());
+    EXPECT_TRUE(picker->x() == onFrame.left() || picker->geometry().right() == m_frame->width() - 1);
     EXPECT_TRUE(picker->hasFocus());
 
     // Closing the calendar without a click stores the date shown.
@@ -413,6 +418,124 @@ TEST_F(TaskGridTest, DatePicker_OpensOverTheCellAndStoresTheDateWhenItsCalendarC
     QTest::mouseDClick(
         m_grid->viewport(), Qt::LeftButton, {}, m_grid->visualRect(m_grid->currentIndex()).center());
     EXPECT_FALSE(picker->isVisible());
+}
+
+// The picker shows any day a date field holds, from 1 January 1 to 31 December 9999, with its
+// whole text, even over the narrowest date column; closing its calendar keeps the cell's day.
+TEST_F(TaskGridTest, DatePicker_ShowsEveryDayTheTableHoldsInFull)
+{
+    QDateEdit *picker = m_frame->DateTimePicker1;
+    ASSERT_EQ(m_grid->columnWidth(StartDateColumn), 73);
+    const QDate days[]
+        = { QDate(2024, 2, 29), QDate(2026, 12, 28), QDate(1700, 5, 1), QDate(1, 1, 1), QDate(9999, 12, 31) };
+    for (const QDate &day : days) {
+        SCOPED_TRACE(day.toString(Qt::ISODate).toStdString());
+        table().MoveTo(1);
+        table().EditRow();
+        table().SetDateTime(QStringLiteral("StartDate"), QDateTime(day, QTime(0, 0)));
+        table().PostRow();
+        goTo(0, StartDateColumn);
+        QTest::mouseDClick(
+            m_grid->viewport(), Qt::LeftButton, {}, m_grid->visualRect(m_grid->currentIndex()).center());
+        ASSERT_TRUE(picker->isVisible());
+        EXPECT_EQ(picker->date(), day);
+        const auto *text = picker->findChild<QLineEdit *>();
+        ASSERT_NE(text, nullptr);
+        EXPECT_LE(text->fontMetrics().horizontalAdvance(text->text()) + 4, text->contentsRect().width())
+            << text->text().toStdString();
+
+        QWidget *calendar = picker->calendarWidget()->window();
+        calendar->show();
+        calendar->hide();
+        settle();
+        EXPECT_FALSE(picker->isVisible());
+        EXPECT_EQ(table().AsDateTime(QStringLiteral("StartDate")).date(), day);
+    }
+    EXPECT_TRUE(m_ui.prompts().empty());
+}
+
+// However its calendar closes, the picker hands the keyboard back to the grid on the cell it was
+// opened over: Up moves to the task above and Tab to the next cell.
+TEST_F(TaskGridTest, DatePicker_GivesTheKeyboardBackToTheGridWhenItCloses)
+{
+    QDateEdit *picker = m_frame->DateTimePicker1;
+    m_tabs.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&m_tabs));
+    const struct
+    {
+        const char *how;
+        QList<Qt::Key> keys;
+        QDate stored;
+    } closes[] = {
+        { "Enter", { Qt::Key_Enter }, Today },
+        { "Esc", { Qt::Key_Escape }, Today },
+        { "another day", { Qt::Key_Right, Qt::Key_Return }, Today.addDays(1) },
+    };
+    for (const auto &close : closes) {
+        SCOPED_TRACE(close.how);
+        table().MoveTo(2);
+        m_grid->setFocus();
+        goTo(1, DueDateColumn);
+        QTest::mouseDClick(
+            m_grid->viewport(), Qt::LeftButton, {}, m_grid->visualRect(m_grid->currentIndex()).center());
+        ASSERT_TRUE(picker->isVisible());
+        ASSERT_EQ(QApplication::focusWidget(), picker);
+        picker->setDate(Today);
+        // A click on the drop-down arrow at the picker's right end opens the calendar.
+        QTest::mouseClick(picker, Qt::LeftButton, {}, QPoint(picker->width() - 4, picker->height() / 2));
+        QWidget *calendar = picker->calendarWidget();
+        ASSERT_TRUE(calendar->isVisible());
+        for (const Qt::Key key : close.keys)
+            QTest::keyClick(QApplication::focusWidget(), key);
+        settle();
+        // The window system hands the activation back to the window the calendar closed over.
+        m_tabs.activateWindow();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return QGuiApplication::focusWindow() == m_tabs.windowHandle(); }));
+        EXPECT_FALSE(calendar->isVisible());
+        EXPECT_FALSE(picker->isVisible());
+        EXPECT_EQ(table().AsDateTime(QStringLiteral("DueDate")).date(), close.stored);
+        EXPECT_EQ(QApplication::focusWidget(), m_grid);
+        EXPECT_EQ(m_grid->currentIndex(), m_grid->model()->index(1, DueDateColumn));
+
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Up);
+        EXPECT_EQ(table().RowNumber(), 1);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        EXPECT_EQ(m_grid->currentIndex(), m_grid->model()->index(0, DueDateColumn + 1));
+    }
+}
+
+// The picker belongs to the task it opened over: moving to another task, by a click in the same
+// column or by the wheel, hides it, and a calendar closed afterwards writes into no task.
+TEST_F(TaskGridTest, DatePicker_HidesWhenTheCurrentTaskChanges)
+{
+    QDateEdit *picker = m_frame->DateTimePicker1;
+    const auto cellCentre
+        = [&](int row) { return m_grid->visualRect(m_grid->model()->index(row, DueDateColumn)).center(); };
+    const std::function<void()> moves[] = {
+        [&] { QTest::mouseClick(m_grid->viewport(), Qt::LeftButton, {}, cellCentre(2)); },
+        [&] {
+            QWheelEvent wheel(QPointF(1, 1), QPointF(1, 1), QPoint(), QPoint(0, -120), Qt::NoButton,
+                Qt::NoModifier, Qt::NoScrollPhase, false);
+            QCoreApplication::sendEvent(m_frame, &wheel);
+        },
+    };
+    for (const auto &move : moves) {
+        goTo(0, DueDateColumn);
+        QTest::mouseDClick(m_grid->viewport(), Qt::LeftButton, {}, cellCentre(0));
+        ASSERT_TRUE(picker->isVisible());
+        picker->setDate(Today.addDays(5));
+        move();
+        EXPECT_NE(table().RowNumber(), 1);
+        EXPECT_FALSE(picker->isVisible());
+        QWidget *calendar = picker->calendarWidget()->window();
+        calendar->show();
+        calendar->hide();
+        settle();
+        for (int row = 0; row < 3; ++row)
+            EXPECT_EQ(cell(row, DueDateColumn), QString()) << row;
+    }
+    EXPECT_EQ(table().GetState(), ClientTable::State::Browse);
+    EXPECT_FALSE(m_frame->Modified());
 }
 
 TEST_F(TaskGridTest, DownOnTheLastTaskIsDropped)
@@ -443,6 +566,79 @@ TEST_F(TaskGridTest, InsertStartsANewTaskWithItsDefaultsAndEscAbandonsIt)
     EXPECT_EQ(m_grid->model()->rowCount(), 3);
 }
 
+// A new task abandoned by Esc, by Delete Task answered Yes or by Ctrl+Del leaves the cursor on the
+// task the user started it from, at the top, in the middle and at the end of the list, so the next
+// command acts on that task.
+TEST_F(TaskGridTest, AbandonedNewTask_LeavesTheCursorOnTheTaskItWasStartedFrom)
+{
+    const QStringList tasks { "t1", "t2", "t3", "t4", "t5" };
+    TfrTasks &frame = loadedList(writeList(QStringLiteral("Five.ql1"), tasks), QStringLiteral("Five"));
+    TaskGrid *grid = frame.DBGrid1;
+    ClientTable &five = frame.cdsTasks();
+    const std::function<void()> abandons[] = {
+        [&] { QTest::keyClick(grid, Qt::Key_Escape); },
+        [&] {
+            m_ui.answerQuestion(ql::Answer::Yes);
+            QTest::keyClick(grid, Qt::Key_Delete);
+        },
+        [&] {
+            m_ui.answerConfirm(true);
+            QTest::keyClick(grid, Qt::Key_Delete, Qt::ControlModifier);
+        },
+    };
+    int way = 0;
+    for (const auto &abandon : abandons) {
+        for (const int row : { 0, 2, 4 }) {
+            SCOPED_TRACE(testing::Message() << "way " << way << ", " << tasks.at(row).toStdString());
+            const QRect rect = grid->visualRect(grid->model()->index(row, TaskColumn));
+            QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, rect.center());
+            ASSERT_EQ(five.AsText(QStringLiteral("Task")), tasks.at(row));
+            QTest::keyClick(grid, Qt::Key_Insert);
+            ASSERT_EQ(five.GetState(), ClientTable::State::Insert);
+            abandon();
+            EXPECT_EQ(five.GetState(), ClientTable::State::Browse);
+            EXPECT_EQ(five.RowCount(), 5);
+            EXPECT_EQ(five.AsText(QStringLiteral("Task")), tasks.at(row));
+            EXPECT_EQ(grid->currentIndex().row(), row);
+            frame.actBookmark->trigger();
+            EXPECT_TRUE(five.AsBoolean(QStringLiteral("Bookmarked")));
+            EXPECT_EQ(five.AsText(QStringLiteral("Task")), tasks.at(row));
+            five.EditRow();
+            five.SetNull(QStringLiteral("Bookmarked"));
+            five.PostRow();
+        }
+        ++way;
+    }
+    EXPECT_EQ(m_ui.unanswered(), 0);
+}
+
+// A task entered in the grid is stored at its place in the order (by ID: the end of a long list)
+// and the grid scrolls there, as it does for quick add.
+TEST_F(TaskGridTest, NewTaskEnteredInTheGrid_IsScrolledIntoView)
+{
+    QStringList tasks;
+    for (int i = 1; i <= 80; ++i)
+        tasks << QStringLiteral("t%1").arg(i);
+    TfrTasks &frame = loadedList(writeList(QStringLiteral("Long.ql1"), tasks), QStringLiteral("Long"));
+    TaskGrid *grid = frame.DBGrid1;
+    grid->setFocus();
+    grid->setCurrentIndex(grid->model()->index(0, TaskColumn));
+    QTest::keyClick(grid, Qt::Key_Insert);
+    grid->edit(grid->currentIndex());
+    QLineEdit *editor = nullptr;
+    for (QLineEdit *line : grid->viewport()->findChildren<QLineEdit *>())
+        if (line->isVisible())
+            editor = line;
+    ASSERT_NE(editor, nullptr);
+    QTest::keyClicks(editor, QStringLiteral("new"));
+    QTest::keyClick(editor, Qt::Key_Return);
+    settle();
+    ASSERT_EQ(frame.cdsTasks().GetState(), ClientTable::State::Browse);
+    EXPECT_EQ(frame.cdsTasks().RowNumber(), 81);
+    EXPECT_EQ(grid->currentIndex().row(), 80);
+    EXPECT_TRUE(grid->viewport()->rect().contains(grid->visualRect(grid->currentIndex())));
+}
+
 TEST_F(TaskGridTest, CtrlDel_AsksDeleteRecordAndDeletesUnlessCancelled)
 {
     goTo(1, TaskColumn);
@@ -461,6 +657,9 @@ TEST_F(TaskGridTest, CtrlDel_AsksDeleteRecordAndDeletesUnlessCancelled)
     QTest::keyClick(m_grid, Qt::Key_Delete, Qt::ControlModifier);
     EXPECT_EQ(table().RowCount(), 2);
     EXPECT_EQ(cell(1, TaskColumn), QStringLiteral("three"));
+    // The cursor goes to the task after the deleted one, in the table and the grid alike.
+    EXPECT_EQ(table().AsText(QStringLiteral("Task")), QStringLiteral("three"));
+    EXPECT_EQ(m_grid->currentIndex().row(), 1);
     EXPECT_TRUE(m_frame->Modified());
     EXPECT_EQ(m_frame->statusPanelText(0), QStringLiteral("Items 2"));
 }
