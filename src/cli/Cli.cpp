@@ -3,6 +3,7 @@
 #include "cli/Generator.h"
 #include "common/uGeneral.h"
 #include "platform/Error.h"
+#include "platform/FileLock.h"
 #include "platform/FileWriter.h"
 #include "platform/SystemFormats.h"
 #include "report/TaskReportLayout.h"
@@ -326,12 +327,17 @@ void dump(const CommandLine &line, QTextStream &out)
         out << "AUTOINC\t" << table.Counter() << '\n';
 }
 
+// The target's lock is taken before the source is read: when the two are one file, a change made
+// to it meanwhile is not undone by the copy.
 void copy(const CommandLine &line)
 {
-    ClientTable table;
-    table.ReadFromFile(line.positionals.at(0));
-    table.WriteToFile(line.positionals.at(1),
-        line.flags.contains(QStringLiteral("plain")) ? DataFormat::Xml : DataFormat::XmlUtf8);
+    const DataFormat format
+        = line.flags.contains(QStringLiteral("plain")) ? DataFormat::Xml : DataFormat::XmlUtf8;
+    updateLockedFile(line.positionals.at(1), [&](FileLock &) {
+        ClientTable table;
+        table.ReadFromFile(line.positionals.at(0));
+        return std::optional<QByteArray>(table.WriteToBytes(format));
+    });
 }
 
 void newList(const CommandLine &line)
@@ -339,7 +345,8 @@ void newList(const CommandLine &line)
     ClientTable table;
     DefineTaskTable(table);
     table.CreateEmpty();
-    table.WriteToFile(line.positionals.at(0), DataFormat::XmlUtf8);
+    const QByteArray bytes = table.WriteToBytes(DataFormat::XmlUtf8);
+    updateLockedFile(line.positionals.at(0), [&](FileLock &) { return std::optional<QByteArray>(bytes); });
 }
 
 void generateList(const CommandLine &line)
@@ -379,10 +386,10 @@ QDate todayOf(const CommandLine &line)
 }
 
 // A list as the window opens it: its fields are those of its file, and a row inserted into it gets
-// the insert defaults the window's frame gives every new task.
-void openTaskList(ClientTable &table, const QString &path, const QDate &today)
+// the insert defaults the window's frame gives every new task. The file is read through its lock.
+void openTaskList(ClientTable &table, const FileLock &lock, const QDate &today)
 {
-    table.ReadFromFile(path);
+    table.ReadFromBytes(lock.read().bytes);
     table.SetAfterInsert([today](ClientTable &t) { TaskCommands::SetInsertDefaults(t, today); });
 }
 
@@ -397,12 +404,15 @@ void addTask(const CommandLine &line)
     if (const auto category = line.value(QStringLiteral("category")))
         choice.category = *category;
     choice.assignedTo = line.value(QStringLiteral("assigned-to"));
-    const QString path = line.positionals.at(0);
-    ClientTable table;
-    openTaskList(table, path, today);
-    if (!TaskCommands::QuickAdd(table, line.positionals.at(1), choice, today))
-        throw UsageError { QStringLiteral("TEXT must hold more than blanks") };
-    table.WriteToFile(path, DataFormat::XmlUtf8);
+    // Held from reading the list to writing it back, so that another command's change to the list
+    // is not lost.
+    updateLockedFile(line.positionals.at(0), [&](FileLock &lock) {
+        ClientTable table;
+        openTaskList(table, lock, today);
+        if (!TaskCommands::QuickAdd(table, line.positionals.at(1), choice, today))
+            throw UsageError { QStringLiteral("TEXT must hold more than blanks") };
+        return std::optional<QByteArray>(table.WriteToBytes(DataFormat::XmlUtf8));
+    });
 }
 
 void doCommand(const CommandLine &line)
@@ -454,20 +464,21 @@ void doCommand(const CommandLine &line)
     const QDate day
         = verb == QLatin1String("date") ? dayArgument(QStringLiteral("the date"), rest.at(1)) : QDate();
 
-    const QString path = line.positionals.at(0);
-    ClientTable table;
-    openTaskList(table, path, today);
-    if (!table.LocateRow(TaskField::ID, Value::integer(id)))
-        throw Error(QStringLiteral("The list has no task with ID %1.").arg(id));
-    if (stateCommands.contains(verb))
-        TaskCommands::RunStateCommand(table, stateCommands.value(verb), today);
-    else if (verb == QLatin1String("progress"))
-        TaskCommands::SetProgress(table, progress, today);
-    else if (verb == QLatin1String("date"))
-        TaskCommands::SetDate(table, dateFields.value(rest.at(0)), day);
-    else
-        TaskCommands::DeleteCurrent(table);
-    table.WriteToFile(path, DataFormat::XmlUtf8);
+    updateLockedFile(line.positionals.at(0), [&](FileLock &lock) {
+        ClientTable table;
+        openTaskList(table, lock, today);
+        if (!table.LocateRow(TaskField::ID, Value::integer(id)))
+            throw Error(QStringLiteral("The list has no task with ID %1.").arg(id));
+        if (stateCommands.contains(verb))
+            TaskCommands::RunStateCommand(table, stateCommands.value(verb), today);
+        else if (verb == QLatin1String("progress"))
+            TaskCommands::SetProgress(table, progress, today);
+        else if (verb == QLatin1String("date"))
+            TaskCommands::SetDate(table, dateFields.value(rest.at(0)), day);
+        else
+            TaskCommands::DeleteCurrent(table);
+        return std::optional<QByteArray>(table.WriteToBytes(DataFormat::XmlUtf8));
+    });
 }
 
 void report(const CommandLine &line)

@@ -23,6 +23,12 @@ namespace ql {
 // add and do run the window's quick add and task commands on a list file and save it, through the
 // same task operations; --today YYYY-MM-DD sets the day they take as today.
 //
+// Every command that writes a list (add, do, copy, new, generate) holds the list's lock (FileLock)
+// from reading it until its new version is in place, so that commands run at once on one list run
+// one after the other and none loses another's change. Only regular files are read or written over:
+// a named pipe or a device is refused at once, and so is a list the user may not write ("The file
+// "PATH" is read-only.").
+//
 // `args` are the arguments after the program name. Options may stand anywhere after the command,
 // as "--name VALUE" or "--name=VALUE"; "--" ends the options. Returns the exit status: 0 done,
 // 1 the table's error (its message alone on `err`), 2 a bad command line (the reason and the usage
