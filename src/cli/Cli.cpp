@@ -9,10 +9,13 @@
 #include "report/TaskReportLayout.h"
 #include "report/TaskReportPainter.h"
 #include "storage/ClientTable.h"
+#include "storage/Datapacket.h"
 #include "storage/TaskSchema.h"
 #include "tasks/TaskCommands.h"
 
 #include <QDate>
+#include <QFile>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QLocale>
 #include <QMap>
@@ -20,6 +23,7 @@
 #include <QTextStream>
 #include <algorithm>
 #include <optional>
+#include <sys/stat.h>
 
 namespace ql {
 
@@ -37,7 +41,7 @@ const char usageText[]
       "  quillon-cli do FILE ID progress N\n"
       "  quillon-cli do FILE ID date last-actioned|started|due|completed|created YYYY-MM-DD\n"
       "                            (do takes [--today YYYY-MM-DD] too)\n"
-      "  quillon-cli report FILE OUT.pdf [--filter EXPR] [--index NAME] [--locale NAME]\n";
+      "  quillon-cli report FILE OUT.pdf [--filter EXPR] [--index NAME] [--locale NAME] [--force]\n";
 
 // A command line that cannot be run; the text says why.
 struct UsageError
@@ -64,7 +68,8 @@ const CommandSyntax commands[] = {
             QStringLiteral("assigned-to"), QStringLiteral("today") },
         {} },
     { "do", 3, { QStringLiteral("today") }, {}, 5 },
-    { "report", 2, { QStringLiteral("filter"), QStringLiteral("index"), QStringLiteral("locale") }, {} },
+    { "report", 2, { QStringLiteral("filter"), QStringLiteral("index"), QStringLiteral("locale") },
+        { QStringLiteral("force") } },
 };
 
 struct CommandLine
@@ -481,11 +486,37 @@ void doCommand(const CommandLine &line)
     });
 }
 
+// The report never takes the place of the list it is made from, whatever name or link leads to
+// it, nor, unless --force is given, of any other task list: a mistyped output name would otherwise
+// turn a list into a PDF.
+void requireReportOutput(const QString &input, const QString &output, bool force)
+{
+    struct stat in
+    {
+    };
+    struct stat out
+    {
+    };
+    if (::stat(QFile::encodeName(input).constData(), &in) == 0
+        && ::stat(QFile::encodeName(output).constData(), &out) == 0 && in.st_dev == out.st_dev
+        && in.st_ino == out.st_ino)
+        throw Error(
+            QStringLiteral("Cannot write the report to \"%1\": it is the list the report is made from.")
+                .arg(output));
+    constexpr qsizetype HeadSize = 4096;
+    if (!force && QFileInfo(output).isFile() && startsAsDatapacket(readFileHead(output, HeadSize)))
+        throw Error(QStringLiteral(
+            "Cannot write the report to \"%1\": it is a task list. Give --force to replace it.")
+                        .arg(output));
+}
+
 void report(const CommandLine &line)
 {
     std::optional<LocalePin> pin;
     if (const auto name = line.value(QStringLiteral("locale")))
         pin.emplace(requestedLocale(*name));
+    requireReportOutput(
+        line.positionals.at(0), line.positionals.at(1), line.flags.contains(QStringLiteral("force")));
     ClientTable table;
     readView(table, line);
     // Laying out text takes the fonts of a GUI application; a plain core application has none.

@@ -241,6 +241,56 @@ TEST_F(CliFiles, ReadOnlyList_IsRefusedAndKeptAsItIs)
     }
 }
 
+// The report is never written in place of the list it is made from, whatever name leads to it, nor
+// in place of another list unless --force is given; any other file is replaced. It paints text, so
+// it runs as its own program.
+TEST_F(CliFiles, Report_NeverReplacesItsListAndOtherListsOnlyWithForce)
+{
+    const QString list = makeList(QStringLiteral("list.ql1"));
+    const QString other = makeList(QStringLiteral("other.ql1"));
+    const QString symbolic = path(QStringLiteral("symbolic.ql1"));
+    const QString hard = path(QStringLiteral("hard.ql1"));
+    const QString pdf = path(QStringLiteral("old.pdf"));
+    ASSERT_TRUE(QFile::link(list, symbolic));
+    ASSERT_EQ(link(QFile::encodeName(list).constData(), QFile::encodeName(hard).constData()), 0);
+    {
+        QFile file(pdf);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("%PDF-1.4 an older report");
+    }
+    const QByteArray listBytes = readAll(list);
+    const QByteArray otherBytes = readAll(other);
+    const QString itsList
+        = QStringLiteral("Cannot write the report to \"%1\": it is the list the report is made from.\n");
+    const struct
+    {
+        QStringList args;
+        int code;
+        QString err;
+    } cases[] = {
+        { { "report", list, list }, 1, itsList.arg(list) },
+        { { "report", list, list, "--force" }, 1, itsList.arg(list) },
+        { { "report", list, symbolic }, 1, itsList.arg(symbolic) },
+        { { "report", symbolic, hard }, 1, itsList.arg(hard) },
+        { { "report", list, other }, 1,
+            QStringLiteral(
+                "Cannot write the report to \"%1\": it is a task list. Give --force to replace it.\n")
+                .arg(other) },
+        { { "report", list, pdf }, 0, {} },
+        { { "report", list, other, "--force" }, 0, {} },
+    };
+    for (const auto &c : cases) {
+        const std::string what = c.args.join(u' ').toStdString();
+        const Result r = runProgram(c.args);
+        EXPECT_EQ(r.code, c.code) << what << ": " << r.err.toStdString();
+        EXPECT_EQ(r.err, c.err) << what;
+        EXPECT_EQ(readAll(list), listBytes) << what;
+    }
+    EXPECT_TRUE(readAll(pdf).startsWith("%PDF-") && readAll(pdf).size() > 1000);
+    EXPECT_TRUE(readAll(other).startsWith("%PDF-"));
+    EXPECT_NE(readAll(other), otherBytes);
+}
+
 // Two commands change one list at the same moment, as separate processes: each waits for the
 // other's lock, so both changes are in the list every time and neither command loses the other's.
 TEST_F(CliFiles, ConcurrentCommands_KeepBothChanges)
