@@ -171,16 +171,6 @@ private:
 
     void replaceTarget()
     {
-        if (m_unnamed) {
-            for (int attempt = 0; m_temporary.isEmpty(); ++attempt) {
-                const QByteArray candidate = m_folder + temporaryName(m_target.mid(m_folder.size()));
-                if (linkUnnamed(candidate) == 0)
-                    m_temporary = candidate;
-                else if (errno != EEXIST || attempt == 100)
-                    fail(QStringLiteral("Cannot rename the temporary file to \"%1\"."), errno);
-            }
-            closeFile();
-        }
         // Whatever took the target's place while the file was written is looked at again: a
         // special file is never renamed over.
         struct stat now
@@ -188,9 +178,20 @@ private:
         };
         if (::lstat(m_target.constData(), &now) == 0 && !S_ISREG(now.st_mode) && !S_ISLNK(now.st_mode))
             requireReplaceable(m_path, QFile::decodeName(m_target));
+        // An unnamed file gets its temporary name only now, right before the rename, so that a kill
+        // can strand it under that name only between two system calls.
+        for (int attempt = 0; m_unnamed && m_temporary.isEmpty(); ++attempt) {
+            const QByteArray candidate = m_folder + temporaryName(m_target.mid(m_folder.size()));
+            if (linkUnnamed(candidate) == 0)
+                m_temporary = candidate;
+            else if (errno != EEXIST || attempt == 100)
+                fail(QStringLiteral("Cannot rename the temporary file to \"%1\"."), errno);
+        }
         if (::rename(m_temporary.constData(), m_target.constData()) != 0)
             fail(QStringLiteral("Cannot rename the temporary file to \"%1\"."), errno);
         m_temporary.clear();
+        if (m_unnamed)
+            closeUnnamed();
     }
 
     // A link, unlike a rename, fails when the target exists.
@@ -204,10 +205,7 @@ private:
             fail(QStringLiteral("Cannot rename the temporary file to \"%1\"."), errno);
         }
         if (m_unnamed) {
-            // The data is on the disk and the file in place; unnamed files exist only on local
-            // file systems, which report nothing more when a file is closed.
-            ::close(m_fd);
-            m_fd = -1;
+            closeUnnamed();
         } else {
             ::unlink(m_temporary.constData());
             m_temporary.clear();
@@ -224,6 +222,14 @@ private:
         if (errno != ENOENT || ::access("/proc/self/fd", F_OK) == 0)
             return -1;
         return ::linkat(m_fd, "", AT_FDCWD, name.constData(), AT_EMPTY_PATH);
+    }
+
+    // The data is on the disk and the file in place; unnamed files exist only on local file
+    // systems, which report nothing more when a file is closed.
+    void closeUnnamed()
+    {
+        ::close(m_fd);
+        m_fd = -1;
     }
 
     void closeFile()
