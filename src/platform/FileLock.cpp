@@ -105,6 +105,8 @@ bool FileLock::isUnchanged(const FileIdentity &known) const
 
 FileIdentity FileLock::write(const QByteArray &data)
 {
+    if (m_fd >= 0)
+        removeStrandedTemporaryFiles(m_path);
     return writeFileAtomically(m_path, data, m_fd >= 0 ? WriteMode::Replace : WriteMode::CreateOnly);
 }
 

@@ -44,7 +44,8 @@ public:
     // file of the same size put in place anew (another inode or time) is read and its hash
     // compared, so that a rewrite with the same bytes is no change. False when there is no file.
     bool isUnchanged(const FileIdentity &known) const;
-    // Puts `data` in place of the file (or creates it) with writeFileAtomically. Throws TargetExists
+    // Puts `data` in place of the file (or creates it) with writeFileAtomically, first removing what
+    // earlier writes of the file, cut off by a kill, left beside it. Throws TargetExists
     // when the file was absent and another writer has created it since.
     FileIdentity write(const QByteArray &data);
 

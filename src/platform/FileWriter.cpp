@@ -6,10 +6,12 @@
 #include <QFileInfo>
 #include <QRandomGenerator>
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <climits>
 #include <csignal>
 #include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -18,24 +20,33 @@ namespace ql {
 
 namespace {
 
-// The temporary file's name: the target's name, the marker and six random letters or digits. A name
-// that would be too long for the folder is shortened at the front of the target's name (never inside
-// a UTF-8 sequence), so the marker and the end of the name stay readable.
-QByteArray temporaryName(const QByteArray &targetName)
+constexpr int RandomLetters = 6;
+
+// The start of a temporary file's name: the target's name and the marker. A name that would leave no
+// room for the random letters in the folder is shortened at the front of the target's name (never
+// inside a UTF-8 sequence), so the marker and the end of the name stay readable.
+QByteArray temporaryPrefix(const QByteArray &targetName)
 {
-    static constexpr char Letters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
-    QByteArray suffix = TemporaryFileMarker;
-    for (int i = 0; i < 6; ++i)
-        suffix += Letters[QRandomGenerator::global()->bounded(int(sizeof Letters - 1))];
+    const QByteArray marker = TemporaryFileMarker;
     QByteArray name = targetName;
-    const qsizetype room = NAME_MAX - suffix.size();
+    const qsizetype room = NAME_MAX - marker.size() - RandomLetters;
     if (name.size() > room) {
         qsizetype cut = name.size() - room;
         while (cut < name.size() && (static_cast<unsigned char>(name.at(cut)) & 0xC0) == 0x80)
             ++cut;
         name = name.mid(cut);
     }
-    return name + suffix;
+    return name + marker;
+}
+
+// The temporary file's name: its prefix and six random letters or digits.
+QByteArray temporaryName(const QByteArray &targetName)
+{
+    static constexpr char Letters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+    QByteArray name = temporaryPrefix(targetName);
+    for (int i = 0; i < RandomLetters; ++i)
+        name += Letters[QRandomGenerator::global()->bounded(int(sizeof Letters - 1))];
+    return name;
 }
 
 // Errors of open(O_TMPFILE) that mean the file system (or the kernel) has no unnamed files.
@@ -277,6 +288,31 @@ private:
 };
 
 } // namespace
+
+void removeStrandedTemporaryFiles(const QString &path)
+{
+    const QByteArray target = QFile::encodeName(writeTarget(path));
+    const QByteArray folder = target.left(target.lastIndexOf('/') + 1);
+    const QByteArray prefix = temporaryPrefix(target.mid(folder.size()));
+    DIR *entries = ::opendir(folder.isEmpty() ? "." : folder.constData());
+    if (!entries)
+        return;
+    while (const dirent *entry = ::readdir(entries)) {
+        const QByteArray name(entry->d_name);
+        if (name.size() != prefix.size() + RandomLetters || !name.startsWith(prefix))
+            continue;
+        if (!std::all_of(name.cend() - RandomLetters, name.cend(),
+                [](char c) { return std::isalnum(static_cast<unsigned char>(c)); }))
+            continue;
+        struct stat info
+        {
+        };
+        const QByteArray file = folder + name;
+        if (::lstat(file.constData(), &info) == 0 && S_ISREG(info.st_mode))
+            ::unlink(file.constData());
+    }
+    ::closedir(entries);
+}
 
 FileIdentity writeFileAtomically(const QString &path, const QByteArray &data, WriteMode mode)
 {

@@ -29,7 +29,7 @@ namespace ql {
 //
 // A named temporary file is left behind only when the program is stopped during a write on a file
 // system without unnamed files (or in the moment between naming and renaming); the target is then
-// as it was before that write, and the leftover can be deleted.
+// as it was before that write, and the next write of it under its lock removes the leftover.
 //
 // CreateOnly puts the file in place only if nothing is at the target by then (a link, not a
 // rename), and throws TargetExists otherwise, having written nothing: how a writer that found no
@@ -40,6 +40,11 @@ struct TargetExists
 };
 FileIdentity writeFileAtomically(
     const QString &path, const QByteArray &data, WriteMode mode = WriteMode::Replace);
+
+// Removes the named temporary files that writes of `path` cut off by a kill or a power loss left
+// beside its target. Only for the holder of the file's lock (FileLock): every writer of a list holds
+// it for as long as its temporary file has a name, so none of them is still in use.
+void removeStrandedTemporaryFiles(const QString &path);
 
 // What the name of a temporary file holds between the target's name and its random characters.
 inline constexpr char TemporaryFileMarker[] = ".quillon-unfinished-";

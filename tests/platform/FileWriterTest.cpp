@@ -1,5 +1,6 @@
 #include "platform/FileWriter.h"
 #include "platform/Error.h"
+#include "platform/FileLock.h"
 
 #include "FullFileSystem.h"
 
@@ -236,6 +237,14 @@ TEST(FileWriter, KilledWrite_LeavesTheListAndNothingElse)
             ASSERT_EQ(entries.size(), 2);
             EXPECT_TRUE(entries.at(1).startsWith(QStringLiteral("list.ql1.quillon-unfinished-")))
                 << qPrintable(entries.at(1));
+            // The next write of the list under its lock removes what the kill left, and only that.
+            const QStringList others { QStringLiteral("list.ql1.quillon-unfinished-abc"),
+                QStringLiteral("other.ql1.quillon-unfinished-Ab3xYz") };
+            for (const QString &other : others)
+                ql::writeFileAtomically(dir.filePath(other), QByteArrayLiteral("kept"));
+            ql::updateLockedFile(path, [](ql::FileLock &) { return std::optional<QByteArray>("new"); });
+            EXPECT_EQ(readAll(path), QByteArrayLiteral("new"));
+            EXPECT_EQ(folderEntries(dir.path()), QStringList { QStringLiteral("list.ql1") } + others);
         } else {
             EXPECT_EQ(entries, QStringList { QStringLiteral("list.ql1") });
         }
