@@ -9,6 +9,7 @@
 #include "dialogs/uFrmCategories.h"
 #include "platform/ApplicationTitle.h"
 #include "platform/Error.h"
+#include "platform/FileLock.h"
 #include "platform/ProgramFolder.h"
 #include "platform/gui/BarPicture.h"
 #include "platform/gui/BusyCursor.h"
@@ -46,6 +47,9 @@ namespace ql {
 namespace {
 
 const QString NewListName = QStringLiteral("New");
+const QString SaveAsChoice = QStringLiteral("Save As...");
+const QString ReloadChoice = QStringLiteral("Reload");
+const QString CancelChoice = QStringLiteral("Cancel");
 
 // Keeps the tool tip of the object it watches from showing.
 class NoToolTip final : public QObject
@@ -665,17 +669,54 @@ void TfrmMain::addToRecent(const QString &path)
         m_recentStore->AddToRecent(path);
 }
 
-void TfrmMain::writeList(TfrTasks &frame, const QString &path)
+bool TfrmMain::writeList(TfrTasks &frame, const QString &path, bool onlyOverItsVersion)
 {
+    std::optional<FileIdentity> written;
     {
         // A large list takes a moment to write.
         const BusyCursor busy;
         ClientTable &table = frame.cdsTasks();
         if (table.IsEditing())
             table.PostRow();
-        table.WriteToFile(path, DataFormat::XmlUtf8);
+        const QByteArray bytes = table.WriteToBytes(DataFormat::XmlUtf8);
+        const std::optional<FileIdentity> known
+            = onlyOverItsVersion ? frame.listFileIdentity() : std::optional<FileIdentity>();
+        // The same lock as quillon-cli's commands take: a command that is changing the list
+        // finishes first, and its change is then seen here.
+        written = updateLockedFile(path, [&](FileLock &lock) -> std::optional<QByteArray> {
+            if (known && !lock.isUnchanged(*known))
+                return std::nullopt;
+            return bytes;
+        });
     }
+    if (!written)
+        return false;
+    frame.setListFileIdentity(*written);
     addToRecent(path);
+    return true;
+}
+
+bool TfrmMain::offerChangedOnDisk(TfrTasks &frame, int index)
+{
+    const QString path = frame.ListFileName();
+    const QString choice = Ui::current().choose(
+        QStringLiteral("The file \"%1\" was changed on disk since this list was opened or saved. Saving "
+                       "would lose that change, so nothing was written.\n\nSave the list under another "
+                       "name, or reload the file?")
+            .arg(path),
+        { SaveAsChoice, ReloadChoice, CancelChoice });
+    if (choice == SaveAsChoice)
+        return saveListAs(frame, index);
+    if (choice != ReloadChoice)
+        return false;
+    if (frame.Modified()
+        && Ui::current().question(
+               QStringLiteral("Reload \"%1\" and lose the changes made to this list?").arg(path))
+            == Answer::No)
+        return false;
+    const BusyCursor busy;
+    frame.reloadList();
+    return true;
 }
 
 void TfrmMain::actNewExecute()
@@ -731,7 +772,10 @@ void TfrmMain::saveActiveList()
         saveActiveListAs();
         return;
     }
-    writeList(*frame, path);
+    if (!writeList(*frame, path, true)) {
+        offerChangedOnDisk(*frame, PageControl1->currentIndex());
+        return;
+    }
     PageControl1->setTabText(PageControl1->currentIndex(), tabTextOf(FileNameWithoutExt(path)));
     frame->MarkSaved();
 }
@@ -744,19 +788,24 @@ void TfrmMain::actSaveAsExecute()
 void TfrmMain::saveActiveListAs()
 {
     RequireActiveList();
+    if (TfrTasks *frame = ActiveTasksFrame())
+        saveListAs(*frame, PageControl1->currentIndex());
+}
+
+bool TfrmMain::saveListAs(TfrTasks &frame, int index)
+{
     const QString path = Ui::current().saveFile(saveDialogRequest());
     if (path.isEmpty())
-        return;
+        return false;
     if (QFileInfo::exists(path)
         && Ui::current().question(QStringLiteral("File already exists! Overwrite ?")) == Answer::No)
-        return;
-    TfrTasks *frame = ActiveTasksFrame();
-    if (!frame)
-        return;
-    writeList(*frame, path);
-    frame->SetListFileName(path);
-    frame->MarkSaved();
-    PageControl1->setTabText(PageControl1->currentIndex(), tabTextOf(FileNameWithoutExt(path)));
+        return false;
+    // The user chose this file and agreed to replace it: whatever it holds now is replaced.
+    writeList(frame, path, false);
+    frame.SetListFileName(path);
+    frame.MarkSaved();
+    PageControl1->setTabText(index, tabTextOf(FileNameWithoutExt(path)));
+    return true;
 }
 
 void TfrmMain::actCloseExecute()
@@ -799,8 +848,13 @@ void TfrmMain::closeAllLists()
                                    "All stopped at its tab.")
                         .arg(frame->SavedTabCaption().isEmpty() ? captionOf(PageControl1->tabText(index))
                                                                 : frame->SavedTabCaption()));
-            writeList(*frame, frame->ListFileName());
-            frame->MarkSaved();
+            if (writeList(*frame, frame->ListFileName(), true)) {
+                frame->MarkSaved();
+            } else if (!offerChangedOnDisk(*frame, index)) {
+                // The file was changed on disk and the user neither saved the list elsewhere nor
+                // reloaded it: the command stops at this tab, as for a failed write.
+                return;
+            }
         }
         delete PageControl1->widget(index);
     }
@@ -826,8 +880,13 @@ bool TfrmMain::SaveModifiedLists()
             if (QFileInfo::exists(path)
                 && Ui::current().question(QStringLiteral("File already exists! Overwrite ?")) == Answer::No)
                 return false;
+            writeList(*frame, path, false);
+        } else if (!writeList(*frame, path, true)) {
+            // Saved under another name or reloaded, the pass goes on; cancelled, it ends.
+            if (!offerChangedOnDisk(*frame, index))
+                return false;
+            continue;
         }
-        writeList(*frame, path);
         frame->MarkSaved();
     }
     return true;

@@ -78,7 +78,8 @@ public:
     // Throws "Open or create a list first!" when no tab is active.
     void RequireActiveList() const;
     // The save pass of Exit: offers to save every modified list, in tab order. False when the user
-    // cancelled a save dialog or declined to overwrite a file, which ends the pass at once.
+    // cancelled a save dialog, declined to overwrite a file or cancelled the offer made for a file
+    // that was changed on disk, which ends the pass at once.
     bool SaveModifiedLists();
 
     // The frame of the tab at `index`; nullptr when there is none.
@@ -166,9 +167,18 @@ private:
     void closeAllLists();
     void batchInsert();
     void setProgressOfActiveList();
-    // Writes the frame's table to `path` after posting a pending task, and tells the recent-files
-    // store. Throws the table's error when the write fails.
-    void writeList(TfrTasks &frame, const QString &path);
+    // Writes the frame's table to `path` after posting a pending task, under the file's lock, and
+    // tells the recent-files store. With `onlyOverItsVersion`, the file must still be the version
+    // the frame last read or wrote: when it was changed on disk since, nothing is written and false
+    // comes back. Throws the table's or the writer's error when the write fails.
+    bool writeList(TfrTasks &frame, const QString &path, bool onlyOverItsVersion);
+    // Save As for the list of the tab at `index`: the save dialog, the overwrite question, the
+    // write. False when the user cancelled either.
+    bool saveListAs(TfrTasks &frame, int index);
+    // Tells that the list's file was changed on disk and nothing was written, and offers Save As,
+    // Reload (after a question when the list has unsaved changes) or Cancel. True when the list
+    // was saved under another name or reloaded.
+    bool offerChangedOnDisk(TfrTasks &frame, int index);
     void addToRecent(const QString &path);
     void showTabArea();
     void setTitleFor(const QString &separator, const QString &fileName);

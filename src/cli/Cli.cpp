@@ -3,15 +3,19 @@
 #include "cli/Generator.h"
 #include "common/uGeneral.h"
 #include "platform/Error.h"
+#include "platform/FileLock.h"
 #include "platform/FileWriter.h"
 #include "platform/SystemFormats.h"
 #include "report/TaskReportLayout.h"
 #include "report/TaskReportPainter.h"
 #include "storage/ClientTable.h"
+#include "storage/Datapacket.h"
 #include "storage/TaskSchema.h"
 #include "tasks/TaskCommands.h"
 
 #include <QDate>
+#include <QFile>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QLocale>
 #include <QMap>
@@ -19,6 +23,7 @@
 #include <QTextStream>
 #include <algorithm>
 #include <optional>
+#include <sys/stat.h>
 
 namespace ql {
 
@@ -36,7 +41,7 @@ const char usageText[]
       "  quillon-cli do FILE ID progress N\n"
       "  quillon-cli do FILE ID date last-actioned|started|due|completed|created YYYY-MM-DD\n"
       "                            (do takes [--today YYYY-MM-DD] too)\n"
-      "  quillon-cli report FILE OUT.pdf [--filter EXPR] [--index NAME] [--locale NAME]\n";
+      "  quillon-cli report FILE OUT.pdf [--filter EXPR] [--index NAME] [--locale NAME] [--force]\n";
 
 // A command line that cannot be run; the text says why.
 struct UsageError
@@ -63,7 +68,8 @@ const CommandSyntax commands[] = {
             QStringLiteral("assigned-to"), QStringLiteral("today") },
         {} },
     { "do", 3, { QStringLiteral("today") }, {}, 5 },
-    { "report", 2, { QStringLiteral("filter"), QStringLiteral("index"), QStringLiteral("locale") }, {} },
+    { "report", 2, { QStringLiteral("filter"), QStringLiteral("index"), QStringLiteral("locale") },
+        { QStringLiteral("force") } },
 };
 
 struct CommandLine
@@ -326,12 +332,17 @@ void dump(const CommandLine &line, QTextStream &out)
         out << "AUTOINC\t" << table.Counter() << '\n';
 }
 
+// The target's lock is taken before the source is read: when the two are one file, a change made
+// to it meanwhile is not undone by the copy.
 void copy(const CommandLine &line)
 {
-    ClientTable table;
-    table.ReadFromFile(line.positionals.at(0));
-    table.WriteToFile(line.positionals.at(1),
-        line.flags.contains(QStringLiteral("plain")) ? DataFormat::Xml : DataFormat::XmlUtf8);
+    const DataFormat format
+        = line.flags.contains(QStringLiteral("plain")) ? DataFormat::Xml : DataFormat::XmlUtf8;
+    updateLockedFile(line.positionals.at(1), [&](FileLock &) {
+        ClientTable table;
+        table.ReadFromFile(line.positionals.at(0));
+        return std::optional<QByteArray>(table.WriteToBytes(format));
+    });
 }
 
 void newList(const CommandLine &line)
@@ -339,7 +350,8 @@ void newList(const CommandLine &line)
     ClientTable table;
     DefineTaskTable(table);
     table.CreateEmpty();
-    table.WriteToFile(line.positionals.at(0), DataFormat::XmlUtf8);
+    const QByteArray bytes = table.WriteToBytes(DataFormat::XmlUtf8);
+    updateLockedFile(line.positionals.at(0), [&](FileLock &) { return std::optional<QByteArray>(bytes); });
 }
 
 void generateList(const CommandLine &line)
@@ -379,10 +391,10 @@ QDate todayOf(const CommandLine &line)
 }
 
 // A list as the window opens it: its fields are those of its file, and a row inserted into it gets
-// the insert defaults the window's frame gives every new task.
-void openTaskList(ClientTable &table, const QString &path, const QDate &today)
+// the insert defaults the window's frame gives every new task. The file is read through its lock.
+void openTaskList(ClientTable &table, const FileLock &lock, const QDate &today)
 {
-    table.ReadFromFile(path);
+    table.ReadFromBytes(lock.read().bytes);
     table.SetAfterInsert([today](ClientTable &t) { TaskCommands::SetInsertDefaults(t, today); });
 }
 
@@ -397,12 +409,15 @@ void addTask(const CommandLine &line)
     if (const auto category = line.value(QStringLiteral("category")))
         choice.category = *category;
     choice.assignedTo = line.value(QStringLiteral("assigned-to"));
-    const QString path = line.positionals.at(0);
-    ClientTable table;
-    openTaskList(table, path, today);
-    if (!TaskCommands::QuickAdd(table, line.positionals.at(1), choice, today))
-        throw UsageError { QStringLiteral("TEXT must hold more than blanks") };
-    table.WriteToFile(path, DataFormat::XmlUtf8);
+    // Held from reading the list to writing it back, so that another command's change to the list
+    // is not lost.
+    updateLockedFile(line.positionals.at(0), [&](FileLock &lock) {
+        ClientTable table;
+        openTaskList(table, lock, today);
+        if (!TaskCommands::QuickAdd(table, line.positionals.at(1), choice, today))
+            throw UsageError { QStringLiteral("TEXT must hold more than blanks") };
+        return std::optional<QByteArray>(table.WriteToBytes(DataFormat::XmlUtf8));
+    });
 }
 
 void doCommand(const CommandLine &line)
@@ -454,20 +469,45 @@ void doCommand(const CommandLine &line)
     const QDate day
         = verb == QLatin1String("date") ? dayArgument(QStringLiteral("the date"), rest.at(1)) : QDate();
 
-    const QString path = line.positionals.at(0);
-    ClientTable table;
-    openTaskList(table, path, today);
-    if (!table.LocateRow(TaskField::ID, Value::integer(id)))
-        throw Error(QStringLiteral("The list has no task with ID %1.").arg(id));
-    if (stateCommands.contains(verb))
-        TaskCommands::RunStateCommand(table, stateCommands.value(verb), today);
-    else if (verb == QLatin1String("progress"))
-        TaskCommands::SetProgress(table, progress, today);
-    else if (verb == QLatin1String("date"))
-        TaskCommands::SetDate(table, dateFields.value(rest.at(0)), day);
-    else
-        TaskCommands::DeleteCurrent(table);
-    table.WriteToFile(path, DataFormat::XmlUtf8);
+    updateLockedFile(line.positionals.at(0), [&](FileLock &lock) {
+        ClientTable table;
+        openTaskList(table, lock, today);
+        if (!table.LocateRow(TaskField::ID, Value::integer(id)))
+            throw Error(QStringLiteral("The list has no task with ID %1.").arg(id));
+        if (stateCommands.contains(verb))
+            TaskCommands::RunStateCommand(table, stateCommands.value(verb), today);
+        else if (verb == QLatin1String("progress"))
+            TaskCommands::SetProgress(table, progress, today);
+        else if (verb == QLatin1String("date"))
+            TaskCommands::SetDate(table, dateFields.value(rest.at(0)), day);
+        else
+            TaskCommands::DeleteCurrent(table);
+        return std::optional<QByteArray>(table.WriteToBytes(DataFormat::XmlUtf8));
+    });
+}
+
+// The report never takes the place of the list it is made from, whatever name or link leads to
+// it, nor, unless --force is given, of any other task list: a mistyped output name would otherwise
+// turn a list into a PDF.
+void requireReportOutput(const QString &input, const QString &output, bool force)
+{
+    struct stat in
+    {
+    };
+    struct stat out
+    {
+    };
+    if (::stat(QFile::encodeName(input).constData(), &in) == 0
+        && ::stat(QFile::encodeName(output).constData(), &out) == 0 && in.st_dev == out.st_dev
+        && in.st_ino == out.st_ino)
+        throw Error(
+            QStringLiteral("Cannot write the report to \"%1\": it is the list the report is made from.")
+                .arg(output));
+    constexpr qsizetype HeadSize = 4096;
+    if (!force && QFileInfo(output).isFile() && startsAsDatapacket(readFileHead(output, HeadSize)))
+        throw Error(QStringLiteral(
+            "Cannot write the report to \"%1\": it is a task list. Give --force to replace it.")
+                        .arg(output));
 }
 
 void report(const CommandLine &line)
@@ -475,6 +515,8 @@ void report(const CommandLine &line)
     std::optional<LocalePin> pin;
     if (const auto name = line.value(QStringLiteral("locale")))
         pin.emplace(requestedLocale(*name));
+    requireReportOutput(
+        line.positionals.at(0), line.positionals.at(1), line.flags.contains(QStringLiteral("force")));
     ClientTable table;
     readView(table, line);
     // Laying out text takes the fonts of a GUI application; a plain core application has none.

@@ -18,10 +18,16 @@ namespace ql {
 //   quillon-cli do FILE ID start|pause|cancel|complete|bookmark|actioned|delete
 //   quillon-cli do FILE ID progress N
 //   quillon-cli do FILE ID date last-actioned|started|due|completed|created YYYY-MM-DD
-//   quillon-cli report FILE OUT.pdf [--filter EXPR] [--index NAME] [--locale NAME]
+//   quillon-cli report FILE OUT.pdf [--filter EXPR] [--index NAME] [--locale NAME] [--force]
 //
 // add and do run the window's quick add and task commands on a list file and save it, through the
 // same task operations; --today YYYY-MM-DD sets the day they take as today.
+//
+// Every command that writes a list (add, do, copy, new, generate) holds the list's lock (FileLock)
+// from reading it until its new version is in place, so that commands run at once on one list run
+// one after the other and none loses another's change. Only regular files are read or written over:
+// a named pipe or a device is refused at once, and so is a list the user may not write ("The file
+// "PATH" is read-only.").
 //
 // `args` are the arguments after the program name. Options may stand anywhere after the command,
 // as "--name VALUE" or "--name=VALUE"; "--" ends the options. Returns the exit status: 0 done,
@@ -39,7 +45,9 @@ namespace ql {
 //
 // report writes the task report of the list's view (in the order and filter given as for dump) to
 // a PDF file, as the window prints it: headed by the file's name as its tab shows it, with the
-// dates in the system formats (--locale pins them). The file is written whole or not at all. It
+// dates in the system formats (--locale pins them). The file is written whole or not at all. It is
+// never written in place of the list it is made from (by any name or link), nor in place of another
+// task list unless --force is given. It
 // needs a QGuiApplication (see createCliApplication); without one it fails with status 1.
 int runCli(const QStringList &args, QTextStream &out, QTextStream &err);
 

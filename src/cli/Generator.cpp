@@ -1,5 +1,6 @@
 #include "cli/Generator.h"
 
+#include "platform/FileLock.h"
 #include "storage/ClientTable.h"
 #include "storage/TaskSchema.h"
 
@@ -277,7 +278,9 @@ void generate(const QString &path, int count, quint32 seed)
         table.AddFieldDef(field.def());
     table.CreateEmpty();
     generateTasks(table, count, seed);
-    table.WriteToFile(path, DataFormat::XmlUtf8);
+    const QByteArray bytes = table.WriteToBytes(DataFormat::XmlUtf8);
+    // Under the list's lock, as every command that writes a list.
+    updateLockedFile(path, [&](FileLock &) { return std::optional<QByteArray>(bytes); });
 }
 
 } // namespace ql

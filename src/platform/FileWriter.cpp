@@ -6,9 +6,12 @@
 #include <QFileInfo>
 #include <QRandomGenerator>
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <climits>
+#include <csignal>
 #include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -17,68 +20,60 @@ namespace ql {
 
 namespace {
 
-// The system's text for an error number, with the two that mean "no room" said plainly.
-QString reasonFor(int error)
-{
-    switch (error) {
-    case ENOSPC:
-        return QStringLiteral("The disk is full (no space left on device)");
-    case EDQUOT:
-        return QStringLiteral("The disk quota is used up");
-    default: {
-        char text[256] = {};
-        // The GNU strerror_r may return a static text instead of filling the buffer.
-        return QString::fromLocal8Bit(strerror_r(error, text, sizeof text));
-    }
-    }
-}
+constexpr int RandomLetters = 6;
 
-// The file of the target's name that a write would replace: a symbolic link is written through,
-// as an editor would, so the link itself stays.
-QString resolvedTarget(const QString &path)
+// The start of a temporary file's name: the target's name and the marker. A name that would leave no
+// room for the random letters in the folder is shortened at the front of the target's name (never
+// inside a UTF-8 sequence), so the marker and the end of the name stay readable.
+QByteArray temporaryPrefix(const QByteArray &targetName)
 {
-    const QFileInfo info(path);
-    if (!info.isSymLink())
-        return path;
-    return info.exists() ? info.canonicalFilePath() : info.symLinkTarget();
-}
-
-// The temporary file's name: the target's name, the marker and six random letters or digits. A name
-// that would be too long for the folder is shortened at the front of the target's name (never inside
-// a UTF-8 sequence), so the marker and the end of the name stay readable.
-QByteArray temporaryName(const QByteArray &targetName)
-{
-    static constexpr char Letters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
-    QByteArray suffix = TemporaryFileMarker;
-    for (int i = 0; i < 6; ++i)
-        suffix += Letters[QRandomGenerator::global()->bounded(int(sizeof Letters - 1))];
+    const QByteArray marker = TemporaryFileMarker;
     QByteArray name = targetName;
-    const qsizetype room = NAME_MAX - suffix.size();
+    const qsizetype room = NAME_MAX - marker.size() - RandomLetters;
     if (name.size() > room) {
         qsizetype cut = name.size() - room;
         while (cut < name.size() && (static_cast<unsigned char>(name.at(cut)) & 0xC0) == 0x80)
             ++cut;
         name = name.mid(cut);
     }
-    return name + suffix;
+    return name + marker;
+}
+
+// The temporary file's name: its prefix and six random letters or digits.
+QByteArray temporaryName(const QByteArray &targetName)
+{
+    static constexpr char Letters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+    QByteArray name = temporaryPrefix(targetName);
+    for (int i = 0; i < RandomLetters; ++i)
+        name += Letters[QRandomGenerator::global()->bounded(int(sizeof Letters - 1))];
+    return name;
+}
+
+// Errors of open(O_TMPFILE) that mean the file system (or the kernel) has no unnamed files.
+bool noUnnamedFiles(int error)
+{
+    return error == EOPNOTSUPP || error == EISDIR || error == EINVAL || error == ENOTSUP;
 }
 
 // One write: the temporary file while it is open, and what to say when a step fails.
 class AtomicWrite
 {
 public:
-    AtomicWrite(const QString &path, const QString &target)
+    AtomicWrite(const QString &path, const QString &target, WriteMode mode)
         : m_path(path)
         , m_target(QFile::encodeName(target))
-        , m_targetExisted(QFileInfo::exists(target))
+        , m_folder(m_target.left(m_target.lastIndexOf('/') + 1))
+        , m_mode(mode)
+        , m_targetExisted(mode == WriteMode::Replace && QFileInfo::exists(target))
     {
     }
 
     AtomicWrite(const AtomicWrite &) = delete;
     AtomicWrite &operator=(const AtomicWrite &) = delete;
 
-    // A write that did not finish removes its temporary file: it was created here (O_EXCL), so it
-    // is ours to delete.
+    // A write that did not finish removes its temporary file: it was created here (O_EXCL or
+    // linked from our unnamed file), so it is ours to delete. An unnamed file goes with its
+    // descriptor.
     ~AtomicWrite()
     {
         if (m_fd >= 0)
@@ -89,28 +84,32 @@ public:
 
     void create()
     {
-        const FileFault fault = FileFaults::active();
-        if (fault == FileFault::CannotCreate)
+        if (FileFaults::active() == FileFault::CannotCreate)
             fail(QStringLiteral("Cannot create file \"%1\"."), injected(EACCES));
 
-        const qsizetype slash = m_target.lastIndexOf('/');
-        const QByteArray folder = m_target.left(slash + 1);
-        const QByteArray name = m_target.mid(slash + 1);
         struct stat old
         {
         };
         const bool hasOld = ::stat(m_target.constData(), &old) == 0 && S_ISREG(old.st_mode);
+        // New files get the usual permissions (0666 less the umask), like any file a program
+        // creates; a replaced file's permissions are copied below.
+        if (!FileFaults::unnamedFilesRefused()) {
+            m_fd = ::open(
+                m_folder.isEmpty() ? "." : m_folder.constData(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+            if (m_fd < 0 && !noUnnamedFiles(errno))
+                fail(QStringLiteral("Cannot create file \"%1\"."), errno);
+            m_unnamed = m_fd >= 0;
+        }
+        const QByteArray name = m_target.mid(m_folder.size());
         for (int attempt = 0; m_fd < 0; ++attempt) {
-            const QByteArray candidate = folder + temporaryName(name);
-            // New files get the usual permissions (0666 less the umask), like any file a program
-            // creates; a replaced file's permissions are copied below.
+            const QByteArray candidate = m_folder + temporaryName(name);
             m_fd = ::open(candidate.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
             if (m_fd >= 0)
                 m_temporary = candidate;
             else if (errno != EEXIST || attempt == 100)
                 fail(QStringLiteral("Cannot create file \"%1\"."), errno);
         }
-        if (hasOld) {
+        if (hasOld && m_mode == WriteMode::Replace) {
             // The replacement keeps the old file's permissions and, where allowed, its owner; a
             // failure to copy them does not stop the write.
             (void)::fchmod(m_fd, old.st_mode & 07777);
@@ -127,38 +126,51 @@ public:
             writeAll(p, remaining / 2);
             fail(QStringLiteral("Error writing file \"%1\"."), injected(ENOSPC));
         }
+        if (FileFaults::active() == FileFault::KilledHalfway) {
+            writeAll(p, remaining / 2);
+            ::raise(SIGKILL);
+        }
         writeAll(p, remaining);
     }
 
-    // The bytes must be on the disk before the rename makes them the file: a file system that takes
-    // the data into its cache can still run out of room or fail while flushing it.
-    void flush()
+    // The bytes must be on the disk before the file takes its place: a file system that takes the
+    // data into its cache can still run out of room or fail while flushing it. Gives the written
+    // file's identity without its hash.
+    FileIdentity flush()
     {
         if (FileFaults::active() == FileFault::FailsAtFlush)
             fail(QStringLiteral("Error writing file \"%1\"."), injected(ENOSPC));
         // EINVAL: the file system cannot sync at all; there is nothing more to wait for.
         if (::fdatasync(m_fd) != 0 && errno != EINVAL)
             fail(QStringLiteral("Error writing file \"%1\"."), errno);
-        const int fd = m_fd;
-        m_fd = -1;
-        // A network file system may report a failed write only here. EINTR: the file is closed
-        // and its data, flushed above, is on the disk.
-        if (::close(fd) != 0 && errno != EINTR)
+        struct stat info
+        {
+        };
+        if (::fstat(m_fd, &info) != 0)
             fail(QStringLiteral("Error writing file \"%1\"."), errno);
+        FileIdentity identity;
+        identity.device = info.st_dev;
+        identity.inode = info.st_ino;
+        identity.size = info.st_size;
+        identity.modifiedNs = qint64(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec;
+        // An unnamed file keeps its descriptor until it has a name.
+        if (!m_unnamed)
+            closeFile();
+        return identity;
     }
 
-    void replaceTarget()
+    void putInPlace()
     {
         if (FileFaults::active() == FileFault::CannotRename)
             fail(QStringLiteral("Cannot rename the temporary file to \"%1\"."), injected(EACCES));
-        if (::rename(m_temporary.constData(), m_target.constData()) != 0)
-            fail(QStringLiteral("Cannot rename the temporary file to \"%1\"."), errno);
-        m_temporary.clear();
-        // Make the rename itself last. The new file is complete and in place by now, so a folder
-        // that cannot be synced is not reported as a failed write.
-        const QByteArray folder = m_target.left(m_target.lastIndexOf('/') + 1);
+        if (m_mode == WriteMode::CreateOnly)
+            createTarget();
+        else
+            replaceTarget();
+        // Make the new name last. The new file is complete and in place by now, so a folder that
+        // cannot be synced is not reported as a failed write.
         const int dir
-            = ::open(folder.isEmpty() ? "." : folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+            = ::open(m_folder.isEmpty() ? "." : m_folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
         if (dir >= 0) {
             (void)::fsync(dir);
             ::close(dir);
@@ -167,6 +179,79 @@ public:
 
 private:
     static int injected(int usual) { return FileFaults::error() != 0 ? FileFaults::error() : usual; }
+
+    void replaceTarget()
+    {
+        // Whatever took the target's place while the file was written is looked at again: a
+        // special file is never renamed over.
+        struct stat now
+        {
+        };
+        if (::lstat(m_target.constData(), &now) == 0 && !S_ISREG(now.st_mode) && !S_ISLNK(now.st_mode))
+            requireReplaceable(m_path, QFile::decodeName(m_target));
+        // An unnamed file gets its temporary name only now, right before the rename, so that a kill
+        // can strand it under that name only between two system calls.
+        for (int attempt = 0; m_unnamed && m_temporary.isEmpty(); ++attempt) {
+            const QByteArray candidate = m_folder + temporaryName(m_target.mid(m_folder.size()));
+            if (linkUnnamed(candidate) == 0)
+                m_temporary = candidate;
+            else if (errno != EEXIST || attempt == 100)
+                fail(QStringLiteral("Cannot rename the temporary file to \"%1\"."), errno);
+        }
+        if (::rename(m_temporary.constData(), m_target.constData()) != 0)
+            fail(QStringLiteral("Cannot rename the temporary file to \"%1\"."), errno);
+        m_temporary.clear();
+        if (m_unnamed)
+            closeUnnamed();
+    }
+
+    // A link, unlike a rename, fails when the target exists.
+    void createTarget()
+    {
+        const int result
+            = m_unnamed ? linkUnnamed(m_target) : ::link(m_temporary.constData(), m_target.constData());
+        if (result != 0) {
+            if (errno == EEXIST)
+                throw TargetExists();
+            fail(QStringLiteral("Cannot rename the temporary file to \"%1\"."), errno);
+        }
+        if (m_unnamed) {
+            closeUnnamed();
+        } else {
+            ::unlink(m_temporary.constData());
+            m_temporary.clear();
+        }
+    }
+
+    // Gives the unnamed file the name `name`: through /proc, which any user may do, or, where /proc
+    // is missing, by the descriptor itself, which needs a privilege.
+    int linkUnnamed(const QByteArray &name) const
+    {
+        const QByteArray self = "/proc/self/fd/" + QByteArray::number(m_fd);
+        if (::linkat(AT_FDCWD, self.constData(), AT_FDCWD, name.constData(), AT_SYMLINK_FOLLOW) == 0)
+            return 0;
+        if (errno != ENOENT || ::access("/proc/self/fd", F_OK) == 0)
+            return -1;
+        return ::linkat(m_fd, "", AT_FDCWD, name.constData(), AT_EMPTY_PATH);
+    }
+
+    // The data is on the disk and the file in place; unnamed files exist only on local file
+    // systems, which report nothing more when a file is closed.
+    void closeUnnamed()
+    {
+        ::close(m_fd);
+        m_fd = -1;
+    }
+
+    void closeFile()
+    {
+        const int fd = m_fd;
+        m_fd = -1;
+        // A network file system may report a failed write only here. EINTR: the file is closed
+        // and its data, flushed before, is on the disk.
+        if (::close(fd) != 0 && errno != EINTR)
+            fail(QStringLiteral("Error writing file \"%1\"."), errno);
+    }
 
     void writeAll(const char *&p, qsizetype count)
     {
@@ -189,28 +274,60 @@ private:
     {
         const QString kept = m_targetExisted ? QStringLiteral("the previous file was kept unchanged")
                                              : QStringLiteral("no file was created");
-        throw Error(what.arg(m_path) + u' ' + reasonFor(error) + QStringLiteral("; ") + kept + u'.');
+        throw Error(what.arg(m_path) + u' ' + fileErrorText(error) + QStringLiteral("; ") + kept + u'.');
     }
 
     QString m_path;
     QByteArray m_target;
+    QByteArray m_folder; // with its final "/", or empty for the current folder
+    WriteMode m_mode;
     bool m_targetExisted;
-    QByteArray m_temporary;
+    bool m_unnamed = false;
+    QByteArray m_temporary; // the temporary file's name, once it has one
     int m_fd = -1;
 };
 
 } // namespace
 
-void writeFileAtomically(const QString &path, const QByteArray &data)
+void removeStrandedTemporaryFiles(const QString &path)
+{
+    const QByteArray target = QFile::encodeName(writeTarget(path));
+    const QByteArray folder = target.left(target.lastIndexOf('/') + 1);
+    const QByteArray prefix = temporaryPrefix(target.mid(folder.size()));
+    DIR *entries = ::opendir(folder.isEmpty() ? "." : folder.constData());
+    if (!entries)
+        return;
+    while (const dirent *entry = ::readdir(entries)) {
+        const QByteArray name(entry->d_name);
+        if (name.size() != prefix.size() + RandomLetters || !name.startsWith(prefix))
+            continue;
+        if (!std::all_of(name.cend() - RandomLetters, name.cend(),
+                [](char c) { return std::isalnum(static_cast<unsigned char>(c)); }))
+            continue;
+        struct stat info
+        {
+        };
+        const QByteArray file = folder + name;
+        if (::lstat(file.constData(), &info) == 0 && S_ISREG(info.st_mode))
+            ::unlink(file.constData());
+    }
+    ::closedir(entries);
+}
+
+FileIdentity writeFileAtomically(const QString &path, const QByteArray &data, WriteMode mode)
 {
     // A list that was never saved has no file name; the write would only fail at the end.
     if (path.trimmed().isEmpty())
         throw Error(QStringLiteral("Cannot create file \"%1\". No file name was given").arg(path));
-    AtomicWrite write(path, resolvedTarget(path));
+    const QString target = writeTarget(path);
+    requireReplaceable(path, target);
+    AtomicWrite write(path, target, mode);
     write.create();
     write.write(data);
-    write.flush();
-    write.replaceTarget();
+    FileIdentity identity = write.flush();
+    identity.hash = contentHash(data);
+    write.putInPlace();
+    return identity;
 }
 
 } // namespace ql

@@ -1,10 +1,10 @@
 #include "platform/ProfileFile.h"
 
 #include "platform/Error.h"
+#include "platform/FileAccess.h"
 #include "platform/FileWriter.h"
 #include "platform/TextEncoding.h"
 
-#include <QFile>
 #include <QFileInfo>
 #include <QSet>
 #include <iterator>
@@ -136,10 +136,12 @@ QString cleanValue(const QString &raw)
 // replace contents it never saw.
 std::optional<QByteArray> readFile(const QString &path)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    try {
+        return readRegularFile(path).bytes;
+    } catch (const Error &) {
+        // A named pipe or a device is such a file: it is neither read nor written over.
         return QFileInfo::exists(path) ? std::nullopt : std::optional<QByteArray>(QByteArray());
-    return file.readAll();
+    }
 }
 
 // Index of the first line of the section's body and one past its last line, or nothing.

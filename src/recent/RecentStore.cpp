@@ -2,6 +2,7 @@
 
 #include "platform/Clock.h"
 #include "platform/Error.h"
+#include "platform/FileAccess.h"
 #include "platform/FileWriter.h"
 #include "platform/ProgramFolder.h"
 #include "platform/gui/ErrorBox.h"
@@ -20,6 +21,16 @@ namespace {
 const QString FileField = QStringLiteral("File");
 const QString LastUsedField = QStringLiteral("LastUsed");
 const QString SaveErrorPrefix = QStringLiteral("Error saving to recent: ");
+
+// Whether the file at `path` holds exactly `bytes`; a file that cannot be read does not.
+bool sameBytes(const QString &path, const QByteArray &bytes)
+{
+    try {
+        return readRegularFile(path).bytes == bytes;
+    } catch (const Error &) {
+        return false;
+    }
+}
 
 QString quotedLiteral(QString text)
 {
@@ -118,18 +129,12 @@ QString RecentStore::foreignTableReason(const QString &path)
 // again, so starting with the same damaged store twice leaves one copy.
 void RecentStore::keepUnreadableStore()
 {
-    QFile store(StorePath());
-    if (!store.open(QIODevice::ReadOnly))
-        throw Error(store.errorString());
-    const QByteArray bytes = store.readAll();
-    if (store.error() != QFileDevice::NoError)
-        throw Error(store.errorString());
+    const QByteArray bytes = readRegularFile(StorePath()).bytes;
     for (int n = 1; n <= 1000; ++n) {
         const QString candidate
             = StorePath() + QStringLiteral(".damaged") + (n > 1 ? QStringLiteral(".%1").arg(n) : QString());
-        QFile existing(candidate);
-        if (existing.exists()) {
-            if (existing.open(QIODevice::ReadOnly) && existing.readAll() == bytes) {
+        if (QFileInfo::exists(candidate) || QFileInfo(candidate).isSymLink()) {
+            if (sameBytes(candidate, bytes)) {
                 m_unreadableCopy = candidate;
                 m_unreadableStore = false;
                 return;

@@ -9,7 +9,6 @@
 #include "storage/RowSequence.h"
 #include "storage/ValueText.h"
 
-#include <QFile>
 #include <QFileInfo>
 #include <QHash>
 #include <QIODevice>
@@ -251,14 +250,17 @@ void ClientTable::mergeChangeLog()
 // ---------------------------------------------------------------------------------------------
 // Documents
 
-void ClientTable::ReadFromFile(const QString &path)
+FileIdentity ClientTable::ReadFromFile(const QString &path)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
+    FileContents contents;
+    try {
+        contents = readRegularFile(path);
+    } catch (...) {
         Close();
-        fail(QStringLiteral("Cannot open file \"%1\". %2").arg(path, file.errorString()));
+        throw;
     }
-    ReadFromStream(file);
+    ReadFromBytes(contents.bytes);
+    return contents.identity;
 }
 
 void ClientTable::ReadFromStream(QIODevice &device)
@@ -324,12 +326,12 @@ QByteArray ClientTable::WriteToBytes(DataFormat format)
     return writeDatapacket(m_data, format, m_logging);
 }
 
-void ClientTable::WriteToFile(const QString &path, DataFormat format)
+FileIdentity ClientTable::WriteToFile(const QString &path, DataFormat format)
 {
     if (format == DataFormat::Binary && path.endsWith(QStringLiteral(".xml"), Qt::CaseInsensitive))
         format = DataFormat::Xml;
     const QByteArray bytes = WriteToBytes(format);
-    writeFileAtomically(path, bytes);
+    return writeFileAtomically(path, bytes);
 }
 
 void ClientTable::WriteToStream(QIODevice &device, DataFormat format)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/FileAccess.h"
 #include "storage/Field.h"
 #include "storage/RowSequence.h"
 #include "storage/Value.h"
@@ -144,10 +145,13 @@ public:
     const QString &FileName() const { return m_fileName; }
 
     // --- Documents
-    void ReadFromFile(const QString &path);
+    // Reads the list file at `path` (only a regular file: readRegularFile) and gives the identity of
+    // what it read.
+    FileIdentity ReadFromFile(const QString &path);
     void ReadFromBytes(const QByteArray &bytes);
     void ReadFromStream(QIODevice &device);
-    void WriteToFile(const QString &path, DataFormat format);
+    // Writes the file whole through the atomic writer and gives the identity of what it wrote.
+    FileIdentity WriteToFile(const QString &path, DataFormat format);
     QByteArray WriteToBytes(DataFormat format);
     void WriteToStream(QIODevice &device, DataFormat format);
 

@@ -29,6 +29,11 @@ struct ReadCounts
 // With `counts`, adds the work of the read to it.
 TableData readDatapacket(const QByteArray &bytes, ReadCounts *counts = nullptr);
 
+// Whether `head`, the first bytes of a file, begin a datapacket: the binary form's four bytes, or
+// XML whose first element (after the declaration, comments and blanks) is DATAPACKET or METADATA.
+// The whole document need not be there, nor be valid.
+bool startsAsDatapacket(const QByteArray &head);
+
 // The ROW attribute that lists the fields a modified version set back to empty.
 extern const char NullMarkAttribute[];
 

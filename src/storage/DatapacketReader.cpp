@@ -546,6 +546,36 @@ std::vector<Field> readFields(pugi::xml_node fieldsNode, Encoding encoding, qint
 
 } // namespace
 
+bool startsAsDatapacket(const QByteArray &head)
+{
+    static const QByteArray binary("\x96\x19\xE0\xBD", 4);
+    if (head.startsWith(binary))
+        return true;
+    const auto isBlank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
+    qsizetype at = head.startsWith("\xEF\xBB\xBF") ? 3 : 0;
+    for (;;) {
+        while (at < head.size() && isBlank(head.at(at)))
+            ++at;
+        const QByteArray rest = QByteArray::fromRawData(head.constData() + at, head.size() - at);
+        // The declaration, a processing instruction or a comment: skipped to its end.
+        const char *end = rest.startsWith("<?") ? "?>" : rest.startsWith("<!--") ? "-->" : nullptr;
+        if (!end)
+            break;
+        const qsizetype close = rest.indexOf(end);
+        if (close < 0)
+            return false;
+        at += close + qsizetype(std::strlen(end));
+    }
+    for (const char *element : { "<DATAPACKET", "<METADATA" }) {
+        const qsizetype length = qsizetype(std::strlen(element));
+        if (head.mid(at, length) == element
+            && (at + length == head.size() || isBlank(head.at(at + length)) || head.at(at + length) == '/'
+                || head.at(at + length) == '>'))
+            return true;
+    }
+    return false;
+}
+
 TableData readDatapacket(const QByteArray &bytes, ReadCounts *counts)
 {
     if (bytes.size() >= 4 && static_cast<unsigned char>(bytes[0]) == 0x96

@@ -4,11 +4,14 @@
 #include "common/CategoryList.h"
 #include "common/uGeneral.h"
 #include "platform/Clock.h"
+#include "platform/Error.h"
+#include "platform/FileAccess.h"
 #include "platform/SystemFormats.h"
 #include "platform/gui/BarPicture.h"
 #include "platform/gui/ErrorBox.h"
 #include "platform/gui/Ui.h"
 #include "storage/DataSource.h"
+#include "storage/Datapacket.h"
 #include "storage/TaskSchema.h"
 #include "tasks/TabCaption.h"
 #include "tasks/TaskCellLook.h"
@@ -50,6 +53,7 @@ namespace {
 
 const QString Unsaved = QStringLiteral("Unsaved");
 const QString Saved = QStringLiteral("Saved");
+const QString IdOrder = QStringLiteral("cdsTasksIndexID");
 const QString UnsavedMark = QStringLiteral(" *");
 const QString PropertiesField = TaskField::Properties;
 
@@ -589,25 +593,76 @@ void TfrTasks::OpenList(const QString &fileName, bool isNew)
         if (!QFileInfo::exists(fileName))
             return;
         m_cdsTasks.ClearFields();
-        m_cdsTasks.ReadFromFile(fileName);
+        m_fileIdentity = m_cdsTasks.ReadFromFile(fileName);
         m_listFileName = fileName;
         m_cdsTasks.Open();
         m_cdsTasks.MoveFirst();
     }
+    // Selected from code, these run none of the bar's choice commands.
+    cbOrder->setCurrentIndex(2);
+    m_cdsTasks.SetIndexName(IdOrder);
+    cbShow->setCurrentIndex(0);
+    followLoadedFields();
+    FocusQuickAdd();
+}
+
+void TfrTasks::followLoadedFields()
+{
     // The Text page edits the raw text of the task's properties. A new list has the field too, and
     // its Text page shows it as a loaded list's does.
     if (FieldExists(m_cdsTasks, PropertiesField))
         DBMemo1->bind(m_cdsTasks, PropertiesField);
-    // Selected from code, these run none of the bar's choice commands.
-    cbOrder->setCurrentIndex(2);
-    m_cdsTasks.SetIndexName(QStringLiteral("cdsTasksIndexID"));
-    cbShow->setCurrentIndex(0);
+    else
+        DBMemo1->unbind();
     DBGrid1->followTable();
-    FocusQuickAdd();
     // A loaded list builds only the ID order while it opens; the others follow when the program is
     // idle, one per turn of the event loop.
     m_ordersToPrepare = m_cdsTasks.IndexNames();
     QTimer::singleShot(0, this, &TfrTasks::prepareNextOrder);
+}
+
+void TfrTasks::reloadList()
+{
+    // Everything that can fail comes before the table is touched, so that a file that cannot be
+    // read as a list leaves the tab as it was.
+    const FileContents contents = readRegularFile(m_listFileName);
+    (void)readDatapacket(contents.bytes);
+
+    std::optional<Value> currentId;
+    if (m_cdsTasks.Active() && m_cdsTasks.RowCount() > 0 && m_cdsTasks.LookupField(TaskField::ID))
+        currentId = m_cdsTasks.GetValue(TaskField::ID);
+    const QString order = m_cdsTasks.IndexName();
+    const QString filter = m_cdsTasks.Filter();
+    const bool filtered = m_cdsTasks.Filtered();
+
+    // Read in the default order and unfiltered, which every list has; the list's own order and
+    // view follow when the file still has their fields.
+    m_cdsTasks.Close();
+    m_cdsTasks.ClearFields();
+    m_cdsTasks.SetIndexName(QString());
+    m_cdsTasks.SetFiltered(false);
+    m_cdsTasks.ReadFromBytes(contents.bytes);
+    m_fileIdentity = contents.identity;
+    try {
+        m_cdsTasks.SetIndexName(order);
+    } catch (const Error &) {
+        cbOrder->setCurrentIndex(2);
+        m_cdsTasks.SetIndexName(IdOrder);
+    }
+    if (filtered) {
+        m_cdsTasks.SetFilter(filter);
+        try {
+            m_cdsTasks.SetFiltered(true);
+        } catch (const Error &) {
+            cbShow->setCurrentIndex(0);
+            m_cdsTasks.SetFiltered(false);
+        }
+    }
+    if (!currentId || currentId->isNull() || !m_cdsTasks.LocateRow(TaskField::ID, *currentId))
+        m_cdsTasks.MoveFirst();
+    followLoadedFields();
+    clearUnsavedMark();
+    m_statusPanels[1]->setText(QStringLiteral("Reloaded"));
 }
 
 void TfrTasks::prepareNextOrder()
@@ -672,13 +727,18 @@ void TfrTasks::MarkUnsaved()
 
 void TfrTasks::MarkSaved()
 {
+    clearUnsavedMark();
+    m_statusPanels[1]->setText(Saved);
+}
+
+void TfrTasks::clearUnsavedMark()
+{
     // Only a mark this frame added is taken away: when the main window has just given the tab a
     // new name, that name stays.
     if (m_modified && !m_markedCaption.isEmpty() && m_tabCaption->text() == m_markedCaption)
         m_tabCaption->setText(m_savedTabCaption);
     m_markedCaption.clear();
     m_modified = false;
-    m_statusPanels[1]->setText(Saved);
 }
 
 // ---------------------------------------------------------------------------------------------

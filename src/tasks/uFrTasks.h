@@ -11,6 +11,7 @@
 #include <QWidget>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <vector>
 
 class QAction;
@@ -114,6 +115,17 @@ public:
     // The tab caption as it was when the unsaved mark was last added; empty until then.
     const QString &SavedTabCaption() const { return m_savedTabCaption; }
 
+    // The list file as this frame last read or wrote it; empty while the list has no file. Save
+    // writes only over that version of the file (see TfrmMain).
+    const std::optional<FileIdentity> &listFileIdentity() const { return m_fileIdentity; }
+    void setListFileIdentity(const FileIdentity &identity) { m_fileIdentity = identity; }
+    // Reads the list file again in place of what the tab holds; unsaved changes are lost, so the
+    // caller asks first. The order and the view stay as they were where the file still has their
+    // fields, and the cursor stays on the same task where the file still holds it. The list is then
+    // unmodified, and the status bar says "Reloaded". A file that cannot be read as a list throws
+    // the reader's error and leaves the tab as it was.
+    void reloadList();
+
     // Creates a new empty list (isNew), or loads the list file `fileName`. A path where no file
     // exists leaves the table closed and changes nothing else. Throws the table's error when the
     // file cannot be read as a task list.
@@ -180,6 +192,11 @@ private:
     void cdsTasksAfterCancel();
     void cdsTasksRowsChanged();
     void showItemCount();
+    // Takes the unsaved mark off the tab caption and clears Modified.
+    void clearUnsavedMark();
+    // Binds the Text page to Properties, when the list has it, and prepares the list's orders while
+    // the program is idle.
+    void followLoadedFields();
     // Builds the list's named orders one at a time while the program is idle after OpenList, so
     // that the first switch to one has nothing to build.
     void prepareNextOrder();
@@ -239,6 +256,7 @@ private:
     std::unique_ptr<TabCaption> m_tabCaption;
 
     QString m_listFileName;
+    std::optional<FileIdentity> m_fileIdentity;
     bool m_modified = false;
     bool m_isNewList = false;
     QString m_savedTabCaption;

@@ -154,6 +154,51 @@ TEST(QtUi, Confirm_EnterAnswersOkEscAndCloseAnswerCancel)
     }
 }
 
+// A choice shows its buttons in the given order; Enter takes the first, and Esc or closing the box
+// the last, the one that changes nothing.
+TEST(QtUi, Choice_EnterTakesTheFirstButtonEscAndCloseTheLast)
+{
+    const QStringList buttons { QStringLiteral("Save As..."), QStringLiteral("Reload"),
+        QStringLiteral("Cancel") };
+    const QString text = QStringLiteral("The file \"<a>.ql1\" was changed on disk.");
+    const struct
+    {
+        const char *name;
+        std::function<void(QMessageBox &)> answer;
+        QString expected;
+    } cases[] = {
+        { "Enter", [](QMessageBox &box) { press(box, Qt::Key_Return); }, "Save As..." },
+        { "Esc", [](QMessageBox &box) { press(box, Qt::Key_Escape); }, "Cancel" },
+        { "window closed", [](QMessageBox &box) { box.close(); }, "Cancel" },
+        { "Reload clicked",
+            [](QMessageBox &box) {
+                for (QAbstractButton *button : box.buttons())
+                    if (buttonText(button) == QLatin1String("Reload"))
+                        QTest::mouseClick(button, Qt::LeftButton);
+            },
+            "Reload" },
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        SeenBox seen;
+        ModalDriver<QMessageBox> driver([&](QMessageBox &box) {
+            seen = look(box);
+            c.answer(box);
+        });
+        QtUi ui;
+        const QString chosen = ui.choose(text, buttons);
+        ASSERT_TRUE(driver.acted());
+        EXPECT_FALSE(driver.timedOut());
+        EXPECT_EQ(chosen, c.expected);
+        EXPECT_EQ(seen.caption, QStringLiteral("Quillon"));
+        EXPECT_EQ(seen.text, text);
+        EXPECT_EQ(seen.format, Qt::PlainText);
+        EXPECT_EQ(seen.icon, QMessageBox::Warning);
+        EXPECT_EQ(seen.buttons, buttons);
+        EXPECT_EQ(seen.defaultButton, QStringLiteral("Save As..."));
+    }
+}
+
 TEST(QtUi, Input_OkGivesTheTextCancelGivesTheInitialText)
 {
     const QString tooLong(300, u'x');

@@ -1,5 +1,6 @@
 #include "platform/FileWriter.h"
 #include "platform/Error.h"
+#include "platform/FileLock.h"
 
 #include "FullFileSystem.h"
 
@@ -10,9 +11,13 @@
 #include <QTemporaryDir>
 #include <cerrno>
 #include <climits>
+#include <csignal>
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <pwd.h>
 #include <sys/inotify.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace {
@@ -52,48 +57,64 @@ TEST(FileWriter, Write_ReplacesTheFileAndLeavesNothingElse)
     EXPECT_EQ(folderEntries(dir.path()), QStringList { QStringLiteral("list.ql1") });
 }
 
+// Whether the folder's file system has unnamed temporary files; the writer falls back to named
+// ones where it does not.
+bool hasUnnamedFiles(const QString &folder)
+{
+    const int fd = open(QFile::encodeName(folder).constData(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
+    if (fd < 0)
+        return false;
+    close(fd);
+    return true;
+}
+
 TEST(FileWriter, InjectedFault_ThrowsAndKeepsTheOldFile)
 {
     const QByteArray old("<old contents>\r\n\0with a zero byte", 33);
     // Small data is the case that once failed silently: it is written in one call at the very end.
-    for (const QByteArray &replacement : { QByteArray(100000, 'x'), QByteArray("<small/>") }) {
-        for (const FileFault fault : { FileFault::CannotCreate, FileFault::FailsHalfway,
-                 FileFault::FailsAtFlush, FileFault::CannotRename }) {
-            SCOPED_TRACE(static_cast<int>(fault));
-            QTemporaryDir dir;
-            ASSERT_TRUE(dir.isValid());
-            const QString path = dir.filePath(QStringLiteral("list.ql1"));
-            ql::writeFileAtomically(path, old);
+    // Every fault is injected with unnamed temporary files and with named ones.
+    for (const bool named : { false, true })
+        for (const QByteArray &replacement : { QByteArray(100000, 'x'), QByteArray("<small/>") }) {
+            for (const FileFault fault : { FileFault::CannotCreate, FileFault::FailsHalfway,
+                     FileFault::FailsAtFlush, FileFault::CannotRename }) {
+                SCOPED_TRACE(static_cast<int>(fault));
+                SCOPED_TRACE(named ? "named temporary file" : "unnamed temporary file");
+                QTemporaryDir dir;
+                ASSERT_TRUE(dir.isValid());
+                const QString path = dir.filePath(QStringLiteral("list.ql1"));
+                ql::writeFileAtomically(path, old);
 
-            {
-                FaultGuard guard(fault);
-                try {
-                    ql::writeFileAtomically(path, replacement);
-                    ADD_FAILURE() << "no error";
-                } catch (const ql::Error &e) {
-                    EXPECT_TRUE(e.message().contains(path)) << e.what();
-                    EXPECT_TRUE(
-                        e.message().endsWith(QStringLiteral("; the previous file was kept unchanged.")))
-                        << e.what();
+                {
+                    FaultGuard guard(fault);
+                    FileFaults::refuseUnnamedFiles(named);
+                    try {
+                        ql::writeFileAtomically(path, replacement);
+                        ADD_FAILURE() << "no error";
+                    } catch (const ql::Error &e) {
+                        EXPECT_TRUE(e.message().contains(path)) << e.what();
+                        EXPECT_TRUE(
+                            e.message().endsWith(QStringLiteral("; the previous file was kept unchanged.")))
+                            << e.what();
+                    }
+                    // A target that did not exist is not created either.
+                    const QString fresh = dir.filePath(QStringLiteral("fresh.ql1"));
+                    try {
+                        ql::writeFileAtomically(fresh, replacement);
+                        ADD_FAILURE() << "no error";
+                    } catch (const ql::Error &e) {
+                        EXPECT_TRUE(e.message().endsWith(QStringLiteral("; no file was created.")))
+                            << e.what();
+                    }
+                    EXPECT_FALSE(QFile::exists(fresh));
                 }
-                // A target that did not exist is not created either.
-                const QString fresh = dir.filePath(QStringLiteral("fresh.ql1"));
-                try {
-                    ql::writeFileAtomically(fresh, replacement);
-                    ADD_FAILURE() << "no error";
-                } catch (const ql::Error &e) {
-                    EXPECT_TRUE(e.message().endsWith(QStringLiteral("; no file was created."))) << e.what();
-                }
-                EXPECT_FALSE(QFile::exists(fresh));
+                EXPECT_EQ(readAll(path), old);
+                EXPECT_EQ(folderEntries(dir.path()), QStringList { QStringLiteral("list.ql1") });
+
+                // The fault is gone once cleared.
+                ql::writeFileAtomically(path, replacement);
+                EXPECT_EQ(readAll(path), replacement);
             }
-            EXPECT_EQ(readAll(path), old);
-            EXPECT_EQ(folderEntries(dir.path()), QStringList { QStringLiteral("list.ql1") });
-
-            // The fault is gone once cleared.
-            ql::writeFileAtomically(path, replacement);
-            EXPECT_EQ(readAll(path), replacement);
         }
-    }
 }
 
 // The message says what went wrong in words a user knows: a full disk is called that.
@@ -178,6 +199,141 @@ TEST(FileWriter, TemporaryFile_IsNamedAfterTheTarget)
     EXPECT_TRUE(longName.endsWith(second.captured(1)));
     EXPECT_EQ(QFile::encodeName(created.at(1)).size(), NAME_MAX);
     EXPECT_EQ(folderEntries(dir.path()).size(), 2);
+}
+
+// A write killed half-way leaves the list as it was. With unnamed temporary files it leaves nothing
+// else either; a file system without them keeps the named file of today, which the kill strands.
+TEST(FileWriter, KilledWrite_LeavesTheListAndNothingElse)
+{
+    for (const bool named : { false, true }) {
+        SCOPED_TRACE(named ? "named temporary file" : "unnamed temporary file");
+        QTemporaryDir dir;
+        ASSERT_TRUE(dir.isValid());
+        if (!named && !hasUnnamedFiles(dir.path())) {
+            std::cout << "no unnamed temporary files on this file system; case skipped\n";
+            continue;
+        }
+        const QString path = dir.filePath(QStringLiteral("list.ql1"));
+        ql::writeFileAtomically(path, QByteArrayLiteral("old"));
+
+        const pid_t child = fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            FileFaults::inject(FileFault::KilledHalfway);
+            FileFaults::refuseUnnamedFiles(named);
+            try {
+                ql::writeFileAtomically(path, QByteArray(1 << 20, 'n'));
+            } catch (...) {
+            }
+            _exit(0); // not reached: the write kills the process
+        }
+        int status = 0;
+        ASSERT_EQ(waitpid(child, &status, 0), child);
+        ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL);
+
+        EXPECT_EQ(readAll(path), QByteArrayLiteral("old"));
+        const QStringList entries = folderEntries(dir.path());
+        if (named) {
+            ASSERT_EQ(entries.size(), 2);
+            EXPECT_TRUE(entries.at(1).startsWith(QStringLiteral("list.ql1.quillon-unfinished-")))
+                << qPrintable(entries.at(1));
+            // The next write of the list under its lock removes what the kill left, and only that.
+            const QStringList others { QStringLiteral("list.ql1.quillon-unfinished-abc"),
+                QStringLiteral("other.ql1.quillon-unfinished-Ab3xYz") };
+            for (const QString &other : others)
+                ql::writeFileAtomically(dir.filePath(other), QByteArrayLiteral("kept"));
+            ql::updateLockedFile(path, [](ql::FileLock &) { return std::optional<QByteArray>("new"); });
+            EXPECT_EQ(readAll(path), QByteArrayLiteral("new"));
+            EXPECT_EQ(folderEntries(dir.path()), QStringList { QStringLiteral("list.ql1") } + others);
+        } else {
+            EXPECT_EQ(entries, QStringList { QStringLiteral("list.ql1") });
+        }
+    }
+}
+
+// A file without any write permission is read-only for every user, root included; the write says
+// so and leaves the file as it was, also when it is reached through a link.
+TEST(FileWriter, ReadOnlyFile_IsRefused)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString path = dir.filePath(QStringLiteral("list.ql1"));
+    const QString link = dir.filePath(QStringLiteral("link.ql1"));
+    ql::writeFileAtomically(path, QByteArrayLiteral("old"));
+    ASSERT_TRUE(QFile::link(path, link));
+    ASSERT_EQ(chmod(QFile::encodeName(path).constData(), 0444), 0);
+    for (const QString &target : { path, link }) {
+        try {
+            ql::writeFileAtomically(target, QByteArrayLiteral("new"));
+            ADD_FAILURE() << "no error";
+        } catch (const ql::Error &e) {
+            EXPECT_EQ(e.message(), QStringLiteral("The file \"%1\" is read-only.").arg(target));
+        }
+    }
+    EXPECT_EQ(readAll(path), QByteArrayLiteral("old"));
+    EXPECT_EQ(
+        folderEntries(dir.path()), (QStringList { QStringLiteral("link.ql1"), QStringLiteral("list.ql1") }));
+}
+
+// As an ordinary user, in a folder the user may write: a file the user may not write is refused,
+// whatever its permission bits say to others; one the user may write is replaced and stays theirs.
+// The user is "nobody", in a child process that gave up root.
+TEST(FileWriter, FileTheUserMayNotWrite_IsRefusedForAnOrdinaryUser)
+{
+    const passwd *nobody = getpwnam("nobody");
+    if (getuid() != 0 || !nobody)
+        GTEST_SKIP() << "needs root and a user \"nobody\" to become";
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QByteArray folder = QFile::encodeName(dir.path());
+    ASSERT_EQ(chown(folder.constData(), nobody->pw_uid, nobody->pw_gid), 0);
+
+    const struct
+    {
+        const char *name;
+        uid_t owner;
+        mode_t mode;
+        bool refused;
+    } cases[] = {
+        { "own file without write permission", nobody->pw_uid, 0444, true },
+        { "another user's file", 0, 0644, true },
+        { "own writable file", nobody->pw_uid, 0640, false },
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        const QString path = dir.filePath(QStringLiteral("list.ql1"));
+        QFile::remove(path);
+        ql::writeFileAtomically(path, QByteArrayLiteral("old"));
+        const QByteArray name = QFile::encodeName(path);
+        ASSERT_EQ(chown(name.constData(), c.owner, nobody->pw_gid), 0);
+        ASSERT_EQ(chmod(name.constData(), c.mode), 0);
+
+        const pid_t child = fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            // 0: written; 1: refused as read-only; 2: any other outcome.
+            if (setgid(nobody->pw_gid) != 0 || setuid(nobody->pw_uid) != 0)
+                _exit(2);
+            try {
+                ql::writeFileAtomically(path, QByteArrayLiteral("new"));
+                _exit(0);
+            } catch (const ql::Error &e) {
+                _exit(e.message() == QStringLiteral("The file \"%1\" is read-only.").arg(path) ? 1 : 2);
+            }
+        }
+        int status = 0;
+        ASSERT_EQ(waitpid(child, &status, 0), child);
+        ASSERT_TRUE(WIFEXITED(status));
+        EXPECT_EQ(WEXITSTATUS(status), c.refused ? 1 : 0);
+        EXPECT_EQ(readAll(path), c.refused ? QByteArrayLiteral("old") : QByteArrayLiteral("new"));
+        struct stat info
+        {
+        };
+        ASSERT_EQ(stat(name.constData(), &info), 0);
+        EXPECT_EQ(info.st_uid, c.owner);
+        EXPECT_EQ(info.st_mode & 07777, c.mode);
+        EXPECT_EQ(folderEntries(dir.path()), QStringList { QStringLiteral("list.ql1") });
+    }
 }
 
 // The replacement keeps what the user set on the old file, and a link stays a link.

@@ -1,6 +1,8 @@
 // The recent-files store on its own: loading, adding, filtering and writing "Recent.XML".
 #include "RecentFixture.h"
 
+#include "SpecialFiles.h"
+
 #include "storage/ClientTable.h"
 #include "storage/TaskSchema.h"
 
@@ -268,6 +270,28 @@ TEST_F(RecentStoreTest, UnusableStore_ThatCannotBeCopied_IsNotWrittenOver)
     EXPECT_EQ(readAll(storePath() + QStringLiteral(".damaged")), damaged);
     RecentStore next;
     EXPECT_EQ(shownFiles(next), QStringList { listFile(QStringLiteral("plan.ql1"), QByteArray()) });
+}
+
+// A named pipe in the store's place once made the program wait for ever at start-up. It is neither
+// read nor copied nor written over; the program starts with an empty list and says why.
+TEST_F(RecentStoreTest, StoreThatIsANamedPipe_IsNeitherReadNorWrittenOver)
+{
+    ASSERT_TRUE(testing_fs::makeNamedPipe(storePath()));
+    const testing_fs::Node pipe = testing_fs::nodeAt(storePath());
+    RecentStore store;
+    const QString reason
+        = QStringLiteral("Cannot open file \"%1\". It is a named pipe, not a regular file").arg(storePath());
+    EXPECT_EQ(errors(),
+        QStringList {
+            QStringLiteral("The list of recent files \"%1\" could not be read: %2. Quillon starts with "
+                           "an empty list of recent files. It could not be kept as a copy (%2), so it "
+                           "will not be written over.")
+                .arg(storePath(), reason) });
+    EXPECT_TRUE(shownFiles(store).isEmpty());
+    store.AddToRecent(listFile(QStringLiteral("plan.ql1")));
+    store.WriteOnClose();
+    EXPECT_EQ(messages().size(), 1);
+    EXPECT_EQ(testing_fs::nodeAt(storePath()), pipe);
 }
 
 TEST_F(RecentStoreTest, FolderOf_KeepsTheLastSeparator)

@@ -8,11 +8,15 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QPushButton>
 #include <algorithm>
 
 namespace ql {
 
 namespace {
+
+// Which of choose()'s buttons a button of the box is.
+constexpr char ChoiceIndex[] = "quillonChoiceIndex";
 
 // "ql1", ".ql1" and "*.ql1" all name the extension "ql1".
 QString bareExtension(const QString &extension)
@@ -76,6 +80,38 @@ bool QtUi::confirm(const QString &text)
     setUpMessageBox(box, BoxKind::Confirmation, text);
     box.exec();
     return box.clickedButton() == box.button(QMessageBox::Ok);
+}
+
+void QtUi::setUpChoiceBox(QMessageBox &box, const QString &text, const QStringList &buttons)
+{
+    box.setWindowTitle(applicationTitle());
+    box.setTextFormat(Qt::PlainText);
+    box.setText(text);
+    box.setIcon(QMessageBox::Warning);
+    for (qsizetype i = 0; i < buttons.size(); ++i) {
+        // The first accepts, the last rejects, those between act: the platform's button layout
+        // places them by these roles.
+        const QMessageBox::ButtonRole role = i == 0 ? QMessageBox::AcceptRole
+            : i == buttons.size() - 1               ? QMessageBox::RejectRole
+                                                    : QMessageBox::ActionRole;
+        QPushButton *button = box.addButton(buttons.at(i), role);
+        button->setProperty(ChoiceIndex, int(i));
+        if (i == 0)
+            box.setDefaultButton(button);
+        if (i == buttons.size() - 1)
+            box.setEscapeButton(button);
+    }
+}
+
+QString QtUi::choose(const QString &text, const QStringList &buttons)
+{
+    QMessageBox box(QApplication::activeWindow());
+    setUpChoiceBox(box, text, buttons);
+    box.exec();
+    // Esc and the window's close button press the escape button, the last one.
+    const QAbstractButton *clicked = box.clickedButton();
+    const int chosen = clicked ? clicked->property(ChoiceIndex).toInt() : int(buttons.size()) - 1;
+    return buttons.value(chosen);
 }
 
 void QtUi::error(const QString &text)

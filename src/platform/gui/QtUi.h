@@ -17,6 +17,7 @@ public:
     void message(const QString &text) override;
     Answer question(const QString &text) override;
     bool confirm(const QString &text) override;
+    QString choose(const QString &text, const QStringList &buttons) override;
     void error(const QString &text) override;
     QString input(const QString &caption, const QString &prompt, const QString &initialText) override;
     QString openFile(const FileDialogRequest &request) override;
@@ -25,6 +26,8 @@ public:
     // The dialogs as they are set up before they are shown (tests look at them without showing).
     enum class BoxKind { Message, Question, Confirmation, Error };
     static void setUpMessageBox(QMessageBox &box, BoxKind kind, const QString &text);
+    // A box of choose(): the text, a warning icon and the buttons in their order.
+    static void setUpChoiceBox(QMessageBox &box, const QString &text, const QStringList &buttons);
     static void setUpInputDialog(
         QInputDialog &dialog, const QString &caption, const QString &prompt, const QString &initialText);
     static void setUpFileDialog(

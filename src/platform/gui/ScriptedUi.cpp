@@ -23,6 +23,11 @@ void ScriptedUi::answerConfirm(bool ok)
     m_script.push_back({ Kind::Confirm, ok ? Answer::Yes : Answer::No, {} });
 }
 
+void ScriptedUi::answerChoice(const QString &button)
+{
+    m_script.push_back({ Kind::Choice, Answer::No, button });
+}
+
 void ScriptedUi::answerInput(const QString &text)
 {
     m_script.push_back({ Kind::Input, Answer::No, text });
@@ -75,6 +80,20 @@ bool ScriptedUi::confirm(const QString &text)
         { Kind::Confirm, applicationTitle(), text, { Ok, Cancel }, Ok, Cancel, Icon::Question, {}, {} });
     const std::optional<Reply> reply = nextReply(Kind::Confirm);
     return reply && reply->answer == Answer::Yes;
+}
+
+QString ScriptedUi::choose(const QString &text, const QStringList &buttons)
+{
+    m_prompts.push_back({ Kind::Choice, applicationTitle(), text, buttons, buttons.value(0),
+        buttons.value(buttons.size() - 1), Icon::Warning, {}, {} });
+    const std::optional<Reply> reply = nextReply(Kind::Choice);
+    // An answer that names no button of the box is a mistake of the test: counted, and answered as
+    // Esc would.
+    if (reply && buttons.contains(reply->text))
+        return reply->text;
+    if (reply)
+        ++m_unanswered;
+    return buttons.value(buttons.size() - 1);
 }
 
 void ScriptedUi::error(const QString &text)

@@ -15,8 +15,8 @@ namespace ql {
 class ScriptedUi final : public Ui
 {
 public:
-    enum class Kind { Message, Question, Confirm, Error, Input, OpenFile, SaveFile };
-    enum class Icon { None, Question, Error };
+    enum class Kind { Message, Question, Confirm, Choice, Error, Input, OpenFile, SaveFile };
+    enum class Icon { None, Question, Warning, Error };
 
     struct Prompt
     {
@@ -34,6 +34,8 @@ public:
     // The script, answered in order.
     void answerQuestion(Answer answer);
     void answerConfirm(bool ok);
+    // The text of the button a choice is answered with.
+    void answerChoice(const QString &button);
     void answerInput(const QString &text);
     void answerOpenFile(const QString &path);
     void answerSaveFile(const QString &path);
@@ -47,6 +49,7 @@ public:
     void message(const QString &text) override;
     Answer question(const QString &text) override;
     bool confirm(const QString &text) override;
+    QString choose(const QString &text, const QStringList &buttons) override;
     void error(const QString &text) override;
     QString input(const QString &caption, const QString &prompt, const QString &initialText) override;
     QString openFile(const FileDialogRequest &request) override;

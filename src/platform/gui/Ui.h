@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 namespace ql {
 
@@ -35,6 +36,10 @@ public:
     // A confirmation: the text, a question icon, OK and Cancel; OK is the default button and Esc
     // answers Cancel. True for OK.
     virtual bool confirm(const QString &text) = 0;
+    // A choice between the actions named by `buttons` (at least two), with a warning icon. The first
+    // button is the default one (Enter); the last answers Esc and the window's close button, so it
+    // should be the one that changes nothing. Gives the chosen button's text.
+    virtual QString choose(const QString &text, const QStringList &buttons) = 0;
     // An error: the text as given, an error icon and an OK button. Commands do not call this
     // directly; their errors reach it through showErrorBox (ErrorBox.h).
     virtual void error(const QString &text) = 0;
