@@ -522,8 +522,9 @@ void report(const CommandLine &line)
     // Laying out text takes the fonts of a GUI application; a plain core application has none.
     if (!qobject_cast<QGuiApplication *>(QCoreApplication::instance()))
         throw Error(QStringLiteral("The report needs a graphical application object."));
-    // The heading is the list's tab caption; a list read from a file has no unsaved changes.
-    const TaskReport pages = layOutTaskReport(table, FileNameWithoutExt(line.positionals.at(0)));
+    // The heading is the list's tab caption; a list read from a file has no unsaved changes. Each
+    // page is laid out as it is written, so a long list never holds every page at once.
+    const TaskReportPages pages(table, FileNameWithoutExt(line.positionals.at(0)));
     writeFileAtomically(line.positionals.at(1), taskReportPdf(pages));
 }
 
