@@ -646,7 +646,7 @@ FileDialogRequest TfrmMain::openDialogRequest()
     request.caption = QStringLiteral("Open");
     request.filter = QStringLiteral("Quillon File v1|*.ql1|All Files (*.*)|*.*");
     request.defaultExtension = QStringLiteral("ql1");
-    request.initialFolder = ProgramFolder::path();
+    request.initialFolder = ProgramFolder::initialListFolder();
     return request;
 }
 
