@@ -5,6 +5,7 @@
 #include "platform/ProgramFolder.h"
 #include "platform/ProgramInfo.h"
 #include "platform/gui/ErrorBox.h"
+#include "platform/gui/ProgramIcon.h"
 #include "platform/gui/Shell.h"
 
 #include <QDir>
@@ -28,7 +29,6 @@ namespace ql {
 
 namespace {
 
-const QString IconPath = QStringLiteral(":/about/quillon.png");
 const QString PicturePath = QStringLiteral(":/about/main-window.jpg");
 
 QByteArray resourceBytes(const QString &path)
@@ -90,7 +90,7 @@ TfrmAbout::TfrmAbout(QWidget *parent)
     Label5->adjustSize();
     Label5->installEventFilter(this);
 
-    Image2->setPixmap(QPixmap(IconPath));
+    Image2->setPixmap(programIcon().pixmap(32, 32));
     // The picture is part of the program; should it ever be damaged, the box shows without it and
     // says why.
     runGuarded([this] { Image1->setPixmap(QPixmap::fromImage(decodeJpeg(resourceBytes(PicturePath)))); });
