@@ -856,4 +856,17 @@ void TfrmMain::closeEvent(QCloseEvent *event)
         event->ignore();
 }
 
+// ---------------------------------------------------------------------------------------------
+// Files from outside the window
+
+void TfrmMain::OpenListFiles(const QStringList &paths)
+{
+    for (const QString &path : paths) {
+        runGuarded([&] {
+            OpenListFile(path);
+            addToRecent(path);
+        });
+    }
+}
+
 } // namespace ql
