@@ -153,6 +153,9 @@ private:
     class CodeSelection;
 
     void buildMenus();
+    // The keys a desktop gives New, Open, Save, Save As, Close, Print, Quit and Help, on the menu
+    // items of those commands, where the program's own commands leave them free.
+    void assignDesktopKeys();
     void buildMenuButtons(QWidget *band);
     void buildToolBar(QWidget *band);
     void setUpTabs();
