@@ -64,8 +64,12 @@ StartRequest parseStartArguments(const QStringList &arguments, const QString &cu
         request.action = StartRequest::Action::Version;
         return request;
     }
-    for (const QString &argument : parser.positionalArguments())
-        request.files << absolutePath(argument, currentFolder);
+    for (const QString &argument : parser.positionalArguments()) {
+        // An empty argument (a script's unset variable) names no file; taken as one, it would be
+        // the current folder.
+        if (!argument.isEmpty())
+            request.files << absolutePath(argument, currentFolder);
+    }
     return request;
 }
 

@@ -38,6 +38,7 @@ TEST(StartArguments, OptionsFilesAndErrors)
         { { "-platform", "offscreen", "Plan.ql1", "-reverse", "--style=fusion" }, Action::Run,
             { "/home/ann/lists/Plan.ql1" }, {} },
         { { "--", "-odd.ql1" }, Action::Run, { "/home/ann/lists/-odd.ql1" }, {} },
+        { { "", "Plan.ql1" }, Action::Run, { "/home/ann/lists/Plan.ql1" }, {} },
         { { "--help" }, Action::Help, {}, {} },
         { { "Plan.ql1", "-h" }, Action::Help, {}, {} },
         { { "--version" }, Action::Version, {}, {} },
