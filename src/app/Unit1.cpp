@@ -41,6 +41,8 @@
 #include <QToolBar>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <algorithm>
+#include <iterator>
 
 namespace ql {
 
@@ -115,6 +117,7 @@ TfrmMain::TfrmMain(QWidget *parent)
     setPalette(palette);
 
     buildMenus();
+    assignDesktopKeys();
     buildMenuButtons(CoolBar2);
     buildToolBar(CoolBar1);
     buildPopupMenu();
@@ -650,7 +653,7 @@ FileDialogRequest TfrmMain::openDialogRequest()
     request.caption = QStringLiteral("Open");
     request.filter = QStringLiteral("Quillon File v1|*.ql1|All Files (*.*)|*.*");
     request.defaultExtension = QStringLiteral("ql1");
-    request.initialFolder = ProgramFolder::path();
+    request.initialFolder = ProgramFolder::initialListFolder();
     return request;
 }
 
@@ -913,6 +916,75 @@ void TfrmMain::closeEvent(QCloseEvent *event)
         event->accept();
     else
         event->ignore();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Keys of the desktop
+
+namespace {
+
+// Keys with commands of their own in the window and its lists: Exit's F10, the grid's Insert,
+// Ctrl+Del and Del, Copy's Ctrl+C, the link commands' Ctrl+F and Ctrl+U, Details' F12, and Ctrl+Tab
+// and Ctrl+Shift+Tab between the tabs. A desktop key is never added over one of them.
+const QKeySequence ProgramKeys[] = { QKeySequence(Qt::Key_F10), QKeySequence(Qt::Key_Insert),
+    QKeySequence(Qt::CTRL | Qt::Key_Delete), QKeySequence(Qt::Key_Delete), QKeySequence(Qt::CTRL | Qt::Key_C),
+    QKeySequence(Qt::CTRL | Qt::Key_F), QKeySequence(Qt::CTRL | Qt::Key_U), QKeySequence(Qt::Key_F12),
+    QKeySequence(Qt::CTRL | Qt::Key_Tab), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Tab) };
+
+// The desktop's keys for a standard command, as its settings give them, or `usual` where it gives
+// none (Qt has no Save As or Quit key for some desktops). `alwaysUsual` adds `usual` also when the
+// desktop gives others (Close: Ctrl+W besides the Ctrl+F4 of some). Keys of the program's own
+// commands are left out.
+QList<QKeySequence> desktopKeys(
+    QKeySequence::StandardKey command, const QKeySequence &usual, bool alwaysUsual = false)
+{
+    QList<QKeySequence> keys = QKeySequence::keyBindings(command);
+    if (keys.isEmpty() || (alwaysUsual && !keys.contains(usual)))
+        keys.append(usual);
+    keys.removeIf([](const QKeySequence &key) {
+        return std::find(std::begin(ProgramKeys), std::end(ProgramKeys), key) != std::end(ProgramKeys);
+    });
+    return keys;
+}
+
+} // namespace
+
+void TfrmMain::assignDesktopKeys()
+{
+    // On the menu items, which show them; each item runs its command as a click does.
+    const struct
+    {
+        const char *item;
+        QKeySequence::StandardKey command;
+        QKeySequence usual;
+        bool alwaysUsual;
+    } keys[] = {
+        { "New1", QKeySequence::New, QKeySequence(Qt::CTRL | Qt::Key_N), false },
+        { "Open1", QKeySequence::Open, QKeySequence(Qt::CTRL | Qt::Key_O), false },
+        { "Save1", QKeySequence::Save, QKeySequence(Qt::CTRL | Qt::Key_S), false },
+        { "Saveas1", QKeySequence::SaveAs, QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S), false },
+        { "Close1", QKeySequence::Close, QKeySequence(Qt::CTRL | Qt::Key_W), true },
+        { "Print1", QKeySequence::Print, QKeySequence(Qt::CTRL | Qt::Key_P), false },
+        { "Exit1", QKeySequence::Quit, QKeySequence(Qt::CTRL | Qt::Key_Q), false },
+        { "About1", QKeySequence::HelpContents, QKeySequence(Qt::Key_F1), false },
+    };
+    for (const auto &key : keys) {
+        if (auto *item = menuBar()->findChild<QAction *>(QString::fromLatin1(key.item)))
+            item->setShortcuts(desktopKeys(key.command, key.usual, key.alwaysUsual));
+    }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Files from outside the window
+
+void TfrmMain::OpenListFiles(const QStringList &paths)
+{
+    for (const QString &path : paths) {
+        runGuarded([&] {
+            OpenListFile(path);
+            addToRecent(path);
+        });
+    }
 }
 
 } // namespace ql

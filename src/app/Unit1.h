@@ -73,6 +73,10 @@ public:
     void AddListTab(const QString &fileName, bool isNew);
     // Opens a list file in a new tab without touching the recent-files store (a linked list).
     void OpenListFile(const QString &fileName);
+    // Opens list files given from outside (the command line, a later start), each as Open opens the
+    // file chosen in its dialog: a tab of its own, the title, the recent-files store. A file that
+    // cannot be read shows its error and the ones after it still open.
+    void OpenListFiles(const QStringList &paths);
     // The frame of the active tab; nullptr when no tab is active.
     TfrTasks *ActiveTasksFrame() const;
     // Throws "Open or create a list first!" when no tab is active.
@@ -150,6 +154,9 @@ private:
     class CodeSelection;
 
     void buildMenus();
+    // The keys a desktop gives New, Open, Save, Save As, Close, Print, Quit and Help, on the menu
+    // items of those commands, where the program's own commands leave them free.
+    void assignDesktopKeys();
     void buildMenuButtons(QWidget *band);
     void buildToolBar(QWidget *band);
     void setUpTabs();

@@ -1,4 +1,5 @@
 #include "cli/Cli.h"
+#include "cli/CliCommandLine.h"
 
 #include <QCoreApplication>
 #include <QTextStream>
@@ -9,5 +10,5 @@ int main(int argc, char **argv)
     const std::unique_ptr<QCoreApplication> app = ql::createCliApplication(argc, argv);
     QTextStream out(stdout);
     QTextStream err(stderr);
-    return ql::runCli(QCoreApplication::arguments().mid(1), out, err);
+    return ql::runCliCommandLine(QCoreApplication::arguments(), out, err);
 }

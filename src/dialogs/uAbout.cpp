@@ -2,11 +2,16 @@
 
 #include "dialogs/JpegImage.h"
 #include "platform/Error.h"
+#include "platform/ProgramFolder.h"
+#include "platform/ProgramInfo.h"
 #include "platform/gui/ErrorBox.h"
+#include "platform/gui/ProgramIcon.h"
 #include "platform/gui/Shell.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFont>
+#include <QFontMetrics>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QMouseEvent>
@@ -24,7 +29,6 @@ namespace ql {
 
 namespace {
 
-const QString IconPath = QStringLiteral(":/about/quillon.png");
 const QString PicturePath = QStringLiteral(":/about/main-window.jpg");
 
 QByteArray resourceBytes(const QString &path)
@@ -68,6 +72,17 @@ TfrmAbout::TfrmAbout(QWidget *parent)
     Label1->setFont(titleFont(Label1->font()));
     setTextColour(Label1, Qt::black);
     Label1->adjustSize();
+    Label2->setText(aboutVersionText());
+
+    // The folder of "Recent.XML" and Quillon.ini, which differs between a portable copy and an
+    // installed program. A long path is cut in its middle; the whole of it is the tip, and can be
+    // selected and copied.
+    const QString settings
+        = QStringLiteral("Settings: %1").arg(QDir::toNativeSeparators(ProgramFolder::path()));
+    settingsFolderLabel->setText(settingsFolderLabel->fontMetrics().elidedText(
+        settings, Qt::ElideMiddle, settingsFolderLabel->width()));
+    settingsFolderLabel->setToolTip(settings);
+    settingsFolderLabel->setAccessibleName(settings);
 
     setTextColour(Label5, QColor(0x00, 0x00, 0x80));
     Label5->setAccessibleName(WebAddress);
@@ -75,7 +90,7 @@ TfrmAbout::TfrmAbout(QWidget *parent)
     Label5->adjustSize();
     Label5->installEventFilter(this);
 
-    Image2->setPixmap(QPixmap(IconPath));
+    Image2->setPixmap(programIcon().pixmap(32, 32));
     // The picture is part of the program; should it ever be damaged, the box shows without it and
     // says why.
     runGuarded([this] { Image1->setPixmap(QPixmap::fromImage(decodeJpeg(resourceBytes(PicturePath)))); });

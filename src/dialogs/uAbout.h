@@ -15,9 +15,10 @@ namespace ql {
 
 // The About box: the program's icon (Image2), its name (Label1), version (Label2), a picture of the
 // main window showing a task list (Image1: a 462 by 247 JPEG decoded by decodeJpeg, drawn at its
-// natural size from the area's top-left corner and clipped to it) and the link to the program's web
-// address (Label5). The caller shows it modally; nothing is handed in or read back. It has no
-// buttons and is closed with its close box (or Esc).
+// natural size from the area's top-left corner and clipped to it), the folder that holds the
+// program's own files (settingsFolderLabel) and the link to the program's web address (Label5). The caller
+// shows it modally; nothing is handed in or read back. It has no buttons and is closed with its close box (or
+// Esc).
 //
 // The link: a click, or Enter or Space while it has the focus, opens WebAddress through the shell;
 // a failure of the shell is not reported. While the mouse pointer is over it, the pointer is the

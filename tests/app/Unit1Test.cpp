@@ -103,11 +103,13 @@ TEST_F(MainWindowTest, Menus_CaptionsVisibilityAndMenuButtonRow)
     EXPECT_EQ(fileButton->menu(), main().File1);
     EXPECT_EQ(fileButton->font().pixelSize(), 11);
 
-    // No menu item carries a short-cut; F10 belongs to the Exit action.
+    // F10 belongs to the Exit action and is not shown in the menu (KeysTest has the desktop's keys
+    // that the menu items show).
+    EXPECT_EQ(main().actExit->shortcut(), QKeySequence(Qt::Key_F10));
     for (QMenu *menu : main().menuBar()->findChildren<QMenu *>())
         for (const QAction *item : menu->actions())
-            EXPECT_TRUE(item->shortcut().isEmpty()) << item->objectName().toStdString();
-    EXPECT_EQ(main().actExit->shortcut(), QKeySequence(Qt::Key_F10));
+            EXPECT_FALSE(item->shortcuts().contains(QKeySequence(Qt::Key_F10)))
+                << item->objectName().toStdString();
 }
 
 TEST_F(MainWindowTest, ToolBar_ButtonsInOrder)

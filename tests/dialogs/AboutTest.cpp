@@ -4,12 +4,16 @@
 #include "dialogs/uAbout.h"
 #include "gui/Printers.h"
 #include "platform/Error.h"
+#include "platform/ProgramFolder.h"
+#include "platform/ProgramInfo.h"
 #include "platform/gui/RecordingShell.h"
 #include "platform/gui/ScriptedUi.h"
 
 #include <QEnterEvent>
 #include <QFile>
 #include <QGuiApplication>
+#include <QRegularExpression>
+#include <QTemporaryDir>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -172,6 +176,36 @@ TEST_F(AboutTest, Link_OpensTheWebAddressAndShowsThePointingHandWhileOverIt)
     QCoreApplication::sendEvent(about.Label5, &enter);
     about.close();
     EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
+}
+
+// The version shown is the build's one version ("1.0.0~beta" reads "Version 1.00 beta"), and the
+// box tells which folder holds the program's own files, however long its path.
+TEST_F(AboutTest, ShowsTheBuildsVersionAndTheSettingsFolder)
+{
+    const QRegularExpressionMatch version
+        = QRegularExpression(QStringLiteral("^(\\d+)\\.(\\d+)\\.\\d+(?:~(\\w+))?$"))
+              .match(ql::programVersion());
+    ASSERT_TRUE(version.hasMatch()) << ql::programVersion().toStdString();
+    QString expected = QStringLiteral("Version %1.%2")
+                           .arg(version.captured(1), version.captured(2).rightJustified(2, u'0'));
+    if (!version.captured(3).isEmpty())
+        expected += QLatin1Char(' ') + version.captured(3);
+
+    QTemporaryDir dir;
+    const QString folder = dir.filePath(QString(120, u'f'));
+    ql::ProgramFolder::set(folder);
+    TfrmAbout about;
+    ql::ProgramFolder::reset();
+    EXPECT_EQ(about.Label2->text(), expected);
+
+    const QString settings = QStringLiteral("Settings: ") + folder;
+    EXPECT_EQ(about.settingsFolderLabel->toolTip(), settings);
+    EXPECT_EQ(about.settingsFolderLabel->accessibleName(), settings);
+    const QString shown = about.settingsFolderLabel->text();
+    EXPECT_TRUE(shown.startsWith(QStringLiteral("Settings: "))) << shown.toStdString();
+    EXPECT_TRUE(shown.endsWith(folder.right(8))) << shown.toStdString();
+    EXPECT_LE(about.settingsFolderLabel->fontMetrics().horizontalAdvance(shown),
+        about.settingsFolderLabel->width());
 }
 
 } // namespace

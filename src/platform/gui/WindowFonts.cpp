@@ -1,22 +1,29 @@
 #include "platform/gui/WindowFonts.h"
 
-#include <QFileInfo>
 #include <QFontDatabase>
-#include <QStringList>
+#include <QStandardPaths>
 
 namespace ql {
+
+QStringList windowFontFiles()
+{
+    QStringList files;
+    for (const char *name : { "tahoma.ttf", "tahomabd.ttf" }) {
+        const QString file = QStandardPaths::locate(
+            QStandardPaths::GenericDataLocation, QStringLiteral("wine/fonts/") + QLatin1String(name));
+        if (!file.isEmpty())
+            files << file;
+    }
+    return files;
+}
 
 void installWindowFonts()
 {
     if (QFontDatabase::families().contains(QStringLiteral("Tahoma")))
         return;
-    const QStringList files = { QStringLiteral("/usr/share/wine/fonts/tahoma.ttf"),
-        QStringLiteral("/usr/share/wine/fonts/tahomabd.ttf") };
-    for (const QString &file : files) {
-        // A font that cannot be added leaves Qt's fallback in place, which is all a user would see.
-        if (QFileInfo::exists(file))
-            QFontDatabase::addApplicationFont(file);
-    }
+    // A font that cannot be added leaves Qt's fallback in place, which is all a user would see.
+    for (const QString &file : windowFontFiles())
+        QFontDatabase::addApplicationFont(file);
 }
 
 } // namespace ql
