@@ -113,8 +113,9 @@ public:
             // The replacement keeps the old file's permissions and, where allowed, its owner; a
             // failure to copy them does not stop the write.
             (void)::fchmod(m_fd, old.st_mode & 07777);
-            if (::geteuid() == 0)
-                (void)::fchown(m_fd, old.st_uid, old.st_gid);
+            if (::geteuid() == 0 && ::fchown(m_fd, old.st_uid, old.st_gid) != 0) {
+                // Kept by whoever saves it: the list's contents matter more than its owner.
+            }
         }
     }
 
