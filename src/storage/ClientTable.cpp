@@ -60,7 +60,37 @@ ClientTable::ClientTable(QString name)
 {
 }
 
-ClientTable::~ClientTable() = default;
+ClientTable::~ClientTable()
+{
+    // What follows the table lets go of it now, whatever goes first, the table or its followers.
+    const std::vector<TableSubscriber *> subscribers = std::move(m_subscribers);
+    m_subscribers.clear();
+    for (TableSubscriber *subscriber : subscribers)
+        subscriber->tableDestroyed(*this);
+}
+
+void ClientTable::Subscribe(TableSubscriber *subscriber)
+{
+    if (std::find(m_subscribers.begin(), m_subscribers.end(), subscriber) == m_subscribers.end())
+        m_subscribers.push_back(subscriber);
+}
+
+void ClientTable::Unsubscribe(TableSubscriber *subscriber)
+{
+    m_subscribers.erase(
+        std::remove(m_subscribers.begin(), m_subscribers.end(), subscriber), m_subscribers.end());
+}
+
+template <typename Notice> void ClientTable::tellSubscribers(const Notice &notice)
+{
+    if (m_subscribers.empty())
+        return;
+    // A copy: a subscriber may come or go while the others are told.
+    const std::vector<TableSubscriber *> subscribers = m_subscribers;
+    for (TableSubscriber *subscriber : subscribers)
+        if (std::find(m_subscribers.begin(), m_subscribers.end(), subscriber) != m_subscribers.end())
+            notice(*subscriber);
+}
 
 // ---------------------------------------------------------------------------------------------
 // Definitions and life cycle
@@ -398,12 +428,41 @@ void ClientTable::fireScroll()
 {
     if (m_afterScroll)
         m_afterScroll(*this);
+    tellSubscribers([this](TableSubscriber &s) { s.afterScroll(*this); });
 }
 
 void ClientTable::fireRowsChange(RowsChange::Kind kind, int from, int to)
 {
+    const RowsChange change { kind, from, to };
     if (m_afterRowsChange)
-        m_afterRowsChange(*this, RowsChange { kind, from, to });
+        m_afterRowsChange(*this, change);
+    tellSubscribers([&](TableSubscriber &s) { s.afterRowsChange(*this, change); });
+}
+
+void ClientTable::fireInsert()
+{
+    if (m_afterInsert)
+        m_afterInsert(*this);
+    tellSubscribers([this](TableSubscriber &s) { s.afterInsert(*this); });
+}
+
+void ClientTable::fireEdit()
+{
+    if (m_afterEdit)
+        m_afterEdit(*this);
+    tellSubscribers([this](TableSubscriber &s) { s.afterEdit(*this); });
+}
+
+void ClientTable::firePost()
+{
+    tellSubscribers([this](TableSubscriber &s) { s.afterPost(*this); });
+}
+
+void ClientTable::fireCancel()
+{
+    if (m_afterCancel)
+        m_afterCancel(*this);
+    tellSubscribers([this](TableSubscriber &s) { s.afterCancel(*this); });
 }
 
 void ClientTable::SetFilter(const QString &expression)
@@ -544,11 +603,13 @@ bool ClientTable::LocateRow(const QString &fieldName, const Value &value)
 
 void ClientTable::runBeforePost()
 {
-    if (!m_beforePost || m_inBeforePost || !IsEditing())
+    if ((!m_beforePost && m_subscribers.empty()) || m_inBeforePost || !IsEditing())
         return;
     m_inBeforePost = true;
     try {
-        m_beforePost(*this);
+        if (m_beforePost)
+            m_beforePost(*this);
+        tellSubscribers([this](TableSubscriber &s) { s.beforePost(*this); });
     } catch (...) {
         m_inBeforePost = false;
         throw;
@@ -581,8 +642,7 @@ void ClientTable::beginInsert(bool append)
     m_pending.assign(m_data.fields.size(), Value());
     m_written.assign(m_data.fields.size(), false);
     fireRowsChange(RowsChange::Kind::Inserted, -1, RowNumber() - 1);
-    if (m_afterInsert)
-        m_afterInsert(*this);
+    fireInsert();
     fireScroll();
 }
 
@@ -609,8 +669,7 @@ void ClientTable::EditRow()
     m_pendingRow = m_view[m_cursor];
     m_pending = rowValues(m_pendingRow);
     m_written.assign(m_data.fields.size(), false);
-    if (m_afterEdit)
-        m_afterEdit(*this);
+    fireEdit();
 }
 
 void ClientTable::PostRow()
@@ -672,6 +731,7 @@ void ClientTable::postInsert()
         fireRowsChange(RowsChange::Kind::Changed, -1, pos);
     else
         fireRowsChange(RowsChange::Kind::Moved, pendingPos, pos);
+    firePost();
 }
 
 // Stores an edit. A row that stops passing the filter stays in the view until the view is rebuilt,
@@ -747,6 +807,7 @@ void ClientTable::postEdit()
         fireRowsChange(RowsChange::Kind::Changed, -1, pos);
     else
         fireRowsChange(RowsChange::Kind::Moved, viewPos, pos);
+    firePost();
 }
 
 void ClientTable::CancelRow()
@@ -765,8 +826,7 @@ void ClientTable::CancelRow()
         fireRowsChange(RowsChange::Kind::Changed, -1, pos);
     if (wasInsert)
         fireScroll();
-    if (m_afterCancel)
-        m_afterCancel(*this);
+    fireCancel();
 }
 
 void ClientTable::DeleteRow()

@@ -73,25 +73,6 @@ struct TableData
     qint64 counter = 1;
 };
 
-// The in-memory table behind every task list and the recent-files store: typed fields, rows kept
-// as versions with a change log, one current row, one pending row (edit or insert), named orders,
-// one filter and a counter. Failures throw ql::Error with the user-facing message.
-//
-// Reactions run synchronously inside the operation that causes them:
-//  - AfterInsert after AppendRow/InsertRow (and EditRow on an empty view) has made the pending row.
-//  - AfterEdit after EditRow has made the current row pending.
-//  - AfterScroll after every cursor movement; never on post or a change of order.
-//  - BeforePost before a pending row is stored, or ended by a movement or a write, while the row
-//    is still pending: editors bound to the row write what they hold into it. It does not run
-//    again for writes it makes itself.
-//  - AfterCancel after CancelRow has abandoned a pending row (after the AfterScroll that
-//    abandoning an insertion runs), so whatever shows the row can show its stored values again.
-// AppendRow and InsertRow call AfterInsert first (the insert defaults) and AfterScroll second (the
-// cursor is on the new row), so whatever follows the cursor sees the row with its defaults.
-//
-// RowCount counts the rows of the view only: a pending inserted row is not counted until it is
-// posted. RowNumber of a pending inserted row is the position it will take (1-based); 0 when the
-// view is empty.
 // A change of the rows that a view of the table shows: the rows of the view in the current order
 // and filter, with the pending new row at its place while one is being inserted (RowNumber).
 // Positions count from 0.
@@ -111,6 +92,50 @@ struct RowsChange
     bool operator==(const RowsChange &o) const { return kind == o.kind && from == o.from && to == o.to; }
 };
 
+class ClientTable;
+
+// What a subscriber of a table is told (see ClientTable). BeforePost may throw: the post then does
+// not happen. The others must not throw. TableDestroyed comes last, from the table's destructor:
+// the subscriber lets go of the table and is not told anything more.
+class TableSubscriber
+{
+public:
+    virtual void afterInsert(ClientTable &) { }
+    virtual void afterEdit(ClientTable &) { }
+    virtual void beforePost(ClientTable &) { }
+    virtual void afterPost(ClientTable &) { }
+    virtual void afterCancel(ClientTable &) { }
+    virtual void afterScroll(ClientTable &) { }
+    virtual void afterRowsChange(ClientTable &, const RowsChange &) { }
+    virtual void tableDestroyed(ClientTable &) { }
+
+protected:
+    ~TableSubscriber() = default;
+};
+
+// The in-memory table behind every task list and the recent-files store: typed fields, rows kept
+// as versions with a change log, one current row, one pending row (edit or insert), named orders,
+// one filter and a counter. Failures throw ql::Error with the user-facing message.
+//
+// The table tells of its changes in two ways, at the same moments. Its own reactions, one of each,
+// belong to its owner and say what the table does (the insert defaults of a task list); whatever
+// shows the table follows it as a subscriber (a DataSource), any number of them, told after the
+// reaction of the same kind. Both run synchronously inside the operation that causes them:
+//  - AfterInsert after AppendRow/InsertRow (and EditRow on an empty view) has made the pending row.
+//  - AfterEdit after EditRow has made the current row pending.
+//  - AfterScroll after every cursor movement; never on post or a change of order.
+//  - BeforePost before a pending row is stored, or ended by a movement or a write, while the row
+//    is still pending: editors bound to the row write what they hold into it. It does not run
+//    again for writes it makes itself.
+//  - AfterCancel after CancelRow has abandoned a pending row (after the AfterScroll that
+//    abandoning an insertion runs), so whatever shows the row can show its stored values again.
+//  - AfterPost (subscribers only) after a pending row was stored, after the rows change it made.
+// AppendRow and InsertRow call AfterInsert first (the insert defaults) and AfterScroll second (the
+// cursor is on the new row), so whatever follows the cursor sees the row with its defaults.
+//
+// RowCount counts the rows of the view only: a pending inserted row is not counted until it is
+// posted. RowNumber of a pending inserted row is the position it will take (1-based); 0 when the
+// view is empty.
 class ClientTable
 {
 public:
@@ -251,6 +276,11 @@ public:
     // operation. It must not throw.
     void SetAfterRowsChange(RowsReaction r) { m_afterRowsChange = std::move(r); }
 
+    // --- Subscribers, told in the order they subscribed. A subscriber unsubscribes before it goes;
+    // one that subscribes twice is told once.
+    void Subscribe(TableSubscriber *subscriber);
+    void Unsubscribe(TableSubscriber *subscriber);
+
 private:
     struct Row
     {
@@ -269,6 +299,12 @@ private:
     void rebuildView(bool moveToFirst, bool fromView = false);
     void fireScroll();
     void fireRowsChange(RowsChange::Kind kind, int from = -1, int to = -1);
+    void fireInsert();
+    void fireEdit();
+    void firePost();
+    void fireCancel();
+    // Tells each subscriber, through `notice`, that are subscribed still when their turn comes.
+    template <typename Notice> void tellSubscribers(const Notice &notice);
     const std::vector<Value> &rowValues(int rowId) const;
     Order *findOrder(const QString &name);
     void buildOrder(Order &order);
@@ -314,6 +350,7 @@ private:
     Reaction m_afterCancel;
     Reaction m_beforePost;
     RowsReaction m_afterRowsChange;
+    std::vector<TableSubscriber *> m_subscribers;
     bool m_inBeforePost = false;
 };
 
