@@ -57,10 +57,10 @@ std::optional<std::pair<QString, QString>> DialogPickers::pickProperty()
     return std::make_pair(m_properties->Edit1->text(), m_properties->Edit2->text());
 }
 
-void DialogPickers::editComments(ClientTable &table)
+void DialogPickers::editComments(DataSource &source)
 {
     if (m_comments)
-        m_comments->editComments(table);
+        m_comments->editComments(source);
 }
 
 void DialogPickers::editDetails(DataSource &source, bool yesNoBooleans)

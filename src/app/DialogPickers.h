@@ -29,7 +29,7 @@ public:
     std::optional<DateChoice> pickDate() override;
     std::optional<QString> pickUrl() override;
     std::optional<std::pair<QString, QString>> pickProperty() override;
-    void editComments(ClientTable &table) override;
+    void editComments(DataSource &source) override;
     void editDetails(DataSource &source, bool yesNoBooleans) override;
 
 private:

@@ -36,12 +36,6 @@ DBMemo::DBMemo(QWidget *parent)
     });
 }
 
-void DBMemo::bind(ClientTable &table, const QString &fieldName)
-{
-    m_link.bind(table, fieldName);
-    bound();
-}
-
 void DBMemo::bind(DataSource &source, const QString &fieldName)
 {
     m_link.bind(source, fieldName);
@@ -52,7 +46,7 @@ void DBMemo::bound()
 {
     // A field the table lacks leaves the box read-only, whether the table is open yet or not.
     const ClientTable *table = m_link.table();
-    const Field *field = table->LookupField(m_link.fieldName());
+    const Field *field = table ? table->LookupField(m_link.fieldName()) : nullptr;
     setReadOnly(!field || field->def().readOnly);
     followTable();
 }

@@ -26,30 +26,24 @@ void FieldLink::detach()
     if (m_source)
         m_source->removeEditor(this);
     m_source = nullptr;
-    m_table = nullptr;
 }
 
 void FieldLink::bind(DataSource &source, const QString &fieldName)
 {
     detach();
+    source.addEditor(this);
     m_source = &source;
     m_fieldName = fieldName;
-    source.addEditor(this);
     m_connections = {
         QObject::connect(
             &source, &DataSource::currentRowChanged, &m_owner, [this] { notify(Notice::Moved); }),
         QObject::connect(&source, &DataSource::rowReverted, &m_owner, [this] { notify(Notice::Moved); }),
         QObject::connect(&source, &DataSource::rowsChanged, &m_owner, [this] { notify(Notice::Changed); }),
+        // The data source no longer has a table: the editor shows an unbound box.
+        QObject::connect(&source, &DataSource::tableGone, &m_owner, [this] { notify(Notice::Moved); }),
         // By now the pointer to the source is empty: the editor shows an unbound box.
         QObject::connect(&source, &QObject::destroyed, &m_owner, [this] { notify(Notice::Moved); }),
     };
-}
-
-void FieldLink::bind(ClientTable &table, const QString &fieldName)
-{
-    detach();
-    m_table = &table;
-    m_fieldName = fieldName;
 }
 
 void FieldLink::unbind()
@@ -60,9 +54,7 @@ void FieldLink::unbind()
 
 ClientTable *FieldLink::table() const
 {
-    if (m_source)
-        return &m_source->table();
-    return m_table;
+    return m_source && m_source->hasTable() ? &m_source->table() : nullptr;
 }
 
 const Field *FieldLink::field() const

@@ -20,8 +20,8 @@ class Value;
 //
 // Bound through the table's DataSource, the link tells its editor when the row it shows changed
 // (Notice), and takes part in the flush that the table runs before every post: the editor writes
-// what it still holds. When the data source goes away, the link is unbound and says so as a move.
-// Bound to a bare table, it tells nothing and flushes nothing: its owner shows the row itself.
+// what it still holds. When the data source or its table goes away, the link is unbound and says
+// so as a move.
 class FieldLink final : public DataSource::Editor
 {
 public:
@@ -42,8 +42,9 @@ public:
     FieldLink(const FieldLink &) = delete;
     FieldLink &operator=(const FieldLink &) = delete;
 
+    // Binds the link, after the editors bound already have written what they hold. Throws the
+    // refusal of one that cannot; the link is then unbound.
     void bind(DataSource &source, const QString &fieldName);
-    void bind(ClientTable &table, const QString &fieldName);
     void unbind();
 
     bool isBound() const { return table() != nullptr; }
@@ -75,7 +76,6 @@ private:
     Listener m_listener;
     std::function<void()> m_flush;
     QPointer<DataSource> m_source;
-    ClientTable *m_table = nullptr; // bound to a bare table
     QString m_fieldName;
     std::vector<QMetaObject::Connection> m_connections;
     bool m_changing = false;

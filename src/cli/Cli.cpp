@@ -395,7 +395,7 @@ QDate todayOf(const CommandLine &line)
 void openTaskList(ClientTable &table, const FileLock &lock, const QDate &today)
 {
     table.ReadFromBytes(lock.read().bytes);
-    table.SetAfterInsert([today](ClientTable &t) { TaskCommands::SetInsertDefaults(t, today); });
+    TaskCommands::InstallInsertDefaults(table, [today] { return today; });
 }
 
 void addTask(const CommandLine &line)

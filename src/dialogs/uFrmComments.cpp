@@ -2,9 +2,10 @@
 
 #include "platform/gui/ErrorBox.h"
 #include "platform/gui/ShowModal.h"
-#include "storage/ClientTable.h"
+#include "storage/DataSource.h"
 #include "storage/TaskSchema.h"
 
+#include <QPointer>
 #include <QScopeGuard>
 
 namespace ql {
@@ -16,26 +17,27 @@ TfrmComments::TfrmComments(QWidget *parent)
     setupUi(this);
 }
 
-void TfrmComments::bindTable(ClientTable &table)
+void TfrmComments::bindSource(DataSource &source)
 {
-    DBMemo1->bind(table, TaskField::Comments);
+    DBMemo1->bind(source, TaskField::Comments);
 }
 
-void TfrmComments::unbindTable()
+void TfrmComments::unbindSource()
 {
     DBMemo1->unbind();
 }
 
-bool TfrmComments::editComments(ClientTable &table)
+bool TfrmComments::editComments(DataSource &source)
 {
     return runGuarded([&] {
-        bindTable(table);
+        const QPointer<DataSource> shown(&source);
+        bindSource(source);
         // However the command ends, a refused post included, the hidden window lets go of the table.
-        const auto release = qScopeGuard([this] { unbindTable(); });
+        const auto release = qScopeGuard([this] { unbindSource(); });
         DBMemo1->setFocus();
         showModal(*this);
-        if (table.IsEditing())
-            table.PostRow();
+        if (shown && shown->hasTable() && shown->table().IsEditing())
+            shown->table().PostRow();
     });
 }
 

@@ -105,7 +105,7 @@ const QStringList &TfrmDetails::StatusItems()
 
 ClientTable *TfrmDetails::SourceTable() const
 {
-    return m_DataSource1 ? &m_DataSource1->table() : nullptr;
+    return m_DataSource1 && m_DataSource1->hasTable() ? &m_DataSource1->table() : nullptr;
 }
 
 void TfrmDetails::SetSourceTable(DataSource &source)
@@ -126,7 +126,7 @@ void TfrmDetails::ClearEditors()
 void TfrmDetails::BuildEditors()
 {
     ClearEditors();
-    if (!m_DataSource1)
+    if (!m_DataSource1 || !m_DataSource1->hasTable())
         return;
     DataSource &source = *m_DataSource1;
     QWidget *box = ScrollBox1->widget();
@@ -264,7 +264,7 @@ bool TfrmDetails::editDetails(DataSource &source, bool yesNoBooleans)
         // However the command ends, a refused post included, the hidden view lets go of the table.
         const auto release = qScopeGuard([this] { releaseEditors(); });
         const bool ok = showModal(*this) == QDialog::Accepted;
-        if (ok && shown && shown->table().IsEditing())
+        if (ok && shown && shown->hasTable() && shown->table().IsEditing())
             shown->table().PostRow();
     });
 }

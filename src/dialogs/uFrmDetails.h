@@ -23,10 +23,9 @@ class DBEdit;
 // The form (uFrmDetails.ui) holds the scrolling area ScrollBox1, which owns the generated controls,
 // and the bar Panel1 with BitBtn1 (OK, the default button) and BitBtn2 (Cancel, also Esc).
 //
-// A table has one data source, made by its owner (a frame's DataSource1), through which every view
-// of it follows it and which asks its editors to write what they hold before a post. The view
-// therefore binds its editors through the data source it is handed: DataSource1 is that binding,
-// and SourceTable the table behind it. Neither is owned.
+// The view binds its editors through the data source it is handed (a frame's DataSource1), so they
+// follow the task and write what they hold before it is posted, together with the frame's own
+// editors: DataSource1 is that binding, and SourceTable the table behind it. Neither is owned.
 class TfrmDetails final : public QDialog, public form::Ui::TfrmDetails
 {
     Q_OBJECT

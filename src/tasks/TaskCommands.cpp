@@ -16,6 +16,11 @@ void SetInsertDefaults(ClientTable &table, const QDate &today)
     table.SetInteger(TaskField::Progress, 0);
 }
 
+void InstallInsertDefaults(ClientTable &table, std::function<QDate()> today)
+{
+    table.SetAfterInsert([today = std::move(today)](ClientTable &t) { SetInsertDefaults(t, today()); });
+}
+
 QString TrimmedTaskText(const QString &text)
 {
     auto dropped = [](QChar c) { return c.unicode() <= 0x20 || c.category() == QChar::Other_Control; };

@@ -2,6 +2,7 @@
 
 #include <QDate>
 #include <QString>
+#include <functional>
 #include <optional>
 
 namespace ql {
@@ -19,6 +20,11 @@ namespace TaskCommands {
 // Status the integer 0 (stored as the text "0"), CreatedDate `today`, Progress 0. The row is not
 // posted.
 void SetInsertDefaults(ClientTable &table, const QDate &today);
+
+// Makes SetInsertDefaults the table's own insert reaction, with the day `today` gives at each
+// insert: a task list in the window and in quillon-cli starts every new task the same way. A list
+// whose file lacks one of the fields fails the insert with the field's error.
+void InstallInsertDefaults(ClientTable &table, std::function<QDate()> today);
 
 // The text of a task as the quick-add box takes it: blanks and control characters dropped at both
 // ends, kept inside.

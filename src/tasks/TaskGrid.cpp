@@ -167,10 +167,30 @@ TaskGrid::TaskGrid(QWidget *parent)
     setItemDelegate(m_delegate);
 }
 
+TaskGrid::~TaskGrid()
+{
+    if (m_source)
+        m_source->removeEditor(this);
+}
+
 void TaskGrid::setTaskModel(TaskGridModel *model)
 {
+    if (m_source) {
+        m_source->removeEditor(this);
+        disconnect(m_source, nullptr, this, nullptr);
+    }
     m_model = model;
     setModel(model);
+    m_source = model->dataSource();
+    if (m_source) {
+        // Text still in an open cell editor belongs to the row, whoever stores it: Save, Close All,
+        // the Exit pass and quick add store what the user sees.
+        m_source->addEditor(this);
+        connect(m_source, &DataSource::currentRowChanged, this, &TaskGrid::followTable);
+        // A post places its row by the active order without moving the cursor as such: the grid's
+        // current row goes with it.
+        connect(m_source, &DataSource::rowsChanged, this, &TaskGrid::followTable);
+    }
     // A view submits its model at every change of the current row. Here the row that is left is
     // stored by currentChanged(), and a change of row that only follows the table (to a new row
     // being inserted, say) must store nothing.

@@ -2,6 +2,7 @@
 
 #include "storage/DataSource.h"
 
+#include <QPointer>
 #include <QStringList>
 #include <QTableView>
 #include <functional>
@@ -16,8 +17,9 @@ class TaskGridModel;
 // of its cells changed); Enter stores the row in place; Esc abandons its change; Insert starts a
 // new task; Ctrl+Del deletes the current task once the user confirms.
 //
-// As an editor of the table's data source it writes the text of an open cell editor into the row
-// before the row is posted by any route.
+// It follows the table through the model's data source: after every movement of the cursor and
+// every change of the rows it shows the table's current row. As an editor of that data source it
+// writes the text of an open cell editor into the row before the row is posted by any route.
 //
 // Its owner draws the cells and sees the keys, column changes and double clicks first, through the
 // handlers it sets (see Handlers).
@@ -41,6 +43,7 @@ public:
     };
 
     explicit TaskGrid(QWidget *parent = nullptr);
+    ~TaskGrid() override;
 
     void setTaskModel(TaskGridModel *model);
     TaskGridModel *taskModel() const { return m_model; }
@@ -53,7 +56,7 @@ public:
 
     // Shows the table's current row as the grid's current row, scrolled into view, after the table
     // moved or changed by any route (a command, the wheel, a post that placed the row by the active
-    // order).
+    // order). The data source's notices run it; the grid's own keys run it after they change rows.
     void followTable();
     // Ends an open cell editor: `commit` writes its text into the row first, otherwise the text
     // is dropped. Used before the table moves on from the row the editor belongs to.
@@ -86,6 +89,7 @@ private:
     void deleteRecord();
 
     TaskGridModel *m_model = nullptr;
+    QPointer<DataSource> m_source; // the model's, which the grid follows and flushes into
     CellDelegate *m_delegate = nullptr;
     Handlers m_handlers;
     std::map<int, PickList> m_pickLists;

@@ -54,11 +54,19 @@ const QString No = QStringLiteral("No");
 
 TaskGridModel::TaskGridModel(DataSource &source, QObject *parent)
     : QAbstractTableModel(parent)
-    , m_table(source.table())
+    , m_source(&source)
+    , m_table(&source.table())
 {
     m_rows = tableRowCount();
     connect(&source, &DataSource::rowsChanged, this, &TaskGridModel::tableRowsChanged);
     connect(&source, &DataSource::rowReverted, this, [this] { rowValuesChanged(currentRow()); });
+    // The table goes first when its owner goes: the model empties while its views still live.
+    connect(&source, &DataSource::tableGone, this, &TaskGridModel::detach);
+}
+
+DataSource *TaskGridModel::dataSource() const
+{
+    return m_source;
 }
 
 void TaskGridModel::tableRowsChanged(const RowsChange &change)
@@ -134,9 +142,12 @@ int TaskGridModel::tableRow(int row) const
 
 void TaskGridModel::detach()
 {
+    if (m_detached)
+        return;
     beginResetModel();
     m_rows = 0;
     m_detached = true;
+    m_table = nullptr;
     endResetModel();
 }
 
@@ -170,17 +181,17 @@ void TaskGridModel::setYesNoBookmarks(bool on)
 
 int TaskGridModel::tableRowCount() const
 {
-    if (!m_table.Active())
+    if (!m_table || !m_table->Active())
         return 0;
     // The pending new row has a place in the grid before it is stored.
-    return m_table.RowCount() + (m_table.GetState() == ClientTable::State::Insert ? 1 : 0);
+    return m_table->RowCount() + (m_table->GetState() == ClientTable::State::Insert ? 1 : 0);
 }
 
 const Field *TaskGridModel::fieldOf(int column) const
 {
-    if (column < 0 || column >= ColumnCount || !m_table.Active())
+    if (column < 0 || column >= ColumnCount || !m_table || !m_table->Active())
         return nullptr;
-    return m_table.LookupField(columnFields().at(column));
+    return m_table->LookupField(columnFields().at(column));
 }
 
 int TaskGridModel::rowCount(const QModelIndex &parent) const
@@ -198,7 +209,7 @@ QString TaskGridModel::displayText(const Field &field, int row) const
     const int shown = tableRow(row);
     if (shown < 0)
         return QString();
-    const Value value = m_table.ViewValue(shown + 1, field);
+    const Value value = m_table->ViewValue(shown + 1, field);
     if (m_yesNoBookmarks && field.type() == FieldType::Boolean)
         return value.kind() == Value::Kind::Boolean && value.toBoolean() ? Yes : No;
     return ClientTable::ValueText(field, value);
@@ -216,8 +227,9 @@ QVariant TaskGridModel::data(const QModelIndex &index, int role) const
 
 int TaskGridModel::defaultColumnWidth(int column, const QFontMetrics &metrics) const
 {
-    const Field *field
-        = column >= 0 && column < ColumnCount ? m_table.LookupField(Columns[column].field) : nullptr;
+    const Field *field = column >= 0 && column < ColumnCount && m_table
+        ? m_table->LookupField(Columns[column].field)
+        : nullptr;
     int characters = 10;
     if (field) {
         switch (field->type()) {
@@ -257,10 +269,10 @@ QString TaskGridModel::columnTitle(int column)
 Value TaskGridModel::cellValue(const QString &fieldName, int row) const
 {
     const int shown = tableRow(row);
-    const Field *field = m_table.Active() ? m_table.LookupField(fieldName) : nullptr;
+    const Field *field = m_table && m_table->Active() ? m_table->LookupField(fieldName) : nullptr;
     if (shown < 0 || !field)
         return Value();
-    return m_table.ViewValue(shown + 1, *field);
+    return m_table->ViewValue(shown + 1, *field);
 }
 
 TaskRowFacts TaskGridModel::rowFacts(int row) const
@@ -302,9 +314,9 @@ bool TaskGridModel::isDateColumn(int column) const
 QDate TaskGridModel::currentDate(int column) const
 {
     const Field *field = fieldOf(column);
-    if (!field || !m_table.Active() || m_table.RowCount() == 0)
+    if (!field || !m_table->Active() || m_table->RowCount() == 0)
         return QDate();
-    const Value value = m_table.GetValue(*field);
+    const Value value = m_table->GetValue(*field);
     if (value.kind() == Value::Kind::Date || value.kind() == Value::Kind::DateTime)
         return value.toDate();
     return QDate();
@@ -315,11 +327,11 @@ void TaskGridModel::storeDate(int column, const QDate &date)
     const Field *field = fieldOf(column);
     if (!field || !isDateColumn(column))
         return;
-    if (!m_table.IsEditing())
-        m_table.EditRow();
-    m_table.SetValue(*field,
+    if (!m_table->IsEditing())
+        m_table->EditRow();
+    m_table->SetValue(*field,
         field->type() == FieldType::Date ? Value::fromDate(date) : Value::fromDateTime(date, QTime(0, 0)));
-    m_table.PostRow();
+    m_table->PostRow();
 }
 
 QVariant TaskGridModel::headerData(int section, Qt::Orientation orientation, int role) const
@@ -341,8 +353,8 @@ Qt::ItemFlags TaskGridModel::flags(const QModelIndex &index) const
 
 void TaskGridModel::makeCurrent(int row)
 {
-    if (m_table.RowNumber() != row + 1)
-        m_table.MoveTo(row + 1);
+    if (m_table && m_table->RowNumber() != row + 1)
+        m_table->MoveTo(row + 1);
 }
 
 void TaskGridModel::writeCell(const QModelIndex &index, const QString &text)
@@ -361,8 +373,8 @@ void TaskGridModel::writeCell(const QModelIndex &index, const QString &text)
     else
         value = ClientTable::ValueFromText(*field, text);
     makeCurrent(index.row());
-    m_table.EditRow();
-    m_table.SetValue(*field, value);
+    m_table->EditRow();
+    m_table->SetValue(*field, value);
     emit dataChanged(index.siblingAtColumn(0), index.siblingAtColumn(ColumnCount - 1));
 }
 
@@ -377,54 +389,63 @@ bool TaskGridModel::setData(const QModelIndex &index, const QVariant &value, int
 
 bool TaskGridModel::beginRowEdit(int row)
 {
+    if (!m_table)
+        return false;
     return runGuarded([&] {
         makeCurrent(row);
-        m_table.EditRow(); // nothing when the row is pending already
+        m_table->EditRow(); // nothing when the row is pending already
     });
 }
 
 bool TaskGridModel::submit()
 {
-    if (!m_table.IsEditing())
+    if (!m_table || !m_table->IsEditing())
         return true;
-    return runGuarded([&] { m_table.PostRow(); });
+    return runGuarded([&] { m_table->PostRow(); });
 }
 
 void TaskGridModel::revert()
 {
-    if (!m_table.IsEditing())
+    if (!m_table || !m_table->IsEditing())
         return;
-    runGuarded([&] { m_table.CancelRow(); });
+    runGuarded([&] { m_table->CancelRow(); });
 }
 
 int TaskGridModel::currentRow() const
 {
-    return m_table.Active() ? m_table.RowNumber() - 1 : -1;
+    return m_table && m_table->Active() ? m_table->RowNumber() - 1 : -1;
 }
 
 bool TaskGridModel::rowPending() const
 {
-    return m_table.IsEditing();
+    return m_table && m_table->IsEditing();
 }
 
 bool TaskGridModel::moveToRow(int row)
 {
+    if (!m_table)
+        return false;
     return runGuarded([&] { makeCurrent(row); });
 }
 
 bool TaskGridModel::insertRecord()
 {
-    return runGuarded([&] { m_table.InsertRow(); });
+    if (!m_table)
+        return false;
+    return runGuarded([&] { m_table->InsertRow(); });
 }
 
 bool TaskGridModel::hasRecord() const
 {
-    return m_table.Active() && (m_table.RowCount() > 0 || m_table.GetState() == ClientTable::State::Insert);
+    return m_table && m_table->Active()
+        && (m_table->RowCount() > 0 || m_table->GetState() == ClientTable::State::Insert);
 }
 
 bool TaskGridModel::deleteRecord()
 {
-    return runGuarded([&] { m_table.DeleteRow(); });
+    if (!m_table)
+        return false;
+    return runGuarded([&] { m_table->DeleteRow(); });
 }
 
 void TaskGridModel::refresh()

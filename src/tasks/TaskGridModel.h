@@ -3,6 +3,7 @@
 #include "tasks/TaskCellLook.h"
 
 #include <QAbstractTableModel>
+#include <QPointer>
 #include <QStringList>
 
 class QFontMetrics;
@@ -31,6 +32,9 @@ class TaskGridModel final : public QAbstractTableModel
 
 public:
     explicit TaskGridModel(DataSource &source, QObject *parent = nullptr);
+
+    // The data source the model follows; none once it is gone.
+    DataSource *dataSource() const;
 
     // The field each column shows, left to right. Columns are bound by name: a loaded list that
     // lacks a field keeps the column, with empty cells that cannot be edited.
@@ -94,11 +98,11 @@ public:
     // Repaints every cell (the rows themselves follow the table's notices).
     void refresh();
 
-    // Empties the model in one reset and stops following the table, for views that are about to
-    // go. A reset lets go of every persistent index handed out at once; a view's accessibility
-    // interface holds one per cell a screen reader has read and would otherwise drop them one by
-    // one as the view dies, each drop searching the model's index hash, which takes minutes on a
-    // large list.
+    // Empties the model in one reset and stops following the table: when the table goes (its data
+    // source says so), before the views that show the model go. A reset lets go of every persistent
+    // index handed out at once; a view's accessibility interface holds one per cell a screen reader
+    // has read and would otherwise drop them one by one as the view dies, each drop searching the
+    // model's index hash, which takes minutes on a large list.
     void detach();
 
     // Whether the model is telling its views of rows the table inserted, removed, moved or
@@ -119,7 +123,8 @@ private:
     // The table's row (0-based) behind a row of the model, -1 for a row the table no longer has.
     int tableRow(int row) const;
 
-    ClientTable &m_table;
+    QPointer<DataSource> m_source;
+    ClientTable *m_table; // none once detached
     int m_rows = 0; // the row count the views were last told about
     // The table tells of a change after making it, while views ask for the rows as they were
     // until the change is announced to them: between the two, rows are read through the change.

@@ -9,7 +9,6 @@
 
 namespace ql {
 
-class ClientTable;
 class DataSource;
 
 // How a task-list frame asks the user for a progress, a date, a web address or a property, and
@@ -36,9 +35,9 @@ public:
     virtual std::optional<QString> pickUrl() { return std::nullopt; }
     // Shows the property entry dialog; the key and value as typed when it was closed with OK.
     virtual std::optional<std::pair<QString, QString>> pickProperty() { return std::nullopt; }
-    // Edits the Comments of the table's current task in the comments editor, then posts the task
-    // when it is pending.
-    virtual void editComments(ClientTable &) { }
+    // Edits the Comments of the current task of the source's table in the comments editor, then
+    // posts the task when it is pending.
+    virtual void editComments(DataSource &) { }
     // Edits the current task of the source's table in the detail view; on OK a pending task is
     // posted, on Cancel it stays pending. `yesNoBooleans`: booleans read "Yes" and "No", as the
     // grid of a new list shows them.

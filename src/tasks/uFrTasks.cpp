@@ -83,14 +83,18 @@ TfrTasks::TfrTasks(QWidget *parent)
     setPalette(palette);
 
     // The full field set and the nine named orders of a new list; a loaded list replaces the
-    // fields by those its file declares and keeps the orders.
+    // fields by those its file declares and keeps the orders. Every new task starts with the
+    // defaults, whoever inserts it.
     DefineTaskTable(m_cdsTasks);
-    // The document state follows inserts and edits; the views follow the table through its data
-    // source.
-    m_cdsTasks.SetAfterInsert([this](ClientTable &table) { cdsTasksAfterInsert(table); });
-    m_cdsTasks.SetAfterEdit([this](ClientTable &table) { cdsTasksAfterEdit(table); });
+    TaskCommands::InstallInsertDefaults(m_cdsTasks, [] { return Clock::today(); });
+    // Everything that shows the table follows it through the data source. The frame's own
+    // document state and status bar are told first, before the grid and the memo follow.
     m_DataSource1 = new DataSource(m_cdsTasks, this);
     m_DataSource1->setObjectName(QStringLiteral("DataSource1"));
+    connect(m_DataSource1, &DataSource::rowInserted, this, &TfrTasks::cdsTasksAfterInsert);
+    connect(m_DataSource1, &DataSource::rowEdited, this, &TfrTasks::cdsTasksAfterEdit);
+    connect(m_DataSource1, &DataSource::currentRowChanged, this, &TfrTasks::cdsTasksAfterScroll);
+    connect(m_DataSource1, &DataSource::rowsChanged, this, &TfrTasks::showItemCount);
 
     setUpFilterBar();
     auto *toolBar = new QToolBar;
@@ -115,30 +119,12 @@ TfrTasks::TfrTasks(QWidget *parent)
     }
 
     setUpQuickAddBar();
-
-    // Text still in an open cell editor belongs to the row, whoever stores it: Save, Close All, the
-    // Exit pass and quick add store what the user sees.
-    m_DataSource1->addEditor(DBGrid1);
-    connect(m_DataSource1, &DataSource::currentRowChanged, this, &TfrTasks::cdsTasksAfterScroll);
-    connect(m_DataSource1, &DataSource::rowReverted, this, &TfrTasks::cdsTasksAfterCancel);
-    connect(m_DataSource1, &DataSource::rowsChanged, this, &TfrTasks::cdsTasksRowsChanged);
 }
 
-TfrTasks::~TfrTasks()
-{
-    // The table, a member, goes before the child widgets would: the grid and its model, which read
-    // it, go first, and the table's reactions no longer reach the frame.
-    m_cdsTasks.SetAfterInsert({});
-    m_cdsTasks.SetAfterEdit({});
-    // The model lets go of the grid's rows in one step while the grid still lives: the cells a
-    // screen reader has read are then dropped at once, not searched out one by one as the grid dies.
-    m_model->detach();
-    delete m_DataSource1;
-    delete DBGrid1;
-    DBGrid1 = nullptr;
-    delete m_model;
-    DBMemo1->unbind();
-}
+// The table, a member, goes before the child widgets: it tells its data source, and whatever reads
+// it lets go of it then. The grid's model empties in one step while the grid still lives, so the
+// cells a screen reader has read are dropped at once, not searched out one by one as the grid dies.
+TfrTasks::~TfrTasks() = default;
 
 void TfrTasks::setUpPropertiesPanel()
 {
@@ -611,10 +597,9 @@ void TfrTasks::followLoadedFields()
     // The Text page edits the raw text of the task's properties. A new list has the field too, and
     // its Text page shows it as a loaded list's does.
     if (FieldExists(m_cdsTasks, PropertiesField))
-        DBMemo1->bind(m_cdsTasks, PropertiesField);
+        DBMemo1->bind(*m_DataSource1, PropertiesField);
     else
         DBMemo1->unbind();
-    DBGrid1->followTable();
     // A loaded list builds only the ID order while it opens; the others follow when the program is
     // idle, one per turn of the event loop.
     m_ordersToPrepare = m_cdsTasks.IndexNames();
@@ -744,13 +729,12 @@ void TfrTasks::clearUnsavedMark()
 // ---------------------------------------------------------------------------------------------
 // Reactions of the table
 
-void TfrTasks::cdsTasksAfterInsert(ClientTable &table)
+void TfrTasks::cdsTasksAfterInsert()
 {
-    TaskCommands::SetInsertDefaults(table, Clock::today());
     MarkUnsaved();
 }
 
-void TfrTasks::cdsTasksAfterEdit(ClientTable &)
+void TfrTasks::cdsTasksAfterEdit()
 {
     MarkUnsaved();
 }
@@ -769,27 +753,11 @@ void TfrTasks::cdsTasksAfterScroll()
     }
     // The picker writes into the current task: over another task it would write into the wrong one.
     HideDatePicker();
-    DBGrid1->followTable();
-    DBMemo1->followTable();
-}
-
-void TfrTasks::cdsTasksAfterCancel()
-{
-    // An abandoned edit does not move the cursor, but the row shows its stored values again.
-    DBMemo1->followTable();
-}
-
-void TfrTasks::cdsTasksRowsChanged()
-{
-    // A post places its row by the active order without moving the cursor as such: the grid's
-    // current row and the memo go with it. The count follows every row that comes or goes.
-    showItemCount();
-    DBGrid1->followTable();
-    DBMemo1->followTable();
 }
 
 void TfrTasks::showItemCount()
 {
+    // The count follows every row that comes or goes.
     m_statusPanels[0]->setText(QStringLiteral("Items %1").arg(m_cdsTasks.RowCount()));
 }
 
@@ -892,9 +860,8 @@ void TfrTasks::FrameMouseWheel(int delta)
 {
     if (delta == 0)
         return;
-    // The text being typed into a cell belongs to the row that is left.
-    DBGrid1->finishEditing(true);
-    // One task per turn, however large the turn.
+    // One task per turn, however large the turn. Text being typed into a cell is stored with the
+    // row that is left, as every post stores what the editors hold.
     if (delta > 0)
         m_cdsTasks.MovePrior();
     else

@@ -185,12 +185,11 @@ private:
         const char *name, const QString &caption, int icon, const QKeySequence &shortcut, QAction *runs);
     void addToolButton(QToolBar *bar, QAction *action, const char *name);
 
-    // The table's reactions.
-    void cdsTasksAfterInsert(ClientTable &table);
-    void cdsTasksAfterEdit(ClientTable &table);
+    // What the frame does when its data source tells of a new task, an edit, a move of the cursor
+    // and a change of the rows.
+    void cdsTasksAfterInsert();
+    void cdsTasksAfterEdit();
     void cdsTasksAfterScroll();
-    void cdsTasksAfterCancel();
-    void cdsTasksRowsChanged();
     void showItemCount();
     // Takes the unsaved mark off the tab caption and clears Modified.
     void clearUnsavedMark();

@@ -47,7 +47,6 @@ void TfrTasks::linkFile(const QString &fieldName, bool listFilesOnly, bool stamp
         const QString path = Ui::current().openFile(listFilesOnly ? listFileDialog() : anyFileDialog());
         if (path.isEmpty())
             return;
-        DBGrid1->finishEditing(true);
         TaskCommands::SetLink(m_cdsTasks, fieldName, path,
             stampLastActioned ? std::optional<QDate>(Clock::today()) : std::nullopt);
         MarkUnsaved();
@@ -77,7 +76,6 @@ void TfrTasks::LinktoURL1Click()
         const std::optional<QString> address = m_pickers->pickUrl();
         if (!address)
             return;
-        DBGrid1->finishEditing(true);
         TaskCommands::SetLink(m_cdsTasks, TaskField::URL, *address);
         MarkUnsaved();
     });
@@ -135,8 +133,7 @@ void TfrTasks::Comments1Click()
     runGuarded([this] {
         if (!m_pickers)
             return;
-        DBGrid1->finishEditing(true);
-        m_pickers->editComments(m_cdsTasks);
+        m_pickers->editComments(*m_DataSource1);
     });
 }
 
@@ -145,7 +142,6 @@ void TfrTasks::Details1Click()
     runGuarded([this] {
         if (!m_pickers)
             return;
-        DBGrid1->finishEditing(true);
         m_pickers->editDetails(*m_DataSource1, m_isNewList);
     });
 }

@@ -8,6 +8,7 @@
 #include "platform/Error.h"
 #include "platform/gui/ScriptedUi.h"
 #include "platform/gui/ShowModal.h"
+#include "storage/DataSource.h"
 #include "storage/TaskTableFixture.h"
 
 #include <QLineEdit>
@@ -106,6 +107,7 @@ TEST_F(SmallEditorsTest, Comments_TypedThenClosedWithTheCloseBox_StoredOnTheCurr
     table->MoveTo(2);
 
     ql::TfrmComments comments;
+    ql::DataSource source(*table);
     EXPECT_EQ(comments.windowTitle(), QStringLiteral("Comments"));
     bool ran = false;
     whileShowing(
@@ -118,7 +120,7 @@ TEST_F(SmallEditorsTest, Comments_TypedThenClosedWithTheCloseBox_StoredOnTheCurr
             EXPECT_EQ(table->GetState(), ClientTable::State::Edit);
             comments.close();
         },
-        [&] { ran = comments.editComments(*table); });
+        [&] { ran = comments.editComments(source); });
 
     EXPECT_TRUE(ran);
     EXPECT_FALSE(table->IsEditing()) << "the task was not posted";
@@ -141,13 +143,14 @@ TEST_F(SmallEditorsTest, Comments_OnAnEmptyList_TypingAddsATaskWithTheCommentCut
         t.SetText(TaskField::Status, QStringLiteral("0"));
     });
     ql::TfrmComments comments;
+    ql::DataSource source(*table);
     const QString typed = QString(250, u'c') + QStringLiteral("0123456789") + QString(40, u'x');
     whileShowing(
         [&](QDialog &) {
             comments.DBMemo1->insertPlainText(typed);
             comments.reject();
         },
-        [&] { EXPECT_TRUE(comments.editComments(*table)); });
+        [&] { EXPECT_TRUE(comments.editComments(source)); });
 
     EXPECT_EQ(inserts, 1);
     ASSERT_EQ(table->RowCount(), 1);
@@ -162,13 +165,14 @@ TEST_F(SmallEditorsTest, Comments_RefusedPost_ShownInTheErrorBoxAndTheTaskStaysP
     addTask(*table, QStringLiteral("Only"));
     table->SetBeforePost([](ClientTable &) { throw ql::Error(QStringLiteral("Key violation")); });
     ql::TfrmComments comments;
+    ql::DataSource source(*table);
     bool ran = true;
     whileShowing(
         [&](QDialog &) {
             QTest::keyClicks(comments.DBMemo1, QStringLiteral("soon"));
             comments.close();
         },
-        [&] { ran = comments.editComments(*table); });
+        [&] { ran = comments.editComments(source); });
 
     EXPECT_FALSE(ran);
     ASSERT_EQ(m_ui.prompts().size(), 1u);
@@ -190,13 +194,14 @@ TEST_F(SmallEditorsTest, Comments_ListWithoutTheField_ShowsAReadOnlyBoxAndPostsN
     const size_t logged = table.ChangeLog().size();
 
     ql::TfrmComments comments;
+    ql::DataSource source(table);
     whileShowing(
         [&](QDialog &) {
             EXPECT_TRUE(comments.DBMemo1->isReadOnly());
             QTest::keyClicks(comments.DBMemo1, QStringLiteral("lost"));
             comments.close();
         },
-        [&] { EXPECT_TRUE(comments.editComments(table)); });
+        [&] { EXPECT_TRUE(comments.editComments(source)); });
 
     EXPECT_FALSE(table.IsEditing());
     EXPECT_EQ(table.ChangeLog().size(), logged);

@@ -1,6 +1,7 @@
 // The task-list frame's document state, its reactions to the table, the wheel and quick add.
 #include "TaskListFixture.h"
 #include "common/uGeneral.h"
+#include "storage/DataSource.h"
 #include "tasks/TabCaption.h"
 
 #include <QAction>
@@ -204,6 +205,26 @@ TEST_F(FrameTest, EditReaction_MarksUnsaved)
     EXPECT_TRUE(frame.Modified());
     EXPECT_EQ(caption(frame), QStringLiteral("Plan *"));
     EXPECT_EQ(frame.statusPanelText(1), QStringLiteral("Unsaved"));
+}
+
+// Another view of the list (a dialog's data source) neither cuts the frame off while it follows the
+// table nor when it goes, and the frame's editors still write what they hold when it posts.
+TEST_F(FrameTest, AnotherDataSourceOnTheList_TheFrameGoesOnFollowingTheTable)
+{
+    TfrTasks &frame = loadedList(writeList(QStringLiteral("Plan.ql1"), { "one" }), QStringLiteral("Plan"));
+    showTabs();
+    {
+        ql::DataSource other(frame.cdsTasks());
+        typeTask(frame, QStringLiteral("two"));
+        EXPECT_EQ(frame.DBGrid1->model()->rowCount(), 2);
+        EXPECT_EQ(frame.DBGrid1->currentIndex().row(), 1);
+        EXPECT_EQ(frame.statusPanelText(0), QStringLiteral("Items 2"));
+    }
+    typeTask(frame, QStringLiteral("three"));
+    EXPECT_EQ(frame.DBGrid1->model()->rowCount(), 3);
+    EXPECT_EQ(frame.DBGrid1->currentIndex().row(), 2);
+    EXPECT_EQ(frame.statusPanelText(0), QStringLiteral("Items 3"));
+    EXPECT_TRUE(m_ui.prompts().empty());
 }
 
 // One task per turn whatever its size; a turn away from the user goes to the previous task.

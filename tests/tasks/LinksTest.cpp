@@ -4,6 +4,7 @@
 
 #include "platform/SystemFormats.h"
 #include "platform/gui/RecordingShell.h"
+#include "storage/DataSource.h"
 #include "tasks/TaskPickers.h"
 
 #include <QAction>
@@ -23,7 +24,7 @@ public:
     qint64 pickProgress(qint64) override { return 0; }
     std::optional<DateChoice> pickDate() override { return std::nullopt; }
     std::optional<QString> pickUrl() override { return url; }
-    void editComments(ClientTable &table) override { commentsOn = &table; }
+    void editComments(ql::DataSource &source) override { commentsOn = &source.table(); }
     void editDetails(ql::DataSource &source, bool yesNo) override
     {
         detailsOn = &source.table();
