@@ -2,11 +2,11 @@
 // task-list frame, moving one task, adding a task from the quick-add bar, switching orders and
 // views, a search keystroke, a task command and a page scroll, each with the grid repainted.
 #include "cli/Generator.h"
+#include "operations/TaskViews.h"
 #include "platform/gui/ScriptedUi.h"
 #include "storage/ClientTable.h"
 #include "storage/TaskSchema.h"
 #include "tasks/TaskGrid.h"
-#include "tasks/TaskViews.h"
 #include "tasks/uFrTasks.h"
 
 #include <QAction>

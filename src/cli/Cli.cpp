@@ -2,6 +2,7 @@
 
 #include "cli/Generator.h"
 #include "common/uGeneral.h"
+#include "operations/TaskCommands.h"
 #include "platform/Error.h"
 #include "platform/FileLock.h"
 #include "platform/FileWriter.h"
@@ -11,7 +12,6 @@
 #include "storage/ClientTable.h"
 #include "storage/Datapacket.h"
 #include "storage/TaskSchema.h"
-#include "tasks/TaskCommands.h"
 
 #include <QDate>
 #include <QFile>

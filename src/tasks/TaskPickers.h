@@ -1,6 +1,6 @@
 #pragma once
 
-#include "tasks/TaskCommands.h"
+#include "operations/TaskCommands.h"
 
 #include <QDate>
 #include <QString>

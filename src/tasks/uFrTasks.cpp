@@ -3,6 +3,8 @@
 #include "bound/DBMemo.h"
 #include "common/CategoryList.h"
 #include "common/uGeneral.h"
+#include "operations/TaskCommands.h"
+#include "operations/TaskViews.h"
 #include "platform/Clock.h"
 #include "platform/Error.h"
 #include "platform/FileAccess.h"
@@ -15,12 +17,10 @@
 #include "storage/TaskSchema.h"
 #include "tasks/TabCaption.h"
 #include "tasks/TaskCellLook.h"
-#include "tasks/TaskCommands.h"
 #include "tasks/TaskGrid.h"
 #include "tasks/TaskGridModel.h"
 #include "tasks/TaskIcons.h"
 #include "tasks/TaskPickers.h"
-#include "tasks/TaskViews.h"
 #include "tasks/ValueListEditor.h"
 
 #include <QAbstractItemView>

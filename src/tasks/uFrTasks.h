@@ -1,7 +1,7 @@
 #pragma once
 
+#include "operations/TaskCommands.h"
 #include "storage/ClientTable.h"
-#include "tasks/TaskCommands.h"
 // Generated from the form. Qt's meta-object compiler does not need it, and skipping it keeps a
 // parallel build from reading the form's header while it is still being written.
 #ifndef Q_MOC_RUN

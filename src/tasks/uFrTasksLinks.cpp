@@ -3,6 +3,7 @@
 // properties panel's Add Property.
 #include "tasks/uFrTasks.h"
 
+#include "operations/TaskCommands.h"
 #include "platform/Clock.h"
 #include "platform/gui/BusyCursor.h"
 #include "platform/gui/ErrorBox.h"
@@ -10,7 +11,6 @@
 #include "platform/gui/Ui.h"
 #include "storage/DataSource.h"
 #include "storage/TaskSchema.h"
-#include "tasks/TaskCommands.h"
 #include "tasks/TaskGrid.h"
 #include "tasks/TaskGridModel.h"
 #include "tasks/TaskPickers.h"

@@ -1,4 +1,4 @@
-#include "tasks/TaskCommands.h"
+#include "operations/TaskCommands.h"
 
 #include "common/uGeneral.h"
 #include "platform/Error.h"

@@ -1,4 +1,4 @@
-#include "tasks/TaskViews.h"
+#include "operations/TaskViews.h"
 
 #include "storage/ClientTable.h"
 #include "storage/TaskSchema.h"

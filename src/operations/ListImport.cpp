@@ -1,4 +1,4 @@
-#include "tasks/ListImport.h"
+#include "operations/ListImport.h"
 
 #include "platform/Error.h"
 #include "storage/ClientTable.h"
