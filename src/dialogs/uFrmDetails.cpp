@@ -67,6 +67,12 @@ void setBase(QWidget *widget, const QColor &colour)
     widget->setPalette(palette);
 }
 
+// Whether the field is the one of that name, whatever the case of its letters in the list's file.
+bool isField(const Field &field, const QString &name)
+{
+    return field.name().toLower() == name.toLower();
+}
+
 bool isGenerated(const QObject *child)
 {
     return qobject_cast<const QLineEdit *>(child) || qobject_cast<const DBMemo *>(child)
@@ -86,15 +92,15 @@ TfrmDetails::TfrmDetails(QWidget *parent)
 
 const QStringList &TfrmDetails::PriorityItems()
 {
-    static const QStringList items { QStringLiteral("Low"), QStringLiteral("Normal"), QStringLiteral("High"),
-        QStringLiteral("Urgent") };
+    using namespace TaskPriority;
+    static const QStringList items { Low, Normal, High, Urgent };
     return items;
 }
 
 const QStringList &TfrmDetails::DifficultyItems()
 {
-    static const QStringList items { QStringLiteral("Easy"), QStringLiteral("Normal"),
-        QStringLiteral("Hard") };
+    using namespace TaskDifficulty;
+    static const QStringList items { Easy, Normal, Hard };
     return items;
 }
 
@@ -160,7 +166,6 @@ void TfrmDetails::BuildEditors()
         caption->show();
 
         QWidget *editor = nullptr;
-        const QString lowerName = field.name().toLower();
         if (field.isMemo()) {
             auto *memo = new DBMemo(box);
             memo->setObjectName(QStringLiteral("tbl") + number);
@@ -172,13 +177,13 @@ void TfrmDetails::BuildEditors()
             memo->bind(source, field.name());
             extraOffset += MemoExtra;
             editor = memo;
-        } else if (lowerName == QLatin1String("priority") || lowerName == QLatin1String("difficulty")
-            || lowerName == QLatin1String("status")) {
+        } else if (isField(field, TaskField::Priority) || isField(field, TaskField::Difficulty)
+            || isField(field, TaskField::Status)) {
             auto *list = new DBComboBox(box);
-            if (lowerName == QLatin1String("priority")) {
+            if (isField(field, TaskField::Priority)) {
                 list->setObjectName(QStringLiteral("cbopri") + number);
                 list->setItems(PriorityItems());
-            } else if (lowerName == QLatin1String("difficulty")) {
+            } else if (isField(field, TaskField::Difficulty)) {
                 list->setObjectName(QStringLiteral("cboDiff") + number);
                 list->setItems(DifficultyItems());
             } else {

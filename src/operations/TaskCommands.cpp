@@ -43,7 +43,7 @@ bool QuickAdd(ClientTable &table, const QString &text, const QuickAddChoice &cho
     // and leaves the row pending with the fields set so far.
     table.SetText(TaskField::Task, task);
     table.SetValue(table.RequireField(TaskField::CreatedDate), Value::fromDate(today));
-    table.SetText(TaskField::Status, QStringLiteral("Not Started"));
+    table.SetText(TaskField::Status, TaskStatus::NotStarted);
     table.SetInteger(TaskField::Progress, 0);
     table.SetText(TaskField::Priority, choice.priority);
     table.SetText(TaskField::Difficulty, choice.difficulty);
@@ -69,7 +69,7 @@ void RunStateCommand(ClientTable &table, StateCommand command, const QDate &toda
     table.EditRow();
     switch (command) {
     case StateCommand::Start:
-        table.SetText(TaskField::Status, QStringLiteral("In progress"));
+        table.SetText(TaskField::Status, TaskStatus::InProgress);
         if (CurrentProgress(table) == 0)
             table.SetInteger(TaskField::Progress, 1);
         setToday(table, TaskField::LastActioned, today);
@@ -77,16 +77,16 @@ void RunStateCommand(ClientTable &table, StateCommand command, const QDate &toda
         break;
     case StateCommand::Cancel:
     case StateCommand::Pause:
-        table.SetText(TaskField::Status,
-            command == StateCommand::Cancel ? QStringLiteral("Cancelled") : QStringLiteral("Paused"));
-        table.SetText(TaskField::Priority, QStringLiteral("Low"));
+        table.SetText(
+            TaskField::Status, command == StateCommand::Cancel ? TaskStatus::Cancelled : TaskStatus::Paused);
+        table.SetText(TaskField::Priority, TaskPriority::Low);
         setToday(table, TaskField::LastActioned, today);
         break;
     case StateCommand::Complete:
         setToday(table, TaskField::CompletedDate, today);
         setToday(table, TaskField::LastActioned, today);
         table.SetInteger(TaskField::Progress, 100);
-        table.SetText(TaskField::Status, QStringLiteral("Complete"));
+        table.SetText(TaskField::Status, TaskStatus::Complete);
         break;
     case StateCommand::Bookmark:
         table.SetBoolean(TaskField::Bookmarked, true);
@@ -110,7 +110,7 @@ void SetProgress(ClientTable &table, qint64 progress, const QDate &today)
     table.EditRow();
     setToday(table, TaskField::LastActioned, today);
     table.SetInteger(TaskField::Progress, progress);
-    table.SetText(TaskField::Status, QStringLiteral("In progress"));
+    table.SetText(TaskField::Status, TaskStatus::InProgress);
     table.PostRow();
 }
 

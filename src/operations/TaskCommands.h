@@ -1,5 +1,7 @@
 #pragma once
 
+#include "storage/TaskSchema.h"
+
 #include <QDate>
 #include <QString>
 #include <functional>
@@ -33,8 +35,8 @@ QString TrimmedTaskText(const QString &text);
 // What quick add writes into a new task besides its text.
 struct QuickAddChoice
 {
-    QString priority = QStringLiteral("Normal");
-    QString difficulty = QStringLiteral("Moderate");
+    QString priority = TaskPriority::Normal;
+    QString difficulty = TaskDifficulty::Moderate;
     QString category;
     // The user the task is assigned to; the logged-on user when not given.
     std::optional<QString> assignedTo;

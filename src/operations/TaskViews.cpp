@@ -3,7 +3,7 @@
 #include "storage/ClientTable.h"
 #include "storage/TaskSchema.h"
 
-#include <array>
+#include <vector>
 
 namespace ql::TaskViews {
 
@@ -11,49 +11,70 @@ namespace {
 
 struct Order
 {
-    const char *item;
-    const char *index; // nullptr: no named order
+    QString item;
+    QString index; // empty: no named order
 };
 
-const std::array<Order, 10> Orders { {
-    { "None", nullptr },
-    { "Task", "cdsTasksIndexTaskName" },
-    { "ID", "cdsTasksIndexID" },
-    { "Last Actioned", "cdsTasksIndexLastActioned" },
-    { "Status", "cdsTasksStatus" },
-    { "Difficulty", "cdsTasksDifficulty" },
-    { "Priority", "cdsTasksPriority" },
-    { "Category", "cdsTasksCategory" },
-    { "Progress", "cdsTasksProgress" },
-    { "Group No", "cdsTasksGroupNo" },
-} };
+const std::vector<Order> &orders()
+{
+    static const std::vector<Order> table {
+        { QStringLiteral("None"), QString() },
+        { TaskField::Task, TaskOrder::TaskName },
+        { TaskField::ID, TaskOrder::ID },
+        { QStringLiteral("Last Actioned"), TaskOrder::LastActioned },
+        { TaskField::Status, TaskOrder::Status },
+        { TaskField::Difficulty, TaskOrder::Difficulty },
+        { TaskField::Priority, TaskOrder::Priority },
+        { TaskField::Category, TaskOrder::Category },
+        { TaskField::Progress, TaskOrder::Progress },
+        { QStringLiteral("Group No"), TaskOrder::GroupNo },
+    };
+    return table;
+}
 
 struct View
 {
-    const char *item;
-    const char *filter; // nullptr: filtering off; "%1" stands for today
+    QString item;
+    std::optional<QString> filter; // none: filtering off; "%1" stands for today
 };
 
-const std::array<View, 11> Views { {
-    { "All", nullptr },
-    { "Not Started", "Status = 'Not Started' " },
-    { "In progress", "Status = 'In progress' " },
-    { "High Priority", "Priority = 'High' and Status <> 'Complete' " },
-    { "Urgent Priority", "Priority = 'Urgent' and Status <> 'Complete' " },
-    { "Easy", "Difficulty = 'Easy' and Status <> 'Complete' " },
-    { "Hard", "Difficulty = 'Hard' and Status <> 'Complete' " },
-    { "Completed", "Status = 'Complete' " },
-    { "Completed Today", "Status = 'Complete' and CompletedDate = '%1' " },
-    { "Created Today", "CreatedDate = '%1' " },
-    { "Bookmarked", "Bookmarked =True " },
-} };
+// "Field = 'word' ", as the views write their comparisons.
+QString equals(const QString &field, const QString &word)
+{
+    return field + QStringLiteral(" = '") + word + QStringLiteral("' ");
+}
+
+const std::vector<View> &views()
+{
+    const QString notComplete = QStringLiteral("and ") + TaskField::Status + QStringLiteral(" <> '")
+        + TaskStatus::Complete + QStringLiteral("' ");
+    const QString today = QStringLiteral("'%1' ");
+    static const std::vector<View> table {
+        { QStringLiteral("All"), std::nullopt },
+        { TaskStatus::NotStarted, equals(TaskField::Status, TaskStatus::NotStarted) },
+        { TaskStatus::InProgress, equals(TaskField::Status, TaskStatus::InProgress) },
+        { TaskPriority::High + QStringLiteral(" Priority"),
+            equals(TaskField::Priority, TaskPriority::High) + notComplete },
+        { TaskPriority::Urgent + QStringLiteral(" Priority"),
+            equals(TaskField::Priority, TaskPriority::Urgent) + notComplete },
+        { TaskDifficulty::Easy, equals(TaskField::Difficulty, TaskDifficulty::Easy) + notComplete },
+        { TaskDifficulty::Hard, equals(TaskField::Difficulty, TaskDifficulty::Hard) + notComplete },
+        { QStringLiteral("Completed"), equals(TaskField::Status, TaskStatus::Complete) },
+        { QStringLiteral("Completed Today"),
+            equals(TaskField::Status, TaskStatus::Complete) + QStringLiteral("and ")
+                + TaskField::CompletedDate + QStringLiteral(" = ") + today },
+        { QStringLiteral("Created Today"), TaskField::CreatedDate + QStringLiteral(" = ") + today },
+        { QStringLiteral("Bookmarked"), TaskField::Bookmarked + QStringLiteral(" =True ") },
+    };
+    return table;
+}
 
 // The captions of a table of items, in its order.
 template <typename Items> QStringList itemsOf(const Items &table)
 {
     QStringList names;
     for (const auto &entry : table)
-        names << QString::fromLatin1(entry.item);
+        names << entry.item;
     return names;
 }
 
@@ -61,15 +82,15 @@ template <typename Items> QStringList itemsOf(const Items &table)
 
 const QStringList &OrderItems()
 {
-    static const QStringList items = itemsOf(Orders);
+    static const QStringList items = itemsOf(orders());
     return items;
 }
 
 QString IndexForOrderItem(int item)
 {
-    if (item < 0 || item >= int(Orders.size()) || !Orders[size_t(item)].index)
+    if (item < 0 || item >= int(orders().size()))
         return QString();
-    return QString::fromLatin1(Orders[size_t(item)].index);
+    return orders()[size_t(item)].index;
 }
 
 std::optional<QString> IndexForField(const QString &fieldName)
@@ -82,21 +103,21 @@ std::optional<QString> IndexForField(const QString &fieldName)
 
 const QStringList &ViewItems()
 {
-    static const QStringList items = itemsOf(Views);
+    static const QStringList items = itemsOf(views());
     return items;
 }
 
 std::optional<QString> ViewFilter(int item, const QString &today)
 {
-    if (item < 0 || item >= int(Views.size()) || !Views[size_t(item)].filter)
+    if (item < 0 || item >= int(views().size()) || !views()[size_t(item)].filter)
         return std::nullopt;
-    QString filter = QString::fromLatin1(Views[size_t(item)].filter);
+    const QString &filter = *views()[size_t(item)].filter;
     return filter.contains(QLatin1String("%1")) ? filter.arg(today) : filter;
 }
 
 QString SearchFilter(const QString &text)
 {
-    return QStringLiteral("Task LIKE '%") + text + QStringLiteral("%'");
+    return TaskField::Task + QStringLiteral(" LIKE '%") + text + QStringLiteral("%'");
 }
 
 void ApplyFilter(ClientTable &table, const QString &expression)

@@ -6,49 +6,56 @@ namespace ql {
 
 const QStringList &StatusWords()
 {
-    static const QStringList words { QStringLiteral("Not Started"), QStringLiteral("Paused"),
-        QStringLiteral("In progress"), QStringLiteral("Complete"), QStringLiteral("Cancelled") };
+    using namespace TaskStatus;
+    static const QStringList words { NotStarted, Paused, InProgress, Complete, Cancelled };
     return words;
 }
 
 const QStringList &PriorityWords()
 {
-    static const QStringList words { QStringLiteral("Normal"), QStringLiteral("Urgent"),
-        QStringLiteral("High"), QStringLiteral("Low") };
+    using namespace TaskPriority;
+    static const QStringList words { Normal, Urgent, High, Low };
     return words;
 }
 
 const QStringList &DifficultyWords()
 {
-    static const QStringList words { QStringLiteral("Easy"), QStringLiteral("Moderate"),
-        QStringLiteral("Hard") };
+    using namespace TaskDifficulty;
+    static const QStringList words { Easy, Moderate, Hard };
     return words;
+}
+
+std::optional<QString> PickListWord(const QStringList &words, const QString &text)
+{
+    for (const QString &word : words)
+        if (word.compare(text, Qt::CaseInsensitive) == 0)
+            return word;
+    return std::nullopt;
 }
 
 const std::vector<IndexDef> &TaskIndexDefs()
 {
-    using namespace TaskField;
     static const std::vector<IndexDef> indexes = [] {
         struct Index
         {
-            const char *name;
+            const QString &name;
             const QString &field;
             IndexOptions options;
         };
         const Index defs[] = {
-            { "cdsTasksIndexID", ID, { true, true, false, false } },
-            { "cdsTasksIndexTaskName", Task, {} },
-            { "cdsTasksIndexLastActioned", LastActioned, { false, false, true, false } },
-            { "cdsTasksStatus", Status, { false, false, false, true } },
-            { "cdsTasksDifficulty", Difficulty, {} },
-            { "cdsTasksPriority", Priority, {} },
-            { "cdsTasksCategory", Category, {} },
-            { "cdsTasksProgress", Progress, { false, false, true, false } },
-            { "cdsTasksGroupNo", GroupNo, {} },
+            { TaskOrder::ID, TaskField::ID, { true, true, false, false } },
+            { TaskOrder::TaskName, TaskField::Task, {} },
+            { TaskOrder::LastActioned, TaskField::LastActioned, { false, false, true, false } },
+            { TaskOrder::Status, TaskField::Status, { false, false, false, true } },
+            { TaskOrder::Difficulty, TaskField::Difficulty, {} },
+            { TaskOrder::Priority, TaskField::Priority, {} },
+            { TaskOrder::Category, TaskField::Category, {} },
+            { TaskOrder::Progress, TaskField::Progress, { false, false, true, false } },
+            { TaskOrder::GroupNo, TaskField::GroupNo, {} },
         };
         std::vector<IndexDef> out;
         for (const Index &i : defs)
-            out.push_back({ QString::fromLatin1(i.name), { i.field }, i.options });
+            out.push_back({ i.name, { i.field }, i.options });
         return out;
     }();
     return indexes;

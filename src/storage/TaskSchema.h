@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <optional>
 #include <vector>
 
 namespace ql {
@@ -40,10 +41,53 @@ inline const QString Points = QStringLiteral("Points");
 inline const QString URL = QStringLiteral("URL");
 } // namespace TaskField
 
-// The words the program writes into Status, Priority and Difficulty, in the order of the pick lists.
+// The words the program writes into Status, Priority and Difficulty and compares them with,
+// exactly and with their case ("In progress" has a small p). The table does not restrict the
+// fields to them: a row with another word matches none of the views and gets no row colour.
+namespace TaskStatus {
+inline const QString NotStarted = QStringLiteral("Not Started");
+inline const QString Paused = QStringLiteral("Paused");
+inline const QString InProgress = QStringLiteral("In progress");
+inline const QString Complete = QStringLiteral("Complete");
+inline const QString Cancelled = QStringLiteral("Cancelled");
+} // namespace TaskStatus
+
+namespace TaskPriority {
+inline const QString Normal = QStringLiteral("Normal");
+inline const QString Urgent = QStringLiteral("Urgent");
+inline const QString High = QStringLiteral("High");
+inline const QString Low = QStringLiteral("Low");
+} // namespace TaskPriority
+
+namespace TaskDifficulty {
+inline const QString Easy = QStringLiteral("Easy");
+inline const QString Moderate = QStringLiteral("Moderate");
+inline const QString Hard = QStringLiteral("Hard");
+// The detail view's own word for the middle difficulty; the pick lists say Moderate.
+inline const QString Normal = QStringLiteral("Normal");
+} // namespace TaskDifficulty
+
+// The words of the grid's pick lists, in their order.
 const QStringList &StatusWords();
 const QStringList &PriorityWords();
 const QStringList &DifficultyWords();
+
+// The word of `words` that `text` spells, compared without regard to case; nothing when it spells
+// none of them.
+std::optional<QString> PickListWord(const QStringList &words, const QString &text);
+
+// The names of the nine named orders of a task list.
+namespace TaskOrder {
+inline const QString ID = QStringLiteral("cdsTasksIndexID");
+inline const QString TaskName = QStringLiteral("cdsTasksIndexTaskName");
+inline const QString LastActioned = QStringLiteral("cdsTasksIndexLastActioned");
+inline const QString Status = QStringLiteral("cdsTasksStatus");
+inline const QString Difficulty = QStringLiteral("cdsTasksDifficulty");
+inline const QString Priority = QStringLiteral("cdsTasksPriority");
+inline const QString Category = QStringLiteral("cdsTasksCategory");
+inline const QString Progress = QStringLiteral("cdsTasksProgress");
+inline const QString GroupNo = QStringLiteral("cdsTasksGroupNo");
+} // namespace TaskOrder
 
 // The nine named orders of a task list, each on one field.
 const std::vector<IndexDef> &TaskIndexDefs();

@@ -11,13 +11,7 @@ namespace ql {
 
 namespace {
 
-const QString Cancelled = QStringLiteral("Cancelled");
-const QString Paused = QStringLiteral("Paused");
-const QString InProgress = QStringLiteral("In progress");
-const QString Complete = QStringLiteral("Complete");
-const QString High = QStringLiteral("High");
-const QString Urgent = QStringLiteral("Urgent");
-const QString ProgressTitle = QStringLiteral("Progress");
+const QString &ProgressTitle = TaskField::Progress;
 
 // Text starts this far from the cell's left (or ends this far from its right) and top edge.
 constexpr int TextMargin = 2;
@@ -34,25 +28,25 @@ CellLook TaskCellLook(const TaskRowFacts &row, const QString &fieldName, const Q
     } else {
         if (row.recordNumber % 2 == 0)
             look.background = GridColour::EvenRow;
-        if (row.status == Cancelled) {
+        if (row.status == TaskStatus::Cancelled) {
             look.style = CellLook::Style::StrikeOut;
             look.background = GridColour::PausedOrCancelled;
         }
-        if (row.status == Paused)
+        if (row.status == TaskStatus::Paused)
             look.background = GridColour::PausedOrCancelled;
-        if (row.status == InProgress)
+        if (row.status == TaskStatus::InProgress)
             look.background = GridColour::InProgress;
-        if (row.priority == High) {
+        if (row.priority == TaskPriority::High) {
             look.style = CellLook::Style::Bold;
             look.background = GridColour::High;
         }
-        if (row.priority == Urgent) {
+        if (row.priority == TaskPriority::Urgent) {
             look.style = CellLook::Style::Bold;
             look.background = GridColour::Urgent;
         }
         if (row.progress >= 50)
             look.background = GridColour::HalfDone;
-        if (row.status == Complete)
+        if (row.status == TaskStatus::Complete)
             look.background = GridColour::Complete;
     }
     // A list without the field has no progress to show: the column's cells are empty, as those of

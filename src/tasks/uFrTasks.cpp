@@ -53,7 +53,6 @@ namespace {
 
 const QString Unsaved = QStringLiteral("Unsaved");
 const QString Saved = QStringLiteral("Saved");
-const QString IdOrder = QStringLiteral("cdsTasksIndexID");
 const QString UnsavedMark = QStringLiteral(" *");
 const QString PropertiesField = TaskField::Properties;
 
@@ -540,6 +539,12 @@ void TfrTasks::buildPopupMenu()
 
 void TfrTasks::setUpQuickAddBar()
 {
+    // The difficulties of the pick list, starting on the middle one; three of the four priorities
+    // ("Urgent" is set in the grid), most usual first.
+    cbDifficulty->addItems(DifficultyWords());
+    cbDifficulty->setCurrentIndex(int(DifficultyWords().indexOf(TaskDifficulty::Moderate)));
+    cbPriority->addItems({ TaskPriority::Normal, TaskPriority::High, TaskPriority::Low });
+
     SpeedButton1->setIcon(taskIcon(TaskIcon::Add));
     connect(SpeedButton1, &QToolButton::clicked, this, &TfrTasks::SpeedButton1Click);
     // Enter adds the task; the line edit neither beeps nor inserts anything for it.
@@ -586,7 +591,7 @@ void TfrTasks::OpenList(const QString &fileName, bool isNew)
     }
     // Selected from code, these run none of the bar's choice commands.
     cbOrder->setCurrentIndex(2);
-    m_cdsTasks.SetIndexName(IdOrder);
+    m_cdsTasks.SetIndexName(TaskOrder::ID);
     cbShow->setCurrentIndex(0);
     followLoadedFields();
     FocusQuickAdd();
@@ -632,7 +637,7 @@ void TfrTasks::reloadList()
         m_cdsTasks.SetIndexName(order);
     } catch (const Error &) {
         cbOrder->setCurrentIndex(2);
-        m_cdsTasks.SetIndexName(IdOrder);
+        m_cdsTasks.SetIndexName(TaskOrder::ID);
     }
     if (filtered) {
         m_cdsTasks.SetFilter(filter);
