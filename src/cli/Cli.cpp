@@ -398,14 +398,27 @@ void openTaskList(ClientTable &table, const FileLock &lock, const QDate &today)
     TaskCommands::InstallInsertDefaults(table, [today] { return today; });
 }
 
+// A word of a pick list given as --option: any case, stored as the list spells it. Another word
+// would give a task that no view shows and no row colour marks.
+QString pickListArgument(
+    const CommandLine &line, const QString &option, const QStringList &words, const QString &otherwise)
+{
+    const std::optional<QString> text = line.value(option);
+    if (!text)
+        return otherwise;
+    if (const std::optional<QString> word = PickListWord(words, *text))
+        return *word;
+    throw UsageError { QStringLiteral("--%1 must be one of %2, not '%3'")
+                           .arg(option, words.join(QStringLiteral(", ")), *text) };
+}
+
 void addTask(const CommandLine &line)
 {
     const QDate today = todayOf(line);
     TaskCommands::QuickAddChoice choice;
-    if (const auto priority = line.value(QStringLiteral("priority")))
-        choice.priority = *priority;
-    if (const auto difficulty = line.value(QStringLiteral("difficulty")))
-        choice.difficulty = *difficulty;
+    choice.priority = pickListArgument(line, QStringLiteral("priority"), PriorityWords(), choice.priority);
+    choice.difficulty
+        = pickListArgument(line, QStringLiteral("difficulty"), DifficultyWords(), choice.difficulty);
     if (const auto category = line.value(QStringLiteral("category")))
         choice.category = *category;
     choice.assignedTo = line.value(QStringLiteral("assigned-to"));

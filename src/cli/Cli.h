@@ -21,7 +21,9 @@ namespace ql {
 //   quillon-cli report FILE OUT.pdf [--filter EXPR] [--index NAME] [--locale NAME] [--force]
 //
 // add and do run the window's quick add and task commands on a list file and save it, through the
-// same task operations; --today YYYY-MM-DD sets the day they take as today.
+// same task operations; --today YYYY-MM-DD sets the day they take as today. add takes a priority
+// (Normal, Urgent, High, Low) and a difficulty (Easy, Moderate, Hard) from the grid's pick lists,
+// in any case, and stores the word as the list spells it; another word is a bad command line.
 //
 // Every command that writes a list (add, do, copy, new, generate) holds the list's lock (FileLock)
 // from reading it until its new version is in place, so that commands run at once on one list run

@@ -585,6 +585,53 @@ TEST_F(Cli, TaskCommands_ChangeTheTaskAsTheWindowDoes)
     EXPECT_TRUE(run({ "dump", list }).out.contains(QLatin1String("COUNT\t0\n")));
 }
 
+// add takes the words of the grid's pick lists, in any case, and stores them as the lists spell
+// them; any other word is refused with the words it may be, and the list is left as it was.
+TEST_F(Cli, Add_PriorityAndDifficulty_OnlyTheWordsOfThePickLists)
+{
+    const QString list = path("plan.ql1");
+    ASSERT_EQ(run({ "new", list }).code, 0);
+    const struct
+    {
+        const char *option;
+        const char *given;
+        const char *stored; // nullptr: refused
+    } cases[] = {
+        { "--priority", "urgent", "Priority=Urgent" },
+        { "--priority", "HIGH", "Priority=High" },
+        { "--priority", "Bogus", nullptr },
+        { "--priority", "Urgent!", nullptr },
+        { "--priority", "", nullptr },
+        { "--difficulty", "moderate", "Difficulty=Moderate" },
+        { "--difficulty", "hard", "Difficulty=Hard" },
+        { "--difficulty", "hardest", nullptr },
+        { "--difficulty", "Normal", nullptr },
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(std::string(c.option) + " " + c.given);
+        const QByteArray before = readAll(list);
+        const Result r
+            = run({ "add", list, "task", QString::fromLatin1(c.option), QString::fromLatin1(c.given) });
+        if (!c.stored) {
+            EXPECT_EQ(r.code, 2);
+            const QString words = QString::fromLatin1(c.option) == QLatin1String("--priority")
+                ? QStringLiteral("Normal, Urgent, High, Low")
+                : QStringLiteral("Easy, Moderate, Hard");
+            EXPECT_TRUE(r.err.startsWith(
+                QStringLiteral("quillon-cli: %1 must be one of %2, not '%3'\n")
+                    .arg(QString::fromLatin1(c.option), words, QString::fromLatin1(c.given))))
+                << r.err.toStdString();
+            EXPECT_EQ(readAll(list), before);
+            continue;
+        }
+        ASSERT_EQ(r.code, 0) << r.err.toStdString();
+        const QStringList rows = run({ "dump", list }).out.split(u'\n').filter(QStringLiteral("ROW\t"));
+        ASSERT_FALSE(rows.isEmpty());
+        EXPECT_TRUE(rows.last().split(u'\t').contains(QString::fromLatin1(c.stored)))
+            << rows.last().toStdString();
+    }
+}
+
 TEST_F(Cli, BadCommandLine_PrintsUsageAndExitsTwo)
 {
     const QString list = path("sample.ql1");
