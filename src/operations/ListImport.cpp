@@ -2,6 +2,7 @@
 
 #include "platform/Error.h"
 #include "storage/ClientTable.h"
+#include "storage/PendingRow.h"
 
 #include <exception>
 
@@ -56,13 +57,12 @@ int ImportRows(ClientTable &target, const ClientTable &source)
     const int total = source.RowCount();
     for (int row = 1; row <= total; ++row) {
         try {
-            target.AppendRow();
-            copyFields(target, source, row);
-            target.PostRow();
-        } catch (const Error &error) {
-            // A task the target refused is dropped whole: left pending, it would be posted (or
+            // A task the target refuses is dropped whole: left pending, it would be posted (or
             // refused again) by whatever next moves, saves or edits the list.
-            target.CancelRow();
+            PendingRow task(target, PendingRow::Start::Append);
+            copyFields(target, source, row);
+            task.post();
+        } catch (const Error &error) {
             stopImport(error.message(), row, total);
         }
     }

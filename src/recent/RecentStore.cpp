@@ -8,6 +8,7 @@
 #include "platform/gui/ErrorBox.h"
 #include "platform/gui/Shell.h"
 #include "platform/gui/Ui.h"
+#include "storage/PendingRow.h"
 #include "storage/TaskSchema.h"
 
 #include <QDir>
@@ -180,8 +181,6 @@ void RecentStore::AddToRecent(const QString &fileName)
         }
     } catch (...) {
         const QString reason = currentExceptionMessage();
-        if (m_files.IsEditing())
-            m_files.CancelRow();
         if (filtered && !m_files.Filtered())
             runGuarded([this] { m_files.SetFiltered(true); });
         Ui::current().message(SaveErrorPrefix + reason);
@@ -191,10 +190,11 @@ void RecentStore::AddToRecent(const QString &fileName)
 
 void RecentStore::insertEntry(const QString &fileName)
 {
-    m_files.InsertRow();
+    // An entry the store refuses is not left half-made for the next post.
+    PendingRow entry(m_files, PendingRow::Start::Insert);
     m_files.SetText(FileField, fileName);
     m_files.SetDateTime(LastUsedField, Clock::now());
-    m_files.PostRow();
+    entry.post();
     m_unsaved = true;
 }
 

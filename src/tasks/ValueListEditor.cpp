@@ -4,6 +4,7 @@
 #include "platform/Error.h"
 #include "platform/gui/BarPicture.h"
 #include "storage/ClientTable.h"
+#include "storage/PendingRow.h"
 
 #include <QHeaderView>
 #include <algorithm>
@@ -100,16 +101,12 @@ QString propertyText(const ValueListEditor &editor)
 void storePropertyText(
     const ValueListEditor &editor, ClientTable &table, const QString &fieldName, bool setField)
 {
-    table.EditRow();
-    try {
-        if (setField)
-            table.SetText(fieldName, propertyText(editor));
-        table.PostRow();
-    } catch (...) {
-        if (table.IsEditing())
-            table.CancelRow();
-        throw;
-    }
+    // A field or a post the table refuses abandons the whole edit: the task returns to its stored
+    // values.
+    PendingRow row(table, PendingRow::Start::Edit, PendingRow::Abandon::EarlierChangesToo);
+    if (setField)
+        table.SetText(fieldName, propertyText(editor));
+    row.post();
 }
 
 } // namespace
