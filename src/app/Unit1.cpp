@@ -8,6 +8,7 @@
 #include "dialogs/uFrmBatchImport.h"
 #include "dialogs/uFrmCategories.h"
 #include "operations/ListImport.h"
+#include "operations/TaskCommands.h"
 #include "platform/ApplicationTitle.h"
 #include "platform/Error.h"
 #include "platform/FileLock.h"
@@ -605,22 +606,8 @@ void TfrmMain::setProgressOfActiveList()
         return;
     const QString text
         = Ui::current().input(QStringLiteral("Percentage"), QStringLiteral("Perc: "), QStringLiteral("50"));
-    bool ok = false;
-    const int progress = text.toInt(&ok);
-    if (!ok)
-        throw Error(QStringLiteral("'%1' is not a valid integer value").arg(text));
     // No range check and no other field: unlike the frame's Set Progress command.
-    ClientTable &table = frame->cdsTasks();
-    const bool wasEditing = table.IsEditing();
-    try {
-        table.EditRow();
-        table.SetInteger(TaskField::Progress, progress);
-        table.PostRow();
-    } catch (...) {
-        if (!wasEditing)
-            table.CancelRow();
-        throw;
-    }
+    TaskCommands::SetProgressOnly(frame->cdsTasks(), text);
 }
 
 void TfrmMain::ToolButton2Click()

@@ -1,7 +1,7 @@
 #include "dialogs/uFrmBatchImport.h"
 
 #include "common/uGeneral.h"
-#include "dialogs/BatchLines.h"
+#include "operations/TaskCommands.h"
 
 #include <QPushButton>
 #include <QTextDocument>
@@ -30,7 +30,7 @@ QStringList TfrmBatchImport::lines() const
 
 int TfrmBatchImport::insertLines(ClientTable &table)
 {
-    const int added = BatchInsertLines(table, lines());
+    const int added = TaskCommands::BatchInsertLines(table, lines());
     Memo1->clear();
     return added;
 }

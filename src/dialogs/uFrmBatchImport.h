@@ -35,9 +35,9 @@ public:
     // no empty line.
     QStringList lines() const;
 
-    // Adds every line of Memo1 that is not empty to `table` as a task (BatchInsertLines), then
-    // empties Memo1. Throws the table's error at the first line that fails: the lines before it are
-    // tasks by then and Memo1 keeps its text. Returns the number of tasks added.
+    // Adds every line of Memo1 that is not empty to `table` as a task (TaskCommands::BatchInsertLines),
+    // then empties Memo1. Throws the table's error at the first line that fails: the lines before it
+    // are tasks by then and Memo1 keeps its text. Returns the number of tasks added.
     int insertLines(ClientTable &table);
 };
 

@@ -3,6 +3,7 @@
 #include "common/uGeneral.h"
 #include "platform/Error.h"
 #include "storage/ClientTable.h"
+#include "storage/PendingRow.h"
 #include "storage/TaskSchema.h"
 
 namespace ql::TaskCommands {
@@ -114,6 +115,17 @@ void SetProgress(ClientTable &table, qint64 progress, const QDate &today)
     table.PostRow();
 }
 
+void SetProgressOnly(ClientTable &table, const QString &percentage)
+{
+    bool ok = false;
+    const int progress = percentage.toInt(&ok);
+    if (!ok)
+        throw Error(QStringLiteral("'%1' is not a valid integer value").arg(percentage));
+    PendingRow row(table, PendingRow::Start::Edit);
+    table.SetInteger(TaskField::Progress, progress);
+    row.post();
+}
+
 QString FieldOf(DateField field)
 {
     switch (field) {
@@ -164,6 +176,25 @@ void SetLink(
     if (lastActioned)
         setToday(table, TaskField::LastActioned, *lastActioned);
     table.PostRow();
+}
+
+int BatchInsertLines(ClientTable &table, const QStringList &lines)
+{
+    if (table.IsEditing())
+        table.PostRow();
+    int added = 0;
+    for (const QString &line : lines) {
+        if (line.isEmpty())
+            continue;
+        // A list without a Task field fails here, before a blank task is started that nothing
+        // would fill.
+        table.RequireField(TaskField::Task);
+        PendingRow row(table, PendingRow::Start::Append);
+        table.SetText(TaskField::Task, line);
+        row.post();
+        ++added;
+    }
+    return added;
 }
 
 QString LinkTarget(const ClientTable &table, const QString &fieldName)

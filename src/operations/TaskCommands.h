@@ -4,6 +4,7 @@
 
 #include <QDate>
 #include <QString>
+#include <QStringList>
 #include <functional>
 #include <optional>
 
@@ -70,6 +71,12 @@ qint64 CurrentProgress(const ClientTable &table);
 // LastActioned today; Progress as given, without a range check; Status "In progress".
 void SetProgress(ClientTable &table, qint64 progress, const QDate &today);
 
+// The main window's Set Progress: the whole number `percentage` (as typed) into the current task's
+// Progress, without a range check, and the task posted; no other field changes. Text that is not a
+// whole number throws "'TEXT' is not a valid integer value" before anything changes. A change the
+// table refuses is abandoned, unless the task was being edited already: that edit stays pending.
+void SetProgressOnly(ClientTable &table, const QString &percentage);
+
 // The date fields the date selection offers, in the order of its list.
 enum class DateField { LastActioned, Started, Due, Completed, Created };
 QString FieldOf(DateField field);
@@ -88,6 +95,18 @@ void DeleteCurrent(ClientTable &table);
 // would name another file or address.
 void SetLink(ClientTable &table, const QString &fieldName, const QString &target,
     std::optional<QDate> lastActioned = std::nullopt);
+
+// Batch entry's lines become tasks: for each line, from the first to the last, that is not empty (a
+// line of blanks is not empty), append a task, set its Task to the whole line as typed (the table
+// cuts it to the field's width) and post it. The table's insert reaction supplies the other values
+// of a new task; nothing but Task is written here. Returns the number of tasks added.
+//
+// A task the user is still editing is stored first, so that its own refusal is told as such.
+// Throws the table's error at the first line that cannot be added; the lines before it are tasks
+// by then, and the refused one is dropped: left pending, it would be posted, or refused again, by
+// whatever next moves or saves the list. A list without a Task field fails before any task is
+// started.
+int BatchInsertLines(ClientTable &table, const QStringList &lines);
 
 // What an open command follows: the current task's field with blanks and control characters
 // dropped at both ends; empty when nothing is left (or the view shows no task).

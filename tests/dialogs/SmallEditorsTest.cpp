@@ -1,10 +1,10 @@
 // The property entry dialog, the comments editor and the batch entry dialog: what each hands back
 // or stores, and what it keeps between showings.
-#include "dialogs/BatchLines.h"
 #include "dialogs/uFrmBatchImport.h"
 #include "dialogs/uFrmComments.h"
 #include "dialogs/ufrmProperties.h"
 #include "gui/Printers.h"
+#include "operations/TaskCommands.h"
 #include "platform/Error.h"
 #include "platform/gui/ScriptedUi.h"
 #include "platform/gui/ShowModal.h"
@@ -277,7 +277,7 @@ TEST_F(SmallEditorsTest, BatchInsert_AFailingLineEndsIt_LinesBeforeStayAndTheBox
 
     // Lines with nothing to add leave the list alone.
     auto other = newTaskTable();
-    EXPECT_EQ(ql::BatchInsertLines(*other, { QString(), QString() }), 0);
+    EXPECT_EQ(ql::TaskCommands::BatchInsertLines(*other, { QString(), QString() }), 0);
     EXPECT_EQ(other->RowCount(), 0);
 }
 
