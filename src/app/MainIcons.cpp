@@ -152,6 +152,8 @@ QPixmap drawMainIcon(MainIcon slot)
         p.fillPath(arrow, QColor(0xC8, 0x20, 0x20));
         break;
     }
+    case MainIcon::None:
+        break;
     }
     return pixmap;
 }

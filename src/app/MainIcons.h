@@ -8,6 +8,7 @@ namespace ql {
 // pictures are addressed by their slot in the tool bar's icon list; equal slots give the same
 // picture.
 enum class MainIcon {
+    None = -1, // no picture
     Open = 0,
     Print = 1,
     Import = 2,

@@ -15,6 +15,7 @@
 #include "platform/ProgramFolder.h"
 #include "platform/gui/BarPicture.h"
 #include "platform/gui/BusyCursor.h"
+#include "platform/gui/CommandTable.h"
 #include "platform/gui/ErrorBox.h"
 #include "platform/gui/Shell.h"
 #include "platform/gui/ShowModal.h"
@@ -24,6 +25,7 @@
 #include "report/uQRptTasks.h"
 #include "storage/TaskSchema.h"
 #include "tasks/TabCaption.h"
+#include "tasks/TaskGrid.h"
 #include "tasks/ValueListEditor.h"
 #include "tasks/uFrTasks.h"
 
@@ -117,127 +119,197 @@ TfrmMain::TfrmMain(QWidget *parent)
     palette.setColor(QPalette::Window, gridTitleColour());
     setPalette(palette);
 
-    buildMenus();
-    assignDesktopKeys();
+    buildCommandControls();
     buildMenuButtons(CoolBar2);
-    buildToolBar(CoolBar1);
-    buildPopupMenu();
     setUpTabs();
 }
 
 TfrmMain::~TfrmMain() = default;
 
-QAction *TfrmMain::action(const char *name, const QString &caption, void (TfrmMain::*handler)())
+const std::vector<Command<TfrmMain, MainIcon>> &TfrmMain::commandTable()
 {
-    auto *act = new QAction(caption, this);
-    act->setObjectName(QString::fromLatin1(name));
-    // A tool button shows the icon text, which Qt would derive by dropping a trailing "...".
-    act->setIconText(caption);
-    act->setToolTip(caption);
-    if (handler)
-        connect(act, &QAction::triggered, this, handler);
-    else
-        act->setEnabled(false);
-    return act;
+    using Row = Command<TfrmMain, MainIcon>;
+    using M = TfrmMain;
+    using Keys = CommandKeys;
+    static const std::vector<Row> table {
+        // The action list ActionManager1: the commands that a menu item and a tool button share.
+        Row::action("actNew", "New", &M::actNewExecute, &M::actNew).withIcon(MainIcon::New),
+        Row::action("actOpen", "Open", &M::actOpenExecute, &M::actOpen).withIcon(MainIcon::Open),
+        Row::action("actReopen", "Reopen", &M::actReopenExecute, &M::actReopen).withIcon(MainIcon::Open),
+        Row::action("actSave", "Save", &M::actSaveExecute, &M::actSave).withIcon(MainIcon::Save),
+        Row::action("actSaveAs", "Save As...", &M::actSaveAsExecute, &M::actSaveAs).withIcon(MainIcon::Save),
+        Row::action("actClose", "Close List", &M::actCloseExecute, &M::actClose).withIcon(MainIcon::Close),
+        Row::action("actCloseAll", "Close All", &M::CloseAll1Click, &M::actCloseAll),
+        // Print and Import: the menu items click the tool buttons. Batch Insert differs between
+        // the two: the tool button runs the guard first, the menu item does nothing without a list.
+        Row::action("actPrint", "Print", &M::tbPrintClick, &M::actPrint)
+            .withHint("Print Document")
+            .withIcon(MainIcon::Print),
+        Row::action("actImport", "Import Tasks", &M::tbImportClick, &M::actImport)
+            .withHint("Import Doc")
+            .withIcon(MainIcon::Import),
+        Row::action("actBatchInsert", "Batch Insert", &M::ToolButton5Click, &M::actBatchInsert)
+            .withIcon(MainIcon::Batch),
+        Row::action("actCategories", "Categories", &M::Categories1Click, &M::actCategories)
+            .withIcon(MainIcon::Categories),
+        // F10 acts anywhere in the window; the menu shows the desktop's Quit key instead.
+        Row::action("actExit", "Exit", &M::actExitExecute, &M::actExit)
+            .withIcon(MainIcon::Exit)
+            .withKeys(Keys::own(QKeySequence(Qt::Key_F10))),
+
+        // The main menu MainMenu1. Its items carry the keys a desktop gives its standard commands,
+        // where the program's own commands leave them free.
+        Row::menuItem(&M::File1, "New1", "New")
+            .runs(&M::actNew)
+            .withKeys(Keys::desktop(QKeySequence::New, QKeySequence(Qt::CTRL | Qt::Key_N))),
+        Row::menuItem(&M::File1, "Open1", "Open")
+            .runs(&M::actOpen)
+            .withKeys(Keys::desktop(QKeySequence::Open, QKeySequence(Qt::CTRL | Qt::Key_O))),
+        Row::menuItem(&M::File1, "Reopen1", "Reopen").runs(&M::actReopen).thenSeparator("N2"),
+        Row::menuItem(&M::File1, "Save1", "Save")
+            .runs(&M::actSave)
+            .withKeys(Keys::desktop(QKeySequence::Save, QKeySequence(Qt::CTRL | Qt::Key_S))),
+        Row::menuItem(&M::File1, "Saveas1", "Save As...")
+            .runs(&M::actSaveAs)
+            .withKeys(Keys::desktop(QKeySequence::SaveAs, QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S))),
+        // Ctrl+W besides the Ctrl+F4 that some desktops give.
+        Row::menuItem(&M::File1, "Close1", "Close")
+            .runs(&M::actClose)
+            .withKeys(Keys::desktop(QKeySequence::Close, QKeySequence(Qt::CTRL | Qt::Key_W), true)),
+        Row::menuItem(&M::File1, "CloseAll1", "Close All").runs(&M::actCloseAll).thenSeparator("N3"),
+        Row::menuItem(&M::File1, "Print1", "Print")
+            .runs(&M::actPrint)
+            .withKeys(Keys::desktop(QKeySequence::Print, QKeySequence(Qt::CTRL | Qt::Key_P)))
+            .thenSeparator("N1"),
+        Row::menuItem(&M::File1, "Exit1", "Exit")
+            .runs(&M::actExit)
+            .withKeys(Keys::desktop(QKeySequence::Quit, QKeySequence(Qt::CTRL | Qt::Key_Q))),
+        Row::menuItem(&M::Edit1, "SetTasktoCancelled1", "Set Task to Cancelled")
+            .does(&M::SetTasktoCancelled1Click)
+            .hidden()
+            .thenSeparator("N4"),
+        Row::menuItem(&M::Edit1, "DetailView1", "Detail View").does(&M::DetailView1Click),
+        Row::menuItem(&M::Edit1, "Comments1", "Comments").does(&M::Comments1Click),
+        // The Search menu has no items; the View menu and its item are never shown.
+        Row::menuItem(&M::View1, "FormView1", "Form View").hidden(),
+        Row::menuItem(&M::Options1, "Categories1", "Categories").runs(&M::actCategories),
+        Row::menuItem(&M::ools1, "Import1", "Import").runs(&M::actImport),
+        Row::menuItem(&M::ools1, "BatchInsert1", "Batch Insert").does(&M::BatchInsert1Click),
+        Row::menuItem(&M::Help1, "About1", "About")
+            .does(&M::About1Click)
+            .withKeys(Keys::desktop(QKeySequence::HelpContents, QKeySequence(Qt::Key_F1))),
+
+        // The tool bar ToolBar1, left to right; the hidden buttons are never shown.
+        Row::toolButton("ToolButton10").runs(&M::actNew),
+        Row::toolButton("ToolButton12").runs(&M::actOpen),
+        Row::toolButton("ToolButton4").runs(&M::actReopen).thenSeparator(),
+        Row::toolButton("tbSave").runs(&M::actSave),
+        Row::toolButton("tbSaveAs").runs(&M::actSaveAs).thenSeparator(),
+        Row::toolButton("tbCloseTab").runs(&M::actClose),
+        Row::toolButton("tbPrint").runs(&M::actPrint),
+        Row::toolButton("tbImport").runs(&M::actImport),
+        Row::toolButton("ToolButton5").runs(&M::actBatchInsert),
+        Row::toolButton("ToolButton6").runs(&M::actCategories).thenSeparator(),
+        Row::toolButton("ToolButton1", "Progress").does(&M::ToolButton1Click).hidden(),
+        Row::toolButton("ToolButton20", "Report").does(&M::ToolButton20Click).hidden(),
+        Row::toolButton("ToolButton8", "Complete").does(&M::ToolButton8Click).hidden(),
+        Row::toolButton("ToolButton2", "Properties").does(&M::ToolButton2Click).hidden(),
+        Row::toolButton("ToolButton22").runs(&M::actExit),
+
+        // The tab area's popup menu; both items act on the active tab.
+        Row::popupItem(&M::pmTabRightClick, "CloseTab1", "Close Tab").runs(&M::actClose),
+        Row::popupItem(&M::pmTabRightClick, "Showpath1", "Explorer Path").does(&M::Showpath1Click),
+        // No control shows this menu; only its Set Progress item carries a command.
+        Row::popupItem(&M::PopupMenu1, "SetProgress1", "Set Progress").does(&M::SetProgress1Click),
+        Row::popupItem(&M::PopupMenu1, "Complete1", "Complete"),
+        Row::popupItem(&M::PopupMenu1, "Pause1", "Pause"),
+        Row::popupItem(&M::PopupMenu1, "Cancel1", "Cancel"),
+    };
+    return table;
 }
 
-QAction *TfrmMain::menuItem(QMenu *menu, const char *name, const QString &caption, QAction *runs)
+const QList<QKeySequence> &TfrmMain::tabKeys()
 {
-    // Menu items are actions of their own, so that the action's short-cut (F10 for Exit) is not
-    // shown as the item's.
-    auto *item = menu->addAction(caption);
-    item->setObjectName(QString::fromLatin1(name));
-    if (runs) {
-        item->setEnabled(runs->isEnabled());
-        connect(item, &QAction::triggered, runs, &QAction::trigger);
-    } else {
-        item->setEnabled(false);
-    }
-    return item;
+    static const QList<QKeySequence> keys { QKeySequence(Qt::CTRL | Qt::Key_Tab),
+        QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Tab) };
+    return keys;
 }
 
-QAction *TfrmMain::menuItem(
-    QMenu *menu, const char *name, const QString &caption, void (TfrmMain::*handler)())
+QList<QKeySequence> TfrmMain::ownKeys()
 {
-    auto *item = menu->addAction(caption);
-    item->setObjectName(QString::fromLatin1(name));
-    connect(item, &QAction::triggered, this, handler);
-    return item;
+    return ownKeysOf(commandTable()) + ownKeysOf(TfrTasks::commandTable()) + TaskGrid::ownKeys() + tabKeys();
 }
 
-void TfrmMain::buildMenus()
+void TfrmMain::buildCommandControls()
 {
-    actNew = action("actNew", QStringLiteral("New"), &TfrmMain::actNewExecute);
-    actOpen = action("actOpen", QStringLiteral("Open"), &TfrmMain::actOpenExecute);
-    actReopen = action("actReopen", QStringLiteral("Reopen"), &TfrmMain::actReopenExecute);
-    actSave = action("actSave", QStringLiteral("Save"), &TfrmMain::actSaveExecute);
-    actSaveAs = action("actSaveAs", QStringLiteral("Save As..."), &TfrmMain::actSaveAsExecute);
-    actClose = action("actClose", QStringLiteral("Close List"), &TfrmMain::actCloseExecute);
-    actExit = action("actExit", QStringLiteral("Exit"), &TfrmMain::actExitExecute);
-    actExit->setShortcut(Qt::Key_F10);
-    actExit->setShortcutContext(Qt::WindowShortcut);
-    addAction(actExit);
-
-    auto *closeAll = action("actCloseAll", QStringLiteral("Close All"), &TfrmMain::CloseAll1Click);
-    auto *categories = action("actCategories", QStringLiteral("Categories"), &TfrmMain::Categories1Click);
-    // Print and Import: the menu items click the tool buttons. Batch Insert differs between the
-    // two: the tool button runs the guard first, the menu item does nothing without a list.
-    auto *print = action("actPrint", QStringLiteral("Print"), &TfrmMain::tbPrintClick);
-    print->setToolTip(QStringLiteral("Print Document"));
-    auto *import = action("actImport", QStringLiteral("Import Tasks"), &TfrmMain::tbImportClick);
-    import->setToolTip(QStringLiteral("Import Doc"));
-    action("actBatchInsert", QStringLiteral("Batch Insert"), &TfrmMain::ToolButton5Click);
-
     QMenuBar *bar = menuBar();
     bar->setObjectName(QStringLiteral("MainMenu1"));
-    auto menu = [bar](const char *name, const QString &caption) {
-        QMenu *m = bar->addMenu(caption);
-        m->setObjectName(QString::fromLatin1(name));
-        m->menuAction()->setObjectName(QString::fromLatin1(name));
-        return m;
+    const struct
+    {
+        QMenu *TfrmMain::*menu;
+        const char *name;
+        const char *caption;
+    } menus[] = {
+        { &TfrmMain::File1, "File1", "File" },
+        { &TfrmMain::Edit1, "Edit1", "Edit" },
+        { &TfrmMain::Search1, "Search1", "Search" },
+        { &TfrmMain::View1, "View1", "View" },
+        { &TfrmMain::Options1, "Options1", "Options" },
+        { &TfrmMain::ools1, "ools1", "Tools" },
+        { &TfrmMain::Help1, "Help1", "Help" },
     };
-
-    File1 = menu("File1", QStringLiteral("File"));
-    menuItem(File1, "New1", QStringLiteral("New"), actNew);
-    menuItem(File1, "Open1", QStringLiteral("Open"), actOpen);
-    menuItem(File1, "Reopen1", QStringLiteral("Reopen"), actReopen);
-    File1->addSeparator()->setObjectName(QStringLiteral("N2"));
-    menuItem(File1, "Save1", QStringLiteral("Save"), actSave);
-    menuItem(File1, "Saveas1", QStringLiteral("Save As..."), actSaveAs);
-    menuItem(File1, "Close1", QStringLiteral("Close"), actClose);
-    menuItem(File1, "CloseAll1", QStringLiteral("Close All"), closeAll);
-    File1->addSeparator()->setObjectName(QStringLiteral("N3"));
-    menuItem(File1, "Print1", QStringLiteral("Print"), print);
-    File1->addSeparator()->setObjectName(QStringLiteral("N1"));
-    menuItem(File1, "Exit1", QStringLiteral("Exit"), actExit);
-
-    Edit1 = menu("Edit1", QStringLiteral("Edit"));
-    menuItem(Edit1, "SetTasktoCancelled1", QStringLiteral("Set Task to Cancelled"),
-        &TfrmMain::SetTasktoCancelled1Click)
-        ->setVisible(false);
-    QAction *n4 = Edit1->addSeparator();
-    n4->setObjectName(QStringLiteral("N4"));
-    n4->setVisible(false);
-    menuItem(Edit1, "DetailView1", QStringLiteral("Detail View"), &TfrmMain::DetailView1Click);
-    menuItem(Edit1, "Comments1", QStringLiteral("Comments"), &TfrmMain::Comments1Click);
-
-    // The Search menu has no items and no command.
-    Search1 = menu("Search1", QStringLiteral("Search"));
-
-    View1 = menu("View1", QStringLiteral("View"));
-    menuItem(View1, "FormView1", QStringLiteral("Form View"), static_cast<QAction *>(nullptr))
-        ->setVisible(false);
+    for (const auto &m : menus) {
+        QMenu *menu = bar->addMenu(QString::fromLatin1(m.caption));
+        menu->setObjectName(QString::fromLatin1(m.name));
+        menu->menuAction()->setObjectName(QString::fromLatin1(m.name));
+        this->*m.menu = menu;
+    }
     View1->menuAction()->setVisible(false);
+    pmTabRightClick = new QMenu(this);
+    pmTabRightClick->setObjectName(QStringLiteral("pmTabRightClick"));
+    PopupMenu1 = new QMenu(this);
+    PopupMenu1->setObjectName(QStringLiteral("PopupMenu1"));
+    ToolBar1 = flatToolBar("ToolBar1");
+    ToolBar1->setContentsMargins(3, 0, 0, 0);
+    ToolBar1->setIconSize(QSize(32, 32));
 
-    Options1 = menu("Options1", QStringLiteral("Options"));
-    menuItem(Options1, "Categories1", QStringLiteral("Categories"), categories);
+    CommandLook<TfrmMain, MainIcon> look;
+    look.icon = mainIcon;
+    look.toolBar = ToolBar1;
+    look.addToolButton = [this](QAction *act, const char *name, bool shown, const QString &hint) {
+        if (!shown) {
+            // Kept out of the bar's row: a hidden slot of the bar would disable its button as well.
+            auto *button = new QToolButton(ToolBar1);
+            button->setObjectName(QString::fromLatin1(name));
+            button->setDefaultAction(act);
+            button->setAccessibleName(act->text());
+            button->hide();
+            return;
+        }
+        auto *button = new QToolButton;
+        button->setObjectName(QString::fromLatin1(name));
+        // The picture and hint live on the action: the button copies them whenever the action
+        // changes.
+        button->setDefaultAction(act);
+        // A button without a hint shows none: its caption is on it already, and Qt would offer the
+        // caption once more as the tip.
+        if (hint.isEmpty())
+            button->installEventFilter(m_noHint);
+        button->setFont(font());
+        button->setIconSize(QSize(32, 32));
+        button->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+        button->setAutoRaise(true);
+        button->setFixedSize(69, 52);
+        button->setAccessibleName(act->text());
+        ToolBar1->addWidget(button);
+    };
+    look.ownKeys = ownKeys();
+    buildCommands(*this, commandTable(), look);
 
-    ools1 = menu("ools1", QStringLiteral("Tools"));
-    menuItem(ools1, "Import1", QStringLiteral("Import"), import);
-    menuItem(ools1, "BatchInsert1", QStringLiteral("Batch Insert"), &TfrmMain::BatchInsert1Click);
-
-    Help1 = menu("Help1", QStringLiteral("Help"));
-    menuItem(Help1, "About1", QStringLiteral("About"), &TfrmMain::About1Click);
+    auto *row = new QHBoxLayout(CoolBar1);
+    row->setContentsMargins(0, 0, 0, 0);
+    row->addWidget(ToolBar1);
+    row->addStretch();
 }
 
 void TfrmMain::buildMenuButtons(QWidget *band)
@@ -274,83 +346,6 @@ void TfrmMain::buildMenuButtons(QWidget *band)
     row->addStretch();
 }
 
-QToolButton *TfrmMain::toolButton(const char *name, QAction *act, int icon, const QString &hint)
-{
-    auto *button = new QToolButton;
-    button->setObjectName(QString::fromLatin1(name));
-    // The picture and hint live on the action: the button copies them whenever the action changes.
-    act->setIcon(mainIcon(MainIcon(icon)));
-    if (!hint.isEmpty())
-        act->setToolTip(hint);
-    button->setDefaultAction(act);
-    // A button without a hint shows none: its caption is on it already, and Qt would offer the
-    // caption once more as the tip.
-    if (hint.isEmpty())
-        button->installEventFilter(m_noHint);
-    button->setFont(font());
-    button->setIconSize(QSize(32, 32));
-    button->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
-    button->setAutoRaise(true);
-    button->setFixedSize(69, 52);
-    button->setAccessibleName(act->text());
-    ToolBar1->addWidget(button);
-    return button;
-}
-
-void TfrmMain::hiddenToolButton(const char *name, const QString &caption, void (TfrmMain::*handler)())
-{
-    // Kept out of the bar's row: a hidden slot of the bar would disable its button as well.
-    auto *button = new QToolButton(ToolBar1);
-    button->setObjectName(QString::fromLatin1(name));
-    button->setText(caption);
-    button->setAccessibleName(caption);
-    button->hide();
-    connect(button, &QToolButton::clicked, this, handler);
-}
-
-void TfrmMain::buildToolBar(QWidget *band)
-{
-    ToolBar1 = flatToolBar("ToolBar1");
-    ToolBar1->setContentsMargins(3, 0, 0, 0);
-    ToolBar1->setIconSize(QSize(32, 32));
-    auto named = [this](const char *name) { return findChild<QAction *>(QString::fromLatin1(name)); };
-
-    toolButton("ToolButton10", actNew, int(MainIcon::New));
-    toolButton("ToolButton12", actOpen, int(MainIcon::Open));
-    toolButton("ToolButton4", actReopen, int(MainIcon::Open));
-    ToolBar1->addSeparator();
-    toolButton("tbSave", actSave, int(MainIcon::Save));
-    toolButton("tbSaveAs", actSaveAs, int(MainIcon::Save));
-    ToolBar1->addSeparator();
-    toolButton("tbCloseTab", actClose, int(MainIcon::Close));
-    toolButton("tbPrint", named("actPrint"), int(MainIcon::Print), QStringLiteral("Print Document"));
-    toolButton("tbImport", named("actImport"), int(MainIcon::Import), QStringLiteral("Import Doc"));
-    toolButton("ToolButton5", named("actBatchInsert"), int(MainIcon::Batch));
-    toolButton("ToolButton6", named("actCategories"), int(MainIcon::Categories));
-    // Never shown; their commands are kept for completeness.
-    hiddenToolButton("ToolButton1", QStringLiteral("Progress"), &TfrmMain::ToolButton1Click);
-    hiddenToolButton("ToolButton20", QStringLiteral("Report"), &TfrmMain::ToolButton20Click);
-    hiddenToolButton("ToolButton8", QStringLiteral("Complete"), &TfrmMain::ToolButton8Click);
-    hiddenToolButton("ToolButton2", QStringLiteral("Properties"), &TfrmMain::ToolButton2Click);
-    ToolBar1->addSeparator();
-    toolButton("ToolButton22", actExit, int(MainIcon::Exit));
-
-    auto *row = new QHBoxLayout(band);
-    row->setContentsMargins(0, 0, 0, 0);
-    row->addWidget(ToolBar1);
-    row->addStretch();
-}
-
-void TfrmMain::buildPopupMenu()
-{
-    // No control shows this menu; only its Set Progress item carries a command.
-    PopupMenu1 = new QMenu(this);
-    PopupMenu1->setObjectName(QStringLiteral("PopupMenu1"));
-    menuItem(PopupMenu1, "SetProgress1", QStringLiteral("Set Progress"), &TfrmMain::SetProgress1Click);
-    for (const char *name : { "Complete1", "Pause1", "Cancel1" })
-        PopupMenu1->addAction(QString::fromLatin1(name).chopped(1))->setObjectName(QString::fromLatin1(name));
-}
-
 void TfrmMain::setUpTabs()
 {
     PageControl1->tabBar()->setAttribute(Qt::WA_Hover);
@@ -362,14 +357,6 @@ void TfrmMain::setUpTabs()
             PageControl1Change();
     });
 
-    pmTabRightClick = new QMenu(this);
-    pmTabRightClick->setObjectName(QStringLiteral("pmTabRightClick"));
-    auto *closeTab = pmTabRightClick->addAction(QStringLiteral("Close Tab"));
-    closeTab->setObjectName(QStringLiteral("CloseTab1"));
-    connect(closeTab, &QAction::triggered, actClose, &QAction::trigger);
-    auto *showPath = pmTabRightClick->addAction(QStringLiteral("Explorer Path"));
-    showPath->setObjectName(QStringLiteral("Showpath1"));
-    connect(showPath, &QAction::triggered, this, &TfrmMain::Showpath1Click);
     // Both items act on the active tab: a right click does not select the tab under the mouse.
     connect(PageControl1, &QWidget::customContextMenuRequested, this,
         [this](const QPoint &pos) { pmTabRightClick->popup(PageControl1->mapToGlobal(pos)); });
@@ -903,62 +890,6 @@ void TfrmMain::closeEvent(QCloseEvent *event)
         event->accept();
     else
         event->ignore();
-}
-
-// ---------------------------------------------------------------------------------------------
-// Keys of the desktop
-
-namespace {
-
-// Keys with commands of their own in the window and its lists: Exit's F10, the grid's Insert,
-// Ctrl+Del and Del, Copy's Ctrl+C, the link commands' Ctrl+F and Ctrl+U, Details' F12, and Ctrl+Tab
-// and Ctrl+Shift+Tab between the tabs. A desktop key is never added over one of them.
-const QKeySequence ProgramKeys[] = { QKeySequence(Qt::Key_F10), QKeySequence(Qt::Key_Insert),
-    QKeySequence(Qt::CTRL | Qt::Key_Delete), QKeySequence(Qt::Key_Delete), QKeySequence(Qt::CTRL | Qt::Key_C),
-    QKeySequence(Qt::CTRL | Qt::Key_F), QKeySequence(Qt::CTRL | Qt::Key_U), QKeySequence(Qt::Key_F12),
-    QKeySequence(Qt::CTRL | Qt::Key_Tab), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Tab) };
-
-// The desktop's keys for a standard command, as its settings give them, or `usual` where it gives
-// none (Qt has no Save As or Quit key for some desktops). `alwaysUsual` adds `usual` also when the
-// desktop gives others (Close: Ctrl+W besides the Ctrl+F4 of some). Keys of the program's own
-// commands are left out.
-QList<QKeySequence> desktopKeys(
-    QKeySequence::StandardKey command, const QKeySequence &usual, bool alwaysUsual = false)
-{
-    QList<QKeySequence> keys = QKeySequence::keyBindings(command);
-    if (keys.isEmpty() || (alwaysUsual && !keys.contains(usual)))
-        keys.append(usual);
-    keys.removeIf([](const QKeySequence &key) {
-        return std::find(std::begin(ProgramKeys), std::end(ProgramKeys), key) != std::end(ProgramKeys);
-    });
-    return keys;
-}
-
-} // namespace
-
-void TfrmMain::assignDesktopKeys()
-{
-    // On the menu items, which show them; each item runs its command as a click does.
-    const struct
-    {
-        const char *item;
-        QKeySequence::StandardKey command;
-        QKeySequence usual;
-        bool alwaysUsual;
-    } keys[] = {
-        { "New1", QKeySequence::New, QKeySequence(Qt::CTRL | Qt::Key_N), false },
-        { "Open1", QKeySequence::Open, QKeySequence(Qt::CTRL | Qt::Key_O), false },
-        { "Save1", QKeySequence::Save, QKeySequence(Qt::CTRL | Qt::Key_S), false },
-        { "Saveas1", QKeySequence::SaveAs, QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S), false },
-        { "Close1", QKeySequence::Close, QKeySequence(Qt::CTRL | Qt::Key_W), true },
-        { "Print1", QKeySequence::Print, QKeySequence(Qt::CTRL | Qt::Key_P), false },
-        { "Exit1", QKeySequence::Quit, QKeySequence(Qt::CTRL | Qt::Key_Q), false },
-        { "About1", QKeySequence::HelpContents, QKeySequence(Qt::Key_F1), false },
-    };
-    for (const auto &key : keys) {
-        if (auto *item = menuBar()->findChild<QAction *>(QString::fromLatin1(key.item)))
-            item->setShortcuts(desktopKeys(key.command, key.usual, key.alwaysUsual));
-    }
 }
 
 // ---------------------------------------------------------------------------------------------

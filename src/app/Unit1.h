@@ -6,8 +6,12 @@
 #include "ui_Unit1.h"
 #endif
 
+#include "app/MainIcons.h"
+#include "platform/gui/CommandTable.h"
+
 #include <QMainWindow>
 #include <QString>
+#include <vector>
 
 class QAction;
 class QLabel;
@@ -41,8 +45,8 @@ struct FileDialogRequest;
 // work without a list.
 //
 // The form (Unit1.ui) lays out the client area: the menu button band CoolBar2, the tool bar band
-// CoolBar1, the tabs PageControl1 and the footer Panel1 with Label5. Menus, the menu buttons and the
-// tool bars are built in code, from the actions they run.
+// CoolBar1, the tabs PageControl1 and the footer Panel1 with Label5. The menus, the tool bar and the
+// popup menus are built from the window's command table; the menu buttons follow the menu bar.
 class TfrmMain final : public QMainWindow, public form::Ui::TfrmMain
 {
     Q_OBJECT
@@ -125,6 +129,16 @@ public:
     static FileDialogRequest openDialogRequest();
     static FileDialogRequest saveDialogRequest();
 
+    // The window's commands where they appear: the actions of ActionManager1, each menu item, tool
+    // button and popup item, and the keys of each. Built into the window's controls when it is
+    // created.
+    static const std::vector<Command<TfrmMain, MainIcon>> &commandTable();
+    // Ctrl+Tab and Ctrl+Shift+Tab, with which the tab area selects the next and the previous tab.
+    static const QList<QKeySequence> &tabKeys();
+    // The program's own keys: those of the window's and a list's command tables, the grid's own
+    // and the tab area's. A desktop's key for a standard command never takes one of them.
+    static QList<QKeySequence> ownKeys();
+
     // --- Components, under the names the window gives them.
     QMenu *File1 = nullptr;
     QMenu *Edit1 = nullptr;
@@ -144,6 +158,11 @@ public:
     QAction *actSave = nullptr;
     QAction *actSaveAs = nullptr;
     QAction *actClose = nullptr;
+    QAction *actCloseAll = nullptr;
+    QAction *actPrint = nullptr;
+    QAction *actImport = nullptr;
+    QAction *actBatchInsert = nullptr;
+    QAction *actCategories = nullptr;
     QAction *actExit = nullptr;
 
 protected:
@@ -153,19 +172,11 @@ protected:
 private:
     class CodeSelection;
 
-    void buildMenus();
-    // The keys a desktop gives New, Open, Save, Save As, Close, Print, Quit and Help, on the menu
-    // items of those commands, where the program's own commands leave them free.
-    void assignDesktopKeys();
+    // Builds the menus, the tool bar, the popup menus and the commands they run from the command
+    // table.
+    void buildCommandControls();
     void buildMenuButtons(QWidget *band);
-    void buildToolBar(QWidget *band);
     void setUpTabs();
-    QAction *action(const char *name, const QString &caption, void (TfrmMain::*handler)());
-    QAction *menuItem(QMenu *menu, const char *name, const QString &caption, QAction *runs);
-    QAction *menuItem(QMenu *menu, const char *name, const QString &caption, void (TfrmMain::*handler)());
-    QToolButton *toolButton(const char *name, QAction *action, int icon, const QString &hint = {});
-    void hiddenToolButton(const char *name, const QString &caption, void (TfrmMain::*handler)());
-    void buildPopupMenu();
 
     // The commands, unguarded: they call each other (Close runs Save, Save runs Save As).
     void saveActiveList();

@@ -19,6 +19,8 @@ namespace ql {
 namespace {
 
 const QString DeleteQuestion = QStringLiteral("Delete record?");
+const QKeySequence NewTaskKey(Qt::Key_Insert);
+const QKeySequence DeleteTaskKey(Qt::CTRL | Qt::Key_Delete);
 
 // Keys that type a character, as opposed to keys that move, edit or end.
 bool typesCharacter(const QKeyEvent &event)
@@ -167,6 +169,12 @@ TaskGrid::TaskGrid(QWidget *parent)
     setItemDelegate(m_delegate);
 }
 
+const QList<QKeySequence> &TaskGrid::ownKeys()
+{
+    static const QList<QKeySequence> keys { NewTaskKey, DeleteTaskKey };
+    return keys;
+}
+
 TaskGrid::~TaskGrid()
 {
     if (m_source)
@@ -311,12 +319,13 @@ void TaskGrid::keyPressEvent(QKeyEvent *event)
     }
     const Qt::KeyboardModifiers modifiers = event->modifiers() & ~Qt::KeypadModifier;
     if (m_model && state() != QAbstractItemView::EditingState) {
-        if (modifiers == Qt::NoModifier && event->key() == Qt::Key_Insert) {
+        const QKeySequence key(QKeyCombination(modifiers, Qt::Key(event->key())));
+        if (key == NewTaskKey) {
             insertRecord();
             event->accept();
             return;
         }
-        if (modifiers == Qt::ControlModifier && event->key() == Qt::Key_Delete) {
+        if (key == DeleteTaskKey) {
             deleteRecord();
             event->accept();
             return;

@@ -2,6 +2,8 @@
 
 #include "storage/DataSource.h"
 
+#include <QKeySequence>
+#include <QList>
 #include <QPointer>
 #include <QStringList>
 #include <QTableView>
@@ -44,6 +46,10 @@ public:
 
     explicit TaskGrid(QWidget *parent = nullptr);
     ~TaskGrid() override;
+
+    // The keys the grid acts on itself while no cell editor is open: Insert starts a new task,
+    // Ctrl+Del deletes the current one.
+    static const QList<QKeySequence> &ownKeys();
 
     void setTaskModel(TaskGridModel *model);
     TaskGridModel *taskModel() const { return m_model; }

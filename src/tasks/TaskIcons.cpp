@@ -105,6 +105,8 @@ QPixmap drawIcon(TaskIcon slot)
         p.drawRoundedRect(QRectF(1.5, 5, 8, 5), 2.5, 2.5);
         p.drawRoundedRect(QRectF(6.5, 6, 8, 5), 2.5, 2.5);
         break;
+    case TaskIcon::None:
+        break;
     }
     return pixmap;
 }

@@ -7,6 +7,7 @@ namespace ql {
 // The frame's 16 by 16 icon list, drawn in code so that no desktop theme is needed. Slots are the
 // numbers the tool bar and the grid's popup menu share; equal numbers give the same picture.
 enum class TaskIcon {
+    None = -1, // no picture
     SetDate = 1,
     Pause = 2,
     Start = 3,

@@ -10,6 +10,7 @@
 #include "platform/FileAccess.h"
 #include "platform/SystemFormats.h"
 #include "platform/gui/BarPicture.h"
+#include "platform/gui/CommandTable.h"
 #include "platform/gui/ErrorBox.h"
 #include "platform/gui/Ui.h"
 #include "storage/DataSource.h"
@@ -56,8 +57,6 @@ const QString Saved = QStringLiteral("Saved");
 const QString UnsavedMark = QStringLiteral(" *");
 const QString PropertiesField = TaskField::Properties;
 
-constexpr int NoIcon = 0;
-
 QFont tahoma(int pixelSize)
 {
     QFont font(QStringLiteral("Tahoma"));
@@ -96,17 +95,14 @@ TfrTasks::TfrTasks(QWidget *parent)
     connect(m_DataSource1, &DataSource::rowsChanged, this, &TfrTasks::showItemCount);
 
     setUpFilterBar();
-    auto *toolBar = new QToolBar;
-    toolBar->setObjectName(QStringLiteral("ToolBar1"));
-    buildToolBar(toolBar);
-    CoolBar1Layout->addWidget(toolBar);
+    buildCommandControls();
+    CoolBar1Layout->addWidget(ToolBar1);
     CoolBar1Layout->addStretch();
 
     m_model = new TaskGridModel(*m_DataSource1, this);
     DBGrid1->setTaskModel(m_model);
     setUpGrid();
     setUpPropertiesPanel();
-    buildPopupMenu();
 
     const int widths[2] = { 150, 50 };
     for (int i = 0; i < 2; ++i) {
@@ -127,12 +123,6 @@ TfrTasks::~TfrTasks() = default;
 
 void TfrTasks::setUpPropertiesPanel()
 {
-    PopupMenu3 = new QMenu(this);
-    PopupMenu3->setObjectName(QStringLiteral("PopupMenu3"));
-    QAction *addProperty = PopupMenu3->addAction(QStringLiteral("Add Property"));
-    addProperty->setObjectName(QStringLiteral("AddProperty1"));
-    addProperty->setEnabled(false);
-    connect(addProperty, &QAction::triggered, this, &TfrTasks::AddProperty1Click);
     connect(ValueListEditor1, &QWidget::customContextMenuRequested, this,
         [this](const QPoint &pos) { PopupMenu3->popup(ValueListEditor1->viewport()->mapToGlobal(pos)); });
     // Only the main window's Properties command shows the panel.
@@ -359,178 +349,172 @@ void TfrTasks::SpeedButton2Click()
     });
 }
 
-QAction *TfrTasks::command(const char *name, const QString &caption, const QString &hint, int icon)
+const std::vector<Command<TfrTasks, TaskIcon>> &TfrTasks::commandTable()
 {
-    auto *action = new QAction(caption, this);
-    action->setObjectName(QString::fromLatin1(name));
-    if (!hint.isEmpty())
-        action->setToolTip(hint);
-    if (icon != NoIcon)
-        action->setIcon(taskIcon(TaskIcon(icon)));
-    action->setEnabled(false);
-    return action;
+    using Row = Command<TfrTasks, TaskIcon>;
+    using F = TfrTasks;
+    static const std::vector<Row> table {
+        // The task commands of the action list actTasks and the frame's other commands, which the
+        // tool bar and the popup menu share.
+        Row::action("acSetProgress", "Progress", &F::acSetProgressExecute, &F::acSetProgress)
+            .withHint("Set Task Progress")
+            .withIcon(TaskIcon::Progress)
+            .disabledAtFirst(),
+        Row::action("acInProgress", "Start Task", &F::acInProgressExecute, &F::acInProgress)
+            .withHint("Set to Started")
+            .withIcon(TaskIcon::Start),
+        Row::action("actCancel", "Cancel Task", &F::actCancelExecute, &F::actCancel)
+            .withHint("Set Cancelled ")
+            .withIcon(TaskIcon::Cancel),
+        Row::action("actPause", "Pause Task", &F::actPauseExecute, &F::actPause)
+            .withHint("Set Paused")
+            .withIcon(TaskIcon::Pause),
+        Row::action("actComplete", "Complete Task", &F::actCompleteExecute, &F::actComplete)
+            .withHint("Set to Complete ")
+            .withIcon(TaskIcon::Complete),
+        Row::action("actDelete", "Delete Task", &F::actDeleteExecute, &F::actDelete)
+            .withHint("Delete Task")
+            .withIcon(TaskIcon::Delete),
+        Row::action("actBookmark", "Bookmark Task", &F::actBookmarkExecute, &F::actBookmark)
+            .withHint("Bookmark Task")
+            .withIcon(TaskIcon::Bookmark),
+        Row::action("ActLastNow", "Last Actioned Now", &F::ActLastNowExecute, &F::ActLastNow),
+        Row::action("actSetDate", "Set Date", &F::actSetDateExecute, &F::actSetDate)
+            .withHint("Date ")
+            .withIcon(TaskIcon::Date)
+            .disabledAtFirst(),
+        // The first button adds a task from the quick-add bar, as the bar's own button does.
+        Row::action("actAddTask", "Add Task", &F::SpeedButton1Click, &F::actAddTask).withIcon(TaskIcon::Add),
+        Row::action("actLinkToList", "Link to Task List", &F::Link1Click, &F::actLinkToList)
+            .withIcon(TaskIcon::Link),
+        Row::action("actLinkTaskList", "Link Task List", &F::ToolButton9Click, &F::actLinkTaskList)
+            .withIcon(TaskIcon::Link),
+        Row::action(
+            "actLinkRelatedFile", "Link to Related File", &F::LinktoFile1Click, &F::actLinkRelatedFile)
+            .withIcon(TaskIcon::Link),
+        Row::action("actLinkURL", "Link to URL", &F::LinktoURL1Click, &F::actLinkURL)
+            .withIcon(TaskIcon::Link)
+            .disabledAtFirst(),
+        // The three open buttons run the popup menu's open commands.
+        Row::action(
+            "actOpenLinkedList", "Open linked List", &F::OpenLinkedTaskList1Click, &F::actOpenLinkedList)
+            .withIcon(TaskIcon::Start),
+        Row::action("actOpenLinkedFile", "Open Linked File", &F::OpenRelatedFile1Click, &F::actOpenLinkedFile)
+            .withIcon(TaskIcon::Start),
+        Row::action("actOpenURL", "Open URL", &F::OpenURL1Click, &F::actOpenURL).withIcon(TaskIcon::Start),
+        Row::action("actCopy", "Copy", &F::Copy1Click, &F::actCopy),
+        Row::action("actComments", "Comments", &F::Comments1Click, &F::actComments).disabledAtFirst(),
+        Row::action("actDetails", "Details", &F::Details1Click, &F::actDetails).disabledAtFirst(),
+
+        // The tool bar ToolBar1, left to right.
+        Row::toolButton("ToolButton14").runs(&F::actAddTask).thenSeparator(),
+        Row::toolButton("tbCancel").runs(&F::actCancel),
+        Row::toolButton("ToolButton10").runs(&F::actPause),
+        Row::toolButton("ToolButton11").runs(&F::acInProgress),
+        Row::toolButton("ToolButton2").runs(&F::actComplete).thenSeparator(),
+        Row::toolButton("ToolButton3").runs(&F::actDelete),
+        Row::toolButton("ToolButton6").runs(&F::acSetProgress),
+        Row::toolButton("ToolButton4").runs(&F::actBookmark),
+        Row::toolButton("ToolButton12").runs(&F::actSetDate).thenSeparator(),
+        Row::toolButton("ToolButton9").runs(&F::actLinkTaskList),
+        Row::toolButton("ToolButton8").runs(&F::actLinkRelatedFile),
+        Row::toolButton("ToolButton16").runs(&F::actLinkURL).thenSeparator(),
+        Row::toolButton("ToolButton18").runs(&F::actOpenLinkedList),
+        Row::toolButton("ToolButton19").runs(&F::actOpenLinkedFile),
+        Row::toolButton("ToolButton20").runs(&F::actOpenURL),
+
+        // The grid's popup menu PopupMenu1. Its keys act while the grid has the focus, not while a
+        // cell editor has it.
+        Row::popupItem(&F::PopupMenu1, "CancelTask1", "Cancel Task")
+            .withIcon(TaskIcon::Cancel)
+            .runs(&F::actCancel),
+        Row::popupItem(&F::PopupMenu1, "PauseTask1", "Pause Task")
+            .withIcon(TaskIcon::Pause)
+            .runs(&F::actPause),
+        Row::popupItem(&F::PopupMenu1, "StartTask1", "Start Task")
+            .withIcon(TaskIcon::Start)
+            .runs(&F::acInProgress),
+        Row::popupItem(&F::PopupMenu1, "CompleteTask1", "Complete Task")
+            .withIcon(TaskIcon::Complete)
+            .runs(&F::actComplete),
+        Row::popupItem(&F::PopupMenu1, "DeleteTask1", "Delete Task")
+            .withIcon(TaskIcon::Delete)
+            .withKeys(CommandKeys::own(QKeySequence(Qt::Key_Delete)))
+            .runs(&F::actDelete)
+            .thenSeparator(),
+        Row::popupItem(&F::PopupMenu1, "Progress1", "Progress")
+            .withIcon(TaskIcon::Progress)
+            .runs(&F::acSetProgress),
+        Row::popupItem(&F::PopupMenu1, "SetDates1", "Set Date")
+            .withIcon(TaskIcon::SetDate)
+            .runs(&F::actSetDate),
+        Row::popupItem(&F::PopupMenu1, "BookmarkTask1", "Bookmark Task")
+            .withIcon(TaskIcon::Bookmark)
+            .runs(&F::actBookmark),
+        Row::popupItem(&F::PopupMenu1, "Lastactionednow1", "Last Actioned Now")
+            .runs(&F::ActLastNow)
+            .thenSeparator(),
+        Row::popupItem(&F::PopupMenu1, "Link1", "Link to Task List")
+            .withIcon(TaskIcon::Link)
+            .runs(&F::actLinkToList),
+        Row::popupItem(&F::PopupMenu1, "LinktoFile1", "Link to Related File")
+            .withIcon(TaskIcon::Link)
+            .withKeys(CommandKeys::own(QKeySequence(Qt::CTRL | Qt::Key_F)))
+            .runs(&F::actLinkRelatedFile),
+        Row::popupItem(&F::PopupMenu1, "LinktoURL1", "Link to URL")
+            .withIcon(TaskIcon::Link)
+            .withKeys(CommandKeys::own(QKeySequence(Qt::CTRL | Qt::Key_U)))
+            .runs(&F::actLinkURL),
+        Row::popupItem(&F::PopupMenu1, "OpenLinkedTaskList1", "Open Linked Task List")
+            .runs(&F::actOpenLinkedList),
+        Row::popupItem(&F::PopupMenu1, "OpenRelatedFile1", "Open Related File").runs(&F::actOpenLinkedFile),
+        Row::popupItem(&F::PopupMenu1, "OpenURL1", "Open URL").runs(&F::actOpenURL).thenSeparator(),
+        Row::popupItem(&F::PopupMenu1, "Copy1", "Copy")
+            .withKeys(CommandKeys::own(QKeySequence(Qt::CTRL | Qt::Key_C)))
+            .runs(&F::actCopy)
+            .thenSeparator(),
+        Row::popupItem(&F::PopupMenu1, "Comments1", "Comments").runs(&F::actComments),
+        Row::popupItem(&F::PopupMenu1, "Details1", "Details")
+            .withKeys(CommandKeys::own(QKeySequence(Qt::Key_F12)))
+            .runs(&F::actDetails),
+
+        // The quick-add box's popup menu PopupMenu2 and the key/value editor's PopupMenu3.
+        Row::popupItem(&F::PopupMenu2, "Paste1", "Paste").does(&F::Paste1Click),
+        Row::popupItem(&F::PopupMenu3, "AddProperty1", "Add Property")
+            .does(&F::AddProperty1Click)
+            .disabledAtFirst(),
+    };
+    return table;
 }
 
-QAction *TfrTasks::menuItem(
-    const char *name, const QString &caption, int icon, const QKeySequence &shortcut, QAction *runs)
+void TfrTasks::buildCommandControls()
 {
-    auto *item = new QAction(caption, this);
-    item->setObjectName(QString::fromLatin1(name));
-    if (icon != NoIcon)
-        item->setIcon(taskIcon(TaskIcon(icon)));
-    if (!shortcut.isEmpty()) {
-        item->setShortcut(shortcut);
-        // The short-cuts act while the grid has the focus, not while a cell editor has it.
-        item->setShortcutContext(Qt::WidgetShortcut);
-        DBGrid1->addAction(item);
-    }
-    if (runs) {
-        // A menu item and a tool button that share a command run exactly its steps.
-        connect(item, &QAction::triggered, runs, &QAction::trigger);
-        connect(runs, &QAction::enabledChanged, item, &QAction::setEnabled);
-        item->setEnabled(runs->isEnabled());
-    } else {
-        item->setEnabled(false);
-    }
-    PopupMenu1->addAction(item);
-    return item;
-}
-
-void TfrTasks::addToolButton(QToolBar *bar, QAction *action, const char *name)
-{
-    bar->addAction(action);
-    QWidget *button = bar->widgetForAction(action);
-    button->setObjectName(QString::fromLatin1(name));
-    button->setFixedSize(25, 24);
-}
-
-void TfrTasks::buildToolBar(QToolBar *bar)
-{
-    bar->setIconSize(QSize(16, 16));
-    bar->setToolButtonStyle(Qt::ToolButtonIconOnly);
-    bar->setMovable(false);
-    bar->setFloatable(false);
+    ToolBar1 = new QToolBar;
+    ToolBar1->setObjectName(QStringLiteral("ToolBar1"));
+    ToolBar1->setIconSize(QSize(16, 16));
+    ToolBar1->setToolButtonStyle(Qt::ToolButtonIconOnly);
+    ToolBar1->setMovable(false);
+    ToolBar1->setFloatable(false);
     // Transparent: the band's picture shows through.
-    bar->setStyleSheet(QStringLiteral("QToolBar { background: transparent; border: none; }"));
-
-    acSetProgress
-        = command("acSetProgress", QStringLiteral("Progress"), QStringLiteral("Set Task Progress"), 9);
-    acInProgress = command("acInProgress", QStringLiteral("Start Task"), QStringLiteral("Set to Started"), 3);
-    actCancel = command("actCancel", QStringLiteral("Cancel Task"), QStringLiteral("Set Cancelled "), 10);
-    actPause = command("actPause", QStringLiteral("Pause Task"), QStringLiteral("Set Paused"), 2);
-    actComplete
-        = command("actComplete", QStringLiteral("Complete Task"), QStringLiteral("Set to Complete "), 14);
-    actDelete = command("actDelete", QStringLiteral("Delete Task"), QStringLiteral("Delete Task"), 5);
-    actBookmark = command("actBookmark", QStringLiteral("Bookmark Task"), QStringLiteral("Bookmark Task"), 7);
-    ActLastNow = command("ActLastNow", QStringLiteral("Last Actioned Now"), QString(), NoIcon);
-    actSetDate = command("actSetDate", QStringLiteral("Set Date"), QStringLiteral("Date "), 12);
-    const struct
-    {
-        QAction *action;
-        void (TfrTasks::*handler)();
-    } commands[] = {
-        { acInProgress, &TfrTasks::acInProgressExecute },
-        { actCancel, &TfrTasks::actCancelExecute },
-        { actPause, &TfrTasks::actPauseExecute },
-        { actComplete, &TfrTasks::actCompleteExecute },
-        { actBookmark, &TfrTasks::actBookmarkExecute },
-        { ActLastNow, &TfrTasks::ActLastNowExecute },
-        { actDelete, &TfrTasks::actDeleteExecute },
-        { acSetProgress, &TfrTasks::acSetProgressExecute },
-        { actSetDate, &TfrTasks::actSetDateExecute },
-    };
-    for (const auto &c : commands) {
-        connect(c.action, &QAction::triggered, this, c.handler);
-        // Set Progress and Set Date wait for their dialogs (SetPickers).
-        c.action->setEnabled(c.action != acSetProgress && c.action != actSetDate);
-    }
-
-    // The first button adds a task from the quick-add bar, as the bar's own button does.
-    auto *add = new QAction(taskIcon(TaskIcon::Add), QStringLiteral("Add Task"), this);
-    add->setObjectName(QStringLiteral("actAddTask"));
-    connect(add, &QAction::triggered, this, &TfrTasks::SpeedButton1Click);
-    addToolButton(bar, add, "ToolButton14");
-    bar->addSeparator();
-    addToolButton(bar, actCancel, "tbCancel");
-    addToolButton(bar, actPause, "ToolButton10");
-    addToolButton(bar, acInProgress, "ToolButton11");
-    addToolButton(bar, actComplete, "ToolButton2");
-    bar->addSeparator();
-    addToolButton(bar, actDelete, "ToolButton3");
-    addToolButton(bar, acSetProgress, "ToolButton6");
-    addToolButton(bar, actBookmark, "ToolButton4");
-    addToolButton(bar, actSetDate, "ToolButton12");
-    bar->addSeparator();
-    actLinkTaskList = command("actLinkTaskList", QStringLiteral("Link Task List"), QString(), 13);
-    actLinkRelatedFile = command("actLinkRelatedFile", QStringLiteral("Link to Related File"), QString(), 13);
-    actLinkURL = command("actLinkURL", QStringLiteral("Link to URL"), QString(), 13);
-    actOpenLinkedList = command("actOpenLinkedList", QStringLiteral("Open linked List"), QString(), 3);
-    actOpenLinkedFile = command("actOpenLinkedFile", QStringLiteral("Open Linked File"), QString(), 3);
-    actOpenURL = command("actOpenURL", QStringLiteral("Open URL"), QString(), 3);
-    addToolButton(bar, actLinkTaskList, "ToolButton9");
-    addToolButton(bar, actLinkRelatedFile, "ToolButton8");
-    addToolButton(bar, actLinkURL, "ToolButton16");
-    bar->addSeparator();
-    // The three open buttons run the popup menu's open commands.
-    addToolButton(bar, actOpenLinkedList, "ToolButton18");
-    addToolButton(bar, actOpenLinkedFile, "ToolButton19");
-    addToolButton(bar, actOpenURL, "ToolButton20");
-}
-
-void TfrTasks::buildPopupMenu()
-{
-    PopupMenu1 = new QMenu(this);
+    ToolBar1->setStyleSheet(QStringLiteral("QToolBar { background: transparent; border: none; }"));
+    for (QMenu **menu : { &PopupMenu1, &PopupMenu2, &PopupMenu3 })
+        *menu = new QMenu(this);
     PopupMenu1->setObjectName(QStringLiteral("PopupMenu1"));
-    menuItem("CancelTask1", QStringLiteral("Cancel Task"), 10, {}, actCancel);
-    menuItem("PauseTask1", QStringLiteral("Pause Task"), 2, {}, actPause);
-    menuItem("StartTask1", QStringLiteral("Start Task"), 3, {}, acInProgress);
-    menuItem("CompleteTask1", QStringLiteral("Complete Task"), 14, {}, actComplete);
-    menuItem("DeleteTask1", QStringLiteral("Delete Task"), 5, QKeySequence(Qt::Key_Delete), actDelete);
-    PopupMenu1->addSeparator();
-    menuItem("Progress1", QStringLiteral("Progress"), 9, {}, acSetProgress);
-    menuItem("SetDates1", QStringLiteral("Set Date"), 1, {}, actSetDate);
-    menuItem("BookmarkTask1", QStringLiteral("Bookmark Task"), 7, {}, actBookmark);
-    menuItem("Lastactionednow1", QStringLiteral("Last Actioned Now"), NoIcon, {}, ActLastNow);
-    PopupMenu1->addSeparator();
-    actLinkToList = command("actLinkToList", QStringLiteral("Link to Task List"), QString(), 13);
-    actCopy = command("actCopy", QStringLiteral("Copy"), QString(), NoIcon);
-    actComments = command("actComments", QStringLiteral("Comments"), QString(), NoIcon);
-    actDetails = command("actDetails", QStringLiteral("Details"), QString(), NoIcon);
-    menuItem("Link1", QStringLiteral("Link to Task List"), 13, {}, actLinkToList);
-    menuItem("LinktoFile1", QStringLiteral("Link to Related File"), 13, QKeySequence(Qt::CTRL | Qt::Key_F),
-        actLinkRelatedFile);
-    menuItem("LinktoURL1", QStringLiteral("Link to URL"), 13, QKeySequence(Qt::CTRL | Qt::Key_U), actLinkURL);
-    menuItem("OpenLinkedTaskList1", QStringLiteral("Open Linked Task List"), NoIcon, {}, actOpenLinkedList);
-    menuItem("OpenRelatedFile1", QStringLiteral("Open Related File"), NoIcon, {}, actOpenLinkedFile);
-    menuItem("OpenURL1", QStringLiteral("Open URL"), NoIcon, {}, actOpenURL);
-    PopupMenu1->addSeparator();
-    menuItem("Copy1", QStringLiteral("Copy"), NoIcon, QKeySequence(Qt::CTRL | Qt::Key_C), actCopy);
-    PopupMenu1->addSeparator();
-    menuItem("Comments1", QStringLiteral("Comments"), NoIcon, {}, actComments);
-    menuItem("Details1", QStringLiteral("Details"), NoIcon, QKeySequence(Qt::Key_F12), actDetails);
+    PopupMenu2->setObjectName(QStringLiteral("PopupMenu2"));
+    PopupMenu3->setObjectName(QStringLiteral("PopupMenu3"));
 
-    const struct
-    {
-        QAction *action;
-        void (TfrTasks::*handler)();
-        bool needsPickers;
-    } commands[] = {
-        { actLinkToList, &TfrTasks::Link1Click, false },
-        { actLinkTaskList, &TfrTasks::ToolButton9Click, false },
-        { actLinkRelatedFile, &TfrTasks::LinktoFile1Click, false },
-        { actLinkURL, &TfrTasks::LinktoURL1Click, true },
-        { actOpenLinkedList, &TfrTasks::OpenLinkedTaskList1Click, false },
-        { actOpenLinkedFile, &TfrTasks::OpenRelatedFile1Click, false },
-        { actOpenURL, &TfrTasks::OpenURL1Click, false },
-        { actCopy, &TfrTasks::Copy1Click, false },
-        { actComments, &TfrTasks::Comments1Click, true },
-        { actDetails, &TfrTasks::Details1Click, true },
+    CommandLook<TfrTasks, TaskIcon> look;
+    look.icon = taskIcon;
+    look.toolBar = ToolBar1;
+    look.addToolButton = [this](QAction *action, const char *name, bool, const QString &) {
+        ToolBar1->addAction(action);
+        QWidget *button = ToolBar1->widgetForAction(action);
+        button->setObjectName(QString::fromLatin1(name));
+        button->setFixedSize(25, 24);
     };
-    for (const auto &c : commands) {
-        connect(c.action, &QAction::triggered, this, c.handler);
-        // The dialog commands wait for their dialogs (SetPickers).
-        c.action->setEnabled(!c.needsPickers);
-    }
+    look.itemKeyContext = Qt::WidgetShortcut;
+    look.itemKeyWidget = DBGrid1;
+    m_commandActions = buildCommands(*this, commandTable(), look);
 
     DBGrid1->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(DBGrid1, &QWidget::customContextMenuRequested, this,
@@ -550,11 +534,6 @@ void TfrTasks::setUpQuickAddBar()
     // Enter adds the task; the line edit neither beeps nor inserts anything for it.
     connect(Edit2, &QLineEdit::returnPressed, this, &TfrTasks::SpeedButton1Click);
 
-    PopupMenu2 = new QMenu(this);
-    PopupMenu2->setObjectName(QStringLiteral("PopupMenu2"));
-    auto *paste = PopupMenu2->addAction(QStringLiteral("Paste"));
-    paste->setObjectName(QStringLiteral("Paste1"));
-    connect(paste, &QAction::triggered, this, &TfrTasks::Paste1Click);
     // The menu takes the place of the entry box's standard one.
     connect(Edit2, &QWidget::customContextMenuRequested, this,
         [this](const QPoint &pos) { PopupMenu2->popup(Edit2->mapToGlobal(pos)); });
@@ -820,9 +799,11 @@ void TfrTasks::runStateCommand(TaskCommands::StateCommand command)
 void TfrTasks::SetPickers(TaskPickers *pickers)
 {
     m_pickers = pickers;
-    for (QAction *action : { acSetProgress, actSetDate, actLinkURL, actComments, actDetails })
-        action->setEnabled(pickers != nullptr);
-    PopupMenu3->findChild<QAction *>(QStringLiteral("AddProperty1"))->setEnabled(pickers != nullptr);
+    // The commands that ask through a dialog wait for the dialogs.
+    const std::vector<Command<TfrTasks, TaskIcon>> &table = commandTable();
+    for (size_t i = 0; i < table.size(); ++i)
+        if (table[i].startsDisabled)
+            m_commandActions[i]->setEnabled(pickers != nullptr);
 }
 
 void TfrTasks::acSetProgressExecute()

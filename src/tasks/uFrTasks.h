@@ -1,7 +1,9 @@
 #pragma once
 
 #include "operations/TaskCommands.h"
+#include "platform/gui/CommandTable.h"
 #include "storage/ClientTable.h"
+#include "tasks/TaskIcons.h"
 // Generated from the form. Qt's meta-object compiler does not need it, and skipping it keeps a
 // parallel build from reading the form's header while it is still being written.
 #ifndef Q_MOC_RUN
@@ -142,8 +144,14 @@ public:
     // The text of a status bar panel (0: the item count, 1: the save state).
     QString statusPanelText(int panel) const;
 
-    // Components built in code, under their component names: the popup menus of the grid, the entry
-    // box and the key/value editor, and the task commands of the action list actTasks.
+    // The frame's commands where they appear: the task commands of the action list actTasks and
+    // the other commands the tool bar and the popup menus share, each tool button, each popup item,
+    // and the keys of each. Built into the frame's controls when it is created.
+    static const std::vector<Command<TfrTasks, TaskIcon>> &commandTable();
+
+    // Components built in code, under their component names: the tool bar, the popup menus of the
+    // grid, the entry box and the key/value editor, and the commands they run.
+    QToolBar *ToolBar1 = nullptr;
     QMenu *PopupMenu1 = nullptr;
     QMenu *PopupMenu2 = nullptr;
     QMenu *PopupMenu3 = nullptr;
@@ -156,7 +164,8 @@ public:
     QAction *actBookmark = nullptr;
     QAction *ActLastNow = nullptr;
     QAction *actSetDate = nullptr;
-    // The link, open, copy, comments and details commands of the tool bar and the popup menu.
+    // The add, link, open, copy, comments and details commands of the tool bar and the popup menu.
+    QAction *actAddTask = nullptr;
     QAction *actLinkToList = nullptr;
     QAction *actLinkTaskList = nullptr;
     QAction *actLinkRelatedFile = nullptr;
@@ -176,14 +185,10 @@ protected:
 
 private:
     void setUpFilterBar();
-    void buildToolBar(QToolBar *bar);
-    void buildPopupMenu();
+    // Builds the tool bar, the popup menus and the commands they run from the command table.
+    void buildCommandControls();
     void setUpQuickAddBar();
     void setUpPropertiesPanel();
-    QAction *command(const char *name, const QString &caption, const QString &hint, int icon);
-    QAction *menuItem(
-        const char *name, const QString &caption, int icon, const QKeySequence &shortcut, QAction *runs);
-    void addToolButton(QToolBar *bar, QAction *action, const char *name);
 
     // What the frame does when its data source tells of a new task, an edit, a move of the cursor
     // and a change of the rows.
@@ -270,6 +275,7 @@ private:
     QWidget *m_calendarPopup = nullptr; // the picker's drop-down calendar, once it exists
     std::vector<const QObject *> m_barDropDownLists; // the lists of cbShow and cbOrder, compared only
     QStringList m_ordersToPrepare;
+    std::vector<QAction *> m_commandActions; // row by row of the command table, the action it runs
 };
 
 } // namespace ql

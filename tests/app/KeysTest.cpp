@@ -2,6 +2,8 @@
 // Print, Quit and About beside the program's own keys, and no key for two commands.
 #include "MainWindowFixture.h"
 
+#include "tasks/TaskGrid.h"
+
 #include <QAction>
 #include <QMap>
 #include <QSignalSpy>
@@ -25,17 +27,18 @@ protected:
     }
 
     // Every key of the window and its list with the commands it belongs to. Besides the actions'
-    // keys: the grid's own Insert and Ctrl+Del, and Ctrl+Tab and Ctrl+Shift+Tab between the tabs.
+    // keys: the keys the grid acts on itself (Insert, Ctrl+Del) and the tab area's Ctrl+Tab and
+    // Ctrl+Shift+Tab.
     QMap<QString, QStringList> ownersOfKeys()
     {
         QMap<QString, QStringList> owners;
         for (QAction *action : main().findChildren<QAction *>())
             for (const QKeySequence &key : action->shortcuts())
                 owners[key.toString()] << action->objectName();
-        owners[QStringLiteral("Ins")] << QStringLiteral("DBGrid1: new task");
-        owners[QStringLiteral("Ctrl+Del")] << QStringLiteral("DBGrid1: delete task");
-        owners[QStringLiteral("Ctrl+Tab")] << QStringLiteral("PageControl1: next tab");
-        owners[QStringLiteral("Ctrl+Shift+Tab")] << QStringLiteral("PageControl1: previous tab");
+        for (const QKeySequence &key : ql::TaskGrid::ownKeys())
+            owners[key.toString()] << QStringLiteral("DBGrid1");
+        for (const QKeySequence &key : ql::TfrmMain::tabKeys())
+            owners[key.toString()] << QStringLiteral("PageControl1");
         return owners;
     }
 };
