@@ -87,8 +87,7 @@ int main(int argc, char *argv[])
 
     // Created once, in this order, and reused until the program ends. The recent-files store is
     // loaded right before the Reopen dialog that shows it; the Categories dialog reads the category
-    // list from the settings file when it is created. The two forms the program never shows (Set
-    // Time and Form edit) are not built.
+    // list from the settings file when it is created.
     ql::TfrmMain frmMain;
     ql::RecentStore recentStore;
     ql::TfrmReOpen frmReOpen(recentStore, &frmMain);

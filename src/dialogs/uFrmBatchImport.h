@@ -22,8 +22,8 @@ class ClientTable;
 // it does nothing, and the text stays for the next showing.
 //
 // The form (uFrmBatchImport.ui) holds the controls under their component names: the top bar Panel2
-// with Label1, Memo1, and the bottom bar Panel1 with Button1 (Save) and Button2 (Cancel). The bars
-// paint the shared bar picture themselves (Image1 and Image15 of the original form).
+// with Label1, Memo1, and the bottom bar Panel1 with Button1 (Save) and Button2 (Cancel). Each bar
+// paints the shared bar picture behind its controls itself, so the dialog needs no picture widgets.
 class TfrmBatchImport final : public QDialog, public form::Ui::TfrmBatchImport
 {
     Q_OBJECT
