@@ -34,7 +34,7 @@ const char usageText[]
       "  quillon-cli dump FILE [--filter EXPR] [--index NAME] [--locale NAME]\n"
       "  quillon-cli copy IN OUT [--plain]\n"
       "  quillon-cli new OUT\n"
-      "  quillon-cli generate OUT COUNT [--seed N]\n"
+      "  quillon-cli generate OUT COUNT [--seed N] [--distinct]\n"
       "  quillon-cli add FILE TEXT [--priority P] [--difficulty D] [--category C]\n"
       "                            [--assigned-to NAME] [--today YYYY-MM-DD]\n"
       "  quillon-cli do FILE ID start|pause|cancel|complete|bookmark|actioned|delete\n"
@@ -62,7 +62,7 @@ const CommandSyntax commands[] = {
     { "dump", 1, { QStringLiteral("filter"), QStringLiteral("index"), QStringLiteral("locale") }, {} },
     { "copy", 2, {}, { QStringLiteral("plain") } },
     { "new", 1, {}, {} },
-    { "generate", 2, { QStringLiteral("seed") }, {} },
+    { "generate", 2, { QStringLiteral("seed") }, { QStringLiteral("distinct") } },
     { "add", 2,
         { QStringLiteral("priority"), QStringLiteral("difficulty"), QStringLiteral("category"),
             QStringLiteral("assigned-to"), QStringLiteral("today") },
@@ -370,7 +370,7 @@ void generateList(const CommandLine &line)
                 QStringLiteral("--seed must be a whole number from 0 to 4294967295, not '%1'").arg(*text)
             };
     }
-    generate(line.positionals.at(0), count, seed);
+    generate(line.positionals.at(0), count, seed, line.flags.contains(QStringLiteral("distinct")));
 }
 
 // A calendar day as YYYY-MM-DD.

@@ -13,12 +13,15 @@ namespace ql {
 //   quillon-cli dump FILE [--filter EXPR] [--index NAME] [--locale NAME]
 //   quillon-cli copy IN OUT [--plain]
 //   quillon-cli new OUT
-//   quillon-cli generate OUT COUNT [--seed N]
+//   quillon-cli generate OUT COUNT [--seed N] [--distinct]
 //   quillon-cli add FILE TEXT [--priority P] [--difficulty D] [--category C] [--assigned-to NAME]
 //   quillon-cli do FILE ID start|pause|cancel|complete|bookmark|actioned|delete
 //   quillon-cli do FILE ID progress N
 //   quillon-cli do FILE ID date last-actioned|started|due|completed|created YYYY-MM-DD
 //   quillon-cli report FILE OUT.pdf [--filter EXPR] [--index NAME] [--locale NAME] [--force]
+//
+// generate writes a list of made-up tasks; with --distinct almost every task has a text of its own
+// (without it, the texts repeat, as they come from small pools).
 //
 // add and do run the window's quick add and task commands on a list file and save it, through the
 // same task operations; --today YYYY-MM-DD sets the day they take as today. add takes a priority
