@@ -29,6 +29,8 @@ namespace ql {
 
 namespace {
 
+bool processEndsAfterCommand = false;
+
 const char usageText[]
     = "Usage:\n"
       "  quillon-cli dump FILE [--filter EXPR] [--index NAME] [--locale NAME]\n"
@@ -293,7 +295,8 @@ void dump(const CommandLine &line, QTextStream &out)
     if (const auto name = line.value(QStringLiteral("locale")))
         pin.emplace(requestedLocale(*name));
 
-    ClientTable table;
+    auto owned = std::make_unique<ClientTable>();
+    ClientTable &table = *owned;
     readView(table, line);
 
     // Nothing is printed before the table has accepted the file, the order and the filter, so an
@@ -330,6 +333,8 @@ void dump(const CommandLine &line, QTextStream &out)
     out << "COUNT\t" << rows << '\n';
     if (table.HasCounter())
         out << "AUTOINC\t" << table.Counter() << '\n';
+    if (processEndsAfterCommand)
+        (void)owned.release(); // the system takes it back with the process
 }
 
 // The target's lock is taken before the source is read: when the two are one file, a change made
@@ -584,6 +589,11 @@ int runCli(const QStringList &args, QTextStream &out, QTextStream &err)
         err.flush();
         return 1;
     }
+}
+
+void setProcessEndsAfterCommand(bool ends)
+{
+    processEndsAfterCommand = ends;
 }
 
 std::unique_ptr<QCoreApplication> createCliApplication(int &argc, char **argv)

@@ -55,6 +55,12 @@ TableData readDatapacket(
 TableData readDatapacket(
     const char *bytes, qint64 size, ReadCounts *counts = nullptr, const ReadControl *control = nullptr);
 
+// Reads the list file at `path` (a regular file only, as readRegularFile reads it) and gives the
+// identity of what it read. A large file's memory is given back as its rows are read, so that
+// reading takes little more memory than the table it fills.
+TableData readDatapacketFile(
+    const QString &path, FileIdentity &identity, const ReadControl *control = nullptr);
+
 // Whether `head`, the first bytes of a file, begin a datapacket: the binary form's four bytes, or
 // XML whose first element (after the declaration, comments and blanks) is DATAPACKET or METADATA.
 // The whole document need not be there, nor be valid.

@@ -11,6 +11,8 @@
 #include <pugixml.hpp>
 #include <string>
 #include <string_view>
+#include <sys/mman.h>
+#include <unistd.h>
 #include <unordered_set>
 
 namespace ql {
@@ -668,10 +670,12 @@ private:
 
 void RowBuilder::finish(const char *log, const char *logEnd)
 {
-    // The change log: three numbers per change.
+    // The change log: three numbers per change, taken as they come.
     if (log) {
         const char *p = log;
-        std::vector<qint64> numbers;
+        const qint64 count = qint64(m_data.versions.size());
+        qint64 triple[3];
+        int have = 0;
         while (p < logEnd) {
             while (p < logEnd && *p == ' ')
                 ++p;
@@ -683,16 +687,13 @@ void RowBuilder::finish(const char *log, const char *logEnd)
             const auto n = readCount(start, p);
             if (!n)
                 mismatch();
-            numbers.push_back(*n);
-        }
-        if (numbers.size() % 3 != 0)
-            mismatch();
-        const qint64 count = qint64(m_data.versions.size());
-        m_data.log.reserve(numbers.size() / 3);
-        for (size_t i = 0; i < numbers.size(); i += 3) {
-            const ChangeLogEntry e { int(std::clamp<qint64>(numbers[i], -1, count + 1)),
-                int(std::clamp<qint64>(numbers[i + 1], -1, count + 1)),
-                int(std::clamp<qint64>(numbers[i + 2], -1, 99)) };
+            triple[have++] = *n;
+            if (have < 3)
+                continue;
+            have = 0;
+            const ChangeLogEntry e { int(std::clamp<qint64>(triple[0], -1, count + 1)),
+                int(std::clamp<qint64>(triple[1], -1, count + 1)),
+                int(std::clamp<qint64>(triple[2], -1, 99)) };
             if (e.produced < 1 || e.produced > count || e.replaced < 0 || e.replaced >= e.produced
                 || (e.kind != 2 && e.kind != 4 && e.kind != 8))
                 mismatch();
@@ -703,6 +704,8 @@ void RowBuilder::finish(const char *log, const char *logEnd)
                     v.replaces = e.replaced - 1;
             }
         }
+        if (have != 0)
+            mismatch();
     }
 
     // Complete the modified versions from the versions they replace, in document order (a version
@@ -969,6 +972,12 @@ public:
     {
     }
 
+    // Lets the reader give the memory of the bytes it has read back to the system as it goes, so
+    // that a large file and the table it fills do not take memory at once. The bytes are then
+    // gone: once this reader has given up, the document must be read again.
+    void discardAsItGoes() { m_discard = true; }
+    bool discarded() const { return m_discardedTo > m_begin; }
+
     std::optional<TableData> read()
     {
         try {
@@ -1050,7 +1059,8 @@ private:
             throw GiveUp();
         TableData &data = header.data;
         const pugi::xml_attribute logAttr = header.params.attribute("CHANGE_LOG");
-        std::string log = logAttr ? std::string(logAttr.value()) : std::string();
+        // The log's text stays in `start`, read in place.
+        const char *log = logAttr ? logAttr.value() : nullptr;
 
         m_p = m_begin + rowdataAt;
         RowBuilder builder(data, header.encoding, m_counts);
@@ -1066,8 +1076,10 @@ private:
                 ++rows;
                 if (tooManyCells(fieldCount, rows, m_end - m_begin))
                     throw GiveUp();
-                if ((rows & 1023) == 0)
+                if ((rows & 1023) == 0) {
                     report();
+                    discardRead();
+                }
             }
         } else {
             expect("<ROWDATA/>");
@@ -1077,7 +1089,7 @@ private:
         skipBlanks();
         if (m_p != m_end)
             throw GiveUp();
-        builder.finish(logAttr ? log.data() : nullptr, logAttr ? log.data() + log.size() : nullptr);
+        builder.finish(log, log ? log + std::strlen(log) : nullptr);
         report();
         return std::move(data);
     }
@@ -1138,6 +1150,19 @@ private:
         builder.endRow();
     }
 
+    void discardRead()
+    {
+        constexpr qint64 Step = 16 << 20;
+        if (!m_discard || m_p - m_discardedTo < Step)
+            return;
+        const quintptr page = quintptr(sysconf(_SC_PAGESIZE));
+        const quintptr from = (quintptr(m_discardedTo) + page - 1) & ~(page - 1);
+        const quintptr to = quintptr(m_p) & ~(page - 1);
+        if (to > from)
+            madvise(reinterpret_cast<void *>(from), size_t(to - from), MADV_DONTNEED);
+        m_discardedTo = m_p;
+    }
+
     void report()
     {
         if (!m_control)
@@ -1153,6 +1178,8 @@ private:
     const char *m_p = nullptr;
     ReadCounts &m_counts;
     const ReadControl *m_control;
+    bool m_discard = false;
+    const char *m_discardedTo = m_begin;
 };
 
 } // namespace
@@ -1210,6 +1237,27 @@ TableData readDatapacket(const char *bytes, qint64 size, ReadCounts *counts, con
         counts->versionSteps += work.versionSteps;
     }
     return std::move(*data);
+}
+
+TableData readDatapacketFile(const QString &path, FileIdentity &identity, const ReadControl *control)
+{
+    FileContents contents = readRegularFile(path);
+    ReadCounts work;
+    {
+        FastReader reader(contents.bytes.data(), contents.bytes.size(), work, control);
+        // Below this size, the file's memory does not matter beside the table's.
+        if (contents.bytes.size() >= (64 << 20))
+            reader.discardAsItGoes();
+        if (std::optional<TableData> data = reader.read()) {
+            identity = contents.identity;
+            return std::move(*data);
+        }
+        if (reader.discarded())
+            contents = readRegularFile(path);
+    }
+    identity = contents.identity;
+    work = ReadCounts();
+    return readThroughTree(contents.bytes.constData(), contents.bytes.size(), work);
 }
 
 } // namespace ql
