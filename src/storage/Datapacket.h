@@ -56,10 +56,17 @@ TableData readDatapacket(
     const char *bytes, qint64 size, ReadCounts *counts = nullptr, const ReadControl *control = nullptr);
 
 // Reads the list file at `path` (a regular file only, as readRegularFile reads it) and gives the
-// identity of what it read. A large file's memory is given back as its rows are read, so that
-// reading takes little more memory than the table it fills.
-TableData readDatapacketFile(
-    const QString &path, FileIdentity &identity, const ReadControl *control = nullptr);
+// identity of what it read. The memory of a large file (at least four steps long) is given back a
+// step at a time as its rows are read, so that reading takes little more memory than the table it
+// fills.
+constexpr qint64 DefaultDiscardStep = 16 << 20;
+TableData readDatapacketFile(const QString &path, FileIdentity &identity,
+    const ReadControl *control = nullptr, qint64 discardStep = DefaultDiscardStep);
+
+// The reader of any document that pugixml accepts, through the document's whole tree, as
+// readDatapacket falls back on for documents of an unusual shape and for every error. The two give
+// the same table, or the same error, for every document.
+TableData readDatapacketThroughTree(const QByteArray &bytes, ReadCounts *counts = nullptr);
 
 // Whether `head`, the first bytes of a file, begin a datapacket: the binary form's four bytes, or
 // XML whose first element (after the declaration, comments and blanks) is DATAPACKET or METADATA.

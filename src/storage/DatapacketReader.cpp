@@ -975,7 +975,7 @@ public:
     // Lets the reader give the memory of the bytes it has read back to the system as it goes, so
     // that a large file and the table it fills do not take memory at once. The bytes are then
     // gone: once this reader has given up, the document must be read again.
-    void discardAsItGoes() { m_discard = true; }
+    void discardAsItGoes(qint64 step) { m_discardStep = step; }
     bool discarded() const { return m_discardedTo > m_begin; }
 
     std::optional<TableData> read()
@@ -1152,8 +1152,7 @@ private:
 
     void discardRead()
     {
-        constexpr qint64 Step = 16 << 20;
-        if (!m_discard || m_p - m_discardedTo < Step)
+        if (m_discardStep <= 0 || m_p - m_discardedTo < m_discardStep)
             return;
         const quintptr page = quintptr(sysconf(_SC_PAGESIZE));
         const quintptr from = (quintptr(m_discardedTo) + page - 1) & ~(page - 1);
@@ -1178,7 +1177,7 @@ private:
     const char *m_p = nullptr;
     ReadCounts &m_counts;
     const ReadControl *m_control;
-    bool m_discard = false;
+    qint64 m_discardStep = 0;
     const char *m_discardedTo = m_begin;
 };
 
@@ -1239,15 +1238,27 @@ TableData readDatapacket(const char *bytes, qint64 size, ReadCounts *counts, con
     return std::move(*data);
 }
 
-TableData readDatapacketFile(const QString &path, FileIdentity &identity, const ReadControl *control)
+TableData readDatapacketThroughTree(const QByteArray &bytes, ReadCounts *counts)
+{
+    ReadCounts work;
+    TableData data = readThroughTree(bytes.constData(), bytes.size(), work);
+    if (counts) {
+        counts->nameProbes += work.nameProbes;
+        counts->versionSteps += work.versionSteps;
+    }
+    return data;
+}
+
+TableData readDatapacketFile(
+    const QString &path, FileIdentity &identity, const ReadControl *control, qint64 discardStep)
 {
     FileContents contents = readRegularFile(path);
     ReadCounts work;
     {
         FastReader reader(contents.bytes.data(), contents.bytes.size(), work, control);
         // Below this size, the file's memory does not matter beside the table's.
-        if (contents.bytes.size() >= (64 << 20))
-            reader.discardAsItGoes();
+        if (discardStep > 0 && contents.bytes.size() >= 4 * discardStep)
+            reader.discardAsItGoes(discardStep);
         if (std::optional<TableData> data = reader.read()) {
             identity = contents.identity;
             return std::move(*data);
