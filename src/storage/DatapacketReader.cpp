@@ -12,6 +12,9 @@
 #include <string>
 #include <string_view>
 #include <sys/mman.h>
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
 #include <unistd.h>
 #include <unordered_set>
 
@@ -955,6 +958,46 @@ TableData readThroughTree(const char *bytes, qint64 size, ReadCounts &counts)
     return std::move(data);
 }
 
+// While a large list is read, its table grows by hundreds of megabytes in small allocations, and
+// the kernel hands out the memory one 4 KB page per fault: a third of the time of reading a million
+// tasks went there. While it lives, the heap grows in steps of 64 MB and asks for huge pages (2 MB),
+// which cut the faults a hundredfold. Only the heap of the main thread grows this way; elsewhere
+// this does nothing.
+class HeapInLargeSteps
+{
+public:
+    HeapInLargeSteps()
+    {
+#if defined(__GLIBC__) && defined(MADV_HUGEPAGE)
+        m_start = static_cast<char *>(sbrk(0));
+        mallopt(M_TOP_PAD, 64 << 20);
+#endif
+    }
+    ~HeapInLargeSteps()
+    {
+#if defined(__GLIBC__) && defined(MADV_HUGEPAGE)
+        mallopt(M_TOP_PAD, 128 * 1024); // glibc's own step
+#endif
+    }
+    HeapInLargeSteps(const HeapInLargeSteps &) = delete;
+    HeapInLargeSteps &operator=(const HeapInLargeSteps &) = delete;
+
+    // Asks for huge pages for the heap grown since the start; called now and then, as it grows.
+    void adviseHugePages()
+    {
+#if defined(__GLIBC__) && defined(MADV_HUGEPAGE)
+        const quintptr page = quintptr(sysconf(_SC_PAGESIZE));
+        char *from = reinterpret_cast<char *>((quintptr(m_start) + page - 1) & ~(page - 1));
+        char *to = static_cast<char *>(sbrk(0));
+        if (m_start && to > from)
+            (void)madvise(from, size_t(to - from), MADV_HUGEPAGE);
+#endif
+    }
+
+private:
+    char *m_start = nullptr;
+};
+
 // The fast reader: the rows of the usual document, the program's own layout, parsed in place
 // without building a tree. pugixml reads the document's start (declaration, DATAPACKET, METADATA),
 // which is small; the rows are read here, one ROW element after the other, straight into the
@@ -976,6 +1019,8 @@ public:
     // that a large file and the table it fills do not take memory at once. The bytes are then
     // gone: once this reader has given up, the document must be read again.
     void discardAsItGoes(qint64 step) { m_discardStep = step; }
+    // For a large file: the heap grows in large steps of huge pages while the rows are read.
+    void growHeapInLargeSteps() { m_heap.emplace(); }
     bool discarded() const { return m_discardedTo > m_begin; }
 
     std::optional<TableData> read()
@@ -1079,6 +1124,8 @@ private:
                 if ((rows & 1023) == 0) {
                     report();
                     discardRead();
+                    if (m_heap)
+                        m_heap->adviseHugePages();
                 }
             }
         } else {
@@ -1178,6 +1225,7 @@ private:
     ReadCounts &m_counts;
     const ReadControl *m_control;
     qint64 m_discardStep = 0;
+    std::optional<HeapInLargeSteps> m_heap;
     const char *m_discardedTo = m_begin;
 };
 
@@ -1257,8 +1305,10 @@ TableData readDatapacketFile(
     {
         FastReader reader(contents.bytes.data(), contents.bytes.size(), work, control);
         // Below this size, the file's memory does not matter beside the table's.
-        if (discardStep > 0 && contents.bytes.size() >= 4 * discardStep)
+        if (discardStep > 0 && contents.bytes.size() >= 4 * discardStep) {
             reader.discardAsItGoes(discardStep);
+            reader.growHeapInLargeSteps();
+        }
         if (std::optional<TableData> data = reader.read()) {
             identity = contents.identity;
             return std::move(*data);

@@ -44,6 +44,15 @@ public:
         m_p += n;
     }
     void append(const char *s) { append(s, qsizetype(std::strlen(s))); }
+    // Room for at least `n` bytes at the end, to be written through the pointer and then taken with
+    // commit.
+    char *room(qsizetype n)
+    {
+        if (m_end - m_p < n)
+            grow(n);
+        return m_p;
+    }
+    void commit(char *end) { m_p = end; }
     void append(const QByteArray &b) { append(b.constData(), b.size()); }
 
     QByteArray take()
@@ -66,7 +75,7 @@ private:
     char *m_end;
 };
 
-void appendEscaped(Sink &out, const QString &value);
+void appendEscaped(Sink &out, QStringView value);
 
 void appendNumber(Sink &out, qint64 n)
 {
@@ -110,7 +119,7 @@ void appendValue(Sink &out, const Field &field, const Value &v)
     case Value::Kind::Null:
         break;
     case Value::Kind::Text:
-        appendEscaped(out, v.text());
+        appendEscaped(out, v.textView());
         break;
     case Value::Kind::Integer:
         appendNumber(out, v.toInteger());
@@ -158,12 +167,18 @@ QByteArray escaped(const QString &text)
     return out.take();
 }
 
-void appendEscaped(Sink &out, const QString &value)
+// Writes `text` after `out`, as it stands in an attribute value: escaped, in UTF-8. Returns the end.
+// `out` has room for six bytes per UTF-16 unit, the most any unit takes ("&quot;", or three bytes of
+// UTF-8).
+char *escapeInto(char *out, QStringView value)
 {
     // Text is held as UTF-16; the system encoding of this platform is UTF-8, so both document forms
-    // carry UTF-8 bytes and differ only in their declaration. Encoded here directly, without a
-    // temporary array per value.
-    const char16_t *p = reinterpret_cast<const char16_t *>(value.utf16());
+    // carry UTF-8 bytes and differ only in their declaration.
+    const auto put = [&](const char *text, int n) {
+        std::memcpy(out, text, size_t(n));
+        out += n;
+    };
+    const char16_t *p = value.utf16();
     const char16_t *end = p + value.size();
     for (; p != end; ++p) {
         const char16_t c = *p;
@@ -175,66 +190,65 @@ void appendEscaped(Sink &out, const QString &value)
             } else if (QChar::isSurrogate(c)) {
                 code = 0xFFFD; // a lone half of a pair cannot be encoded
             }
-            char buf[4];
-            int n;
             if (code < 0x800) {
-                buf[0] = char(0xC0 | (code >> 6));
-                buf[1] = char(0x80 | (code & 0x3F));
-                n = 2;
+                *out++ = char(0xC0 | (code >> 6));
+                *out++ = char(0x80 | (code & 0x3F));
             } else if (code < 0x10000) {
-                buf[0] = char(0xE0 | (code >> 12));
-                buf[1] = char(0x80 | ((code >> 6) & 0x3F));
-                buf[2] = char(0x80 | (code & 0x3F));
-                n = 3;
+                *out++ = char(0xE0 | (code >> 12));
+                *out++ = char(0x80 | ((code >> 6) & 0x3F));
+                *out++ = char(0x80 | (code & 0x3F));
             } else {
-                buf[0] = char(0xF0 | (code >> 18));
-                buf[1] = char(0x80 | ((code >> 12) & 0x3F));
-                buf[2] = char(0x80 | ((code >> 6) & 0x3F));
-                buf[3] = char(0x80 | (code & 0x3F));
-                n = 4;
+                *out++ = char(0xF0 | (code >> 18));
+                *out++ = char(0x80 | ((code >> 12) & 0x3F));
+                *out++ = char(0x80 | ((code >> 6) & 0x3F));
+                *out++ = char(0x80 | (code & 0x3F));
             }
-            out.append(buf, n);
             continue;
         }
         switch (c) {
         case '<':
-            out.append("&lt;");
+            put("&lt;", 4);
             break;
         case '>':
-            out.append("&gt;");
+            put("&gt;", 4);
             break;
         case '&':
-            out.append("&amp;");
+            put("&amp;", 5);
             break;
         case '\'':
-            out.append("&apos;");
+            put("&apos;", 6);
             break;
         case '"':
-            out.append("&quot;");
+            put("&quot;", 6);
             break;
         case '\r':
-            out.append("&#013;");
+            put("&#013;", 6);
             break;
         case '\n':
-            out.append("&#010;");
+            put("&#010;", 6);
             break;
         case '\t':
-            out.append("&#009;");
+            put("&#009;", 6);
             break;
         case '\\':
-            out.append("&#092;");
+            put("&#092;", 6);
             break;
         default:
             if (c >= 0x20) {
-                out.append(char(c));
+                *out++ = char(c);
             } else {
                 // Other control characters are not allowed raw in XML; write them as references.
-                out.append("&#");
-                appendDigits(out, int(c), 3);
-                out.append(';');
+                const char reference[] = { '&', '#', '0', char('0' + c / 10), char('0' + c % 10), ';' };
+                put(reference, 6);
             }
         }
     }
+    return out;
+}
+
+void appendEscaped(Sink &out, QStringView value)
+{
+    out.commit(escapeInto(out.room(6 * value.size()), value));
 }
 
 } // namespace
