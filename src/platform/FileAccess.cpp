@@ -115,7 +115,7 @@ QByteArray readFrom(int fd, const QString &path, qsizetype limit, FileIdentity *
 #ifdef MADV_HUGEPAGE
     // A large file (a list of a million tasks is hundreds of megabytes) goes into huge pages: one
     // fault per 2 MB instead of per 4 KB page.
-    if (guess >= (64 << 20)) {
+    if (guess >= (16 << 20)) {
         const quintptr page = quintptr(sysconf(_SC_PAGESIZE));
         const quintptr from = (quintptr(bytes.data()) + page - 1) & ~(page - 1);
         const quintptr to = quintptr(bytes.data() + bytes.size()) & ~(page - 1);

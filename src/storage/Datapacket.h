@@ -59,7 +59,7 @@ TableData readDatapacket(
 // identity of what it read. The memory of a large file (at least four steps long) is given back a
 // step at a time as its rows are read, so that reading takes little more memory than the table it
 // fills.
-constexpr qint64 DefaultDiscardStep = 16 << 20;
+constexpr qint64 DefaultDiscardStep = 4 << 20;
 TableData readDatapacketFile(const QString &path, FileIdentity &identity,
     const ReadControl *control = nullptr, qint64 discardStep = DefaultDiscardStep);
 

@@ -33,7 +33,7 @@ public:
 #ifdef MADV_HUGEPAGE
         // The document of a large list is hundreds of megabytes: written into huge pages, it takes
         // one page fault per 2 MB instead of one per 4 KB.
-        if (reserve >= (64 << 20)) {
+        if (reserve >= (16 << 20)) {
             const quintptr page = quintptr(sysconf(_SC_PAGESIZE));
             const quintptr from = (quintptr(m_p) + page - 1) & ~(page - 1);
             const quintptr to = quintptr(m_end) & ~(page - 1);
@@ -130,6 +130,12 @@ void appendDate(Sink &out, const QDate &d)
 class DayDigits
 {
 public:
+    // Room for the days of a document of `rows` row versions.
+    explicit DayDigits(size_t rows)
+        : m_entries(std::clamp<size_t>(rows, 64, 8192))
+    {
+    }
+
     void append(Sink &out, qint64 days)
     {
         Entry &entry = m_entries[size_t(days) % m_entries.size()];
@@ -158,7 +164,7 @@ private:
         bool valid = false;
         char digits[8];
     };
-    std::vector<Entry> m_entries = std::vector<Entry>(8192);
+    std::vector<Entry> m_entries;
 };
 
 // hh:mm: and five digits of seconds * 1000 + milliseconds.
@@ -374,7 +380,7 @@ QByteArray writeDatapacket(const TableData &data, DataFormat format, bool change
     }
     out.append("/></METADATA><ROWDATA>");
 
-    DayDigits dayDigits;
+    DayDigits dayDigits(data.versions.size());
 
     for (const RowVersion &version : data.versions) {
         if (!changeLogging && (version.state & (RowVersion::Superseded | RowVersion::Deleted)))
