@@ -304,7 +304,6 @@ void ClientTable::ReadFromBytes(const QByteArray &bytes, const ReadControl *cont
 
 void ClientTable::installDocument(TableData doc)
 {
-
     if (!m_fieldDefs.empty()) {
         // A table with fields of its own takes the document's values by field name.
         TableData own;
