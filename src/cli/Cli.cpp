@@ -29,12 +29,14 @@ namespace ql {
 
 namespace {
 
+bool processEndsAfterCommand = false;
+
 const char usageText[]
     = "Usage:\n"
       "  quillon-cli dump FILE [--filter EXPR] [--index NAME] [--locale NAME]\n"
       "  quillon-cli copy IN OUT [--plain]\n"
       "  quillon-cli new OUT\n"
-      "  quillon-cli generate OUT COUNT [--seed N]\n"
+      "  quillon-cli generate OUT COUNT [--seed N] [--distinct]\n"
       "  quillon-cli add FILE TEXT [--priority P] [--difficulty D] [--category C]\n"
       "                            [--assigned-to NAME] [--today YYYY-MM-DD]\n"
       "  quillon-cli do FILE ID start|pause|cancel|complete|bookmark|actioned|delete\n"
@@ -62,7 +64,7 @@ const CommandSyntax commands[] = {
     { "dump", 1, { QStringLiteral("filter"), QStringLiteral("index"), QStringLiteral("locale") }, {} },
     { "copy", 2, {}, { QStringLiteral("plain") } },
     { "new", 1, {}, {} },
-    { "generate", 2, { QStringLiteral("seed") }, {} },
+    { "generate", 2, { QStringLiteral("seed") }, { QStringLiteral("distinct") } },
     { "add", 2,
         { QStringLiteral("priority"), QStringLiteral("difficulty"), QStringLiteral("category"),
             QStringLiteral("assigned-to"), QStringLiteral("today") },
@@ -293,7 +295,8 @@ void dump(const CommandLine &line, QTextStream &out)
     if (const auto name = line.value(QStringLiteral("locale")))
         pin.emplace(requestedLocale(*name));
 
-    ClientTable table;
+    auto owned = std::make_unique<ClientTable>();
+    ClientTable &table = *owned;
     readView(table, line);
 
     // Nothing is printed before the table has accepted the file, the order and the filter, so an
@@ -330,6 +333,8 @@ void dump(const CommandLine &line, QTextStream &out)
     out << "COUNT\t" << rows << '\n';
     if (table.HasCounter())
         out << "AUTOINC\t" << table.Counter() << '\n';
+    if (processEndsAfterCommand)
+        (void)owned.release(); // the system takes it back with the process
 }
 
 // The target's lock is taken before the source is read: when the two are one file, a change made
@@ -370,7 +375,7 @@ void generateList(const CommandLine &line)
                 QStringLiteral("--seed must be a whole number from 0 to 4294967295, not '%1'").arg(*text)
             };
     }
-    generate(line.positionals.at(0), count, seed);
+    generate(line.positionals.at(0), count, seed, line.flags.contains(QStringLiteral("distinct")));
 }
 
 // A calendar day as YYYY-MM-DD.
@@ -584,6 +589,11 @@ int runCli(const QStringList &args, QTextStream &out, QTextStream &err)
         err.flush();
         return 1;
     }
+}
+
+void setProcessEndsAfterCommand(bool ends)
+{
+    processEndsAfterCommand = ends;
 }
 
 std::unique_ptr<QCoreApplication> createCliApplication(int &argc, char **argv)

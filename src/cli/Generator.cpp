@@ -92,6 +92,11 @@ struct Pools
     QStringList lists = fromUtf8({ "Projects/Garden.ql1", "Work/Q%1 planning.ql1", "Home/Chores.ql1" });
     QStringList urls = fromUtf8({ "https://example.com/tickets/%1",
         "https://example.org/wiki/Tâche?id=%1&view=full", "http://intranet.example.net/task/%1" });
+    // Details that make a task's text its own: "about <detail> <number>".
+    QStringList details = fromUtf8({ "ticket", "order", "room", "flat", "case", "invoice", "meeting with",
+        "call from", "letter to", "gift for", "form", "version", "chapter", "site", "account", "claim" });
+    QStringList names = fromUtf8({ "Ann", "Bob", "Chloé", "Dmitri", "Łukasz", "佐藤", "O'Neill", "María",
+        "Jones", "Müller", "Kowalski", "Dubois", "Rossi", "Novák", "Hansen", "Silva", "Yamada", "Smith" });
     // Values seen in lists that were imported or edited in the grid: they match no word-based view.
     QStringList odd = fromUtf8({ "complete", "Complete ", "cancelled", "In Progress", "Waiting" });
 };
@@ -156,7 +161,7 @@ QString memo(Draw &draw, const Pools &pools)
 
 } // namespace
 
-void generateTasks(ClientTable &table, int count, quint32 seed)
+void generateTasks(ClientTable &table, int count, quint32 seed, bool distinctTexts)
 {
     static const Pools pools;
     const TaskFields f(table);
@@ -183,7 +188,14 @@ void generateTasks(ClientTable &table, int count, quint32 seed)
         const bool isComplete = statusIndex == 3;
         const bool isNew = statusIndex == 0;
 
-        QString text = draw.pick(pools.verbs) + u' ' + draw.pick(pools.objects) + draw.pick(pools.suffixes);
+        QString text = draw.pick(pools.verbs) + u' ' + draw.pick(pools.objects);
+        if (distinctTexts) {
+            text += QLatin1String(" about ") + draw.pick(pools.details) + u' ';
+            if (draw.percent(50))
+                text += draw.pick(pools.names) + u' ';
+            text += QString::number(draw.between(1, 999999));
+        }
+        text += draw.pick(pools.suffixes);
         if (draw.percent(1)) // longer than the field: the table cuts it
             text = text.repeated(12);
         else if (draw.percent(1))
@@ -264,7 +276,7 @@ void generateTasks(ClientTable &table, int count, quint32 seed)
     }
 }
 
-void generate(const QString &path, int count, quint32 seed)
+void generate(const QString &path, int count, quint32 seed, bool distinctTexts)
 {
     // The list gets the task fields of a new list, but not its nine named orders: keeping nine
     // orders sorted while 100,000 rows are posted one by one would cost far more than the rows.
@@ -277,7 +289,7 @@ void generate(const QString &path, int count, quint32 seed)
     for (const Field &field : schema.Fields())
         table.AddFieldDef(field.def());
     table.CreateEmpty();
-    generateTasks(table, count, seed);
+    generateTasks(table, count, seed, distinctTexts);
     const QByteArray bytes = table.WriteToBytes(DataFormat::XmlUtf8);
     // Under the list's lock, as every command that writes a list.
     updateLockedFile(path, [&](FileLock &) { return std::optional<QByteArray>(bytes); });

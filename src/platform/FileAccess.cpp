@@ -10,6 +10,7 @@
 #include <climits>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -111,6 +112,17 @@ QByteArray readFrom(int fd, const QString &path, qsizetype limit, FileIdentity *
     QByteArray bytes;
     const qint64 guess = limit < 0 ? qint64(info.st_size) : std::min<qint64>(info.st_size, limit);
     bytes.resize(qsizetype(std::max<qint64>(guess, 0)) + 1);
+#ifdef MADV_HUGEPAGE
+    // A large file (a list of a million tasks is hundreds of megabytes) goes into huge pages: one
+    // fault per 2 MB instead of per 4 KB page.
+    if (guess >= (16 << 20)) {
+        const quintptr page = quintptr(sysconf(_SC_PAGESIZE));
+        const quintptr from = (quintptr(bytes.data()) + page - 1) & ~(page - 1);
+        const quintptr to = quintptr(bytes.data() + bytes.size()) & ~(page - 1);
+        if (to > from)
+            (void)madvise(reinterpret_cast<void *>(from), size_t(to - from), MADV_HUGEPAGE);
+    }
+#endif
     qsizetype filled = 0;
     for (;;) {
         if (limit >= 0 && filled >= limit)

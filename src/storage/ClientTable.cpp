@@ -280,17 +280,13 @@ void ClientTable::mergeChangeLog()
 // ---------------------------------------------------------------------------------------------
 // Documents
 
-FileIdentity ClientTable::ReadFromFile(const QString &path)
+FileIdentity ClientTable::ReadFromFile(const QString &path, const ReadControl *control)
 {
-    FileContents contents;
-    try {
-        contents = readRegularFile(path);
-    } catch (...) {
-        Close();
-        throw;
-    }
-    ReadFromBytes(contents.bytes);
-    return contents.identity;
+    Close();
+    m_state = State::Inactive;
+    FileIdentity identity;
+    installDocument(readDatapacketFile(path, identity, control));
+    return identity;
 }
 
 void ClientTable::ReadFromStream(QIODevice &device)
@@ -299,12 +295,15 @@ void ClientTable::ReadFromStream(QIODevice &device)
     ReadFromBytes(bytes);
 }
 
-void ClientTable::ReadFromBytes(const QByteArray &bytes)
+void ClientTable::ReadFromBytes(const QByteArray &bytes, const ReadControl *control)
 {
     Close();
     m_state = State::Inactive;
-    TableData doc = readDatapacket(bytes);
+    installDocument(readDatapacket(bytes, nullptr, control));
+}
 
+void ClientTable::installDocument(TableData doc)
+{
     if (!m_fieldDefs.empty()) {
         // A table with fields of its own takes the document's values by field name.
         TableData own;

@@ -20,6 +20,7 @@ class QIODevice;
 namespace ql {
 
 class FilterExpr;
+struct ReadControl;
 
 // Document formats of WriteToFile. The program never writes the binary form; asking for it with a
 // file name ending in ".xml" (any case) writes the plain form.
@@ -171,9 +172,11 @@ public:
 
     // --- Documents
     // Reads the list file at `path` (only a regular file: readRegularFile) and gives the identity of
-    // what it read.
-    FileIdentity ReadFromFile(const QString &path);
-    void ReadFromBytes(const QByteArray &bytes);
+    // what it read. With `control`, reading reports its progress and can be cancelled (ReadCancelled,
+    // which leaves the table closed). The table is not shared while it reads: another thread may
+    // read into a table of its own and hand it over when done.
+    FileIdentity ReadFromFile(const QString &path, const ReadControl *control = nullptr);
+    void ReadFromBytes(const QByteArray &bytes, const ReadControl *control = nullptr);
     void ReadFromStream(QIODevice &device);
     // Writes the file whole through the atomic writer and gives the identity of what it wrote.
     FileIdentity WriteToFile(const QString &path, DataFormat format);
@@ -292,6 +295,7 @@ private:
     void requireActive() const;
     void requireEditing() const;
     void installData(TableData data);
+    void installDocument(TableData doc);
     void resetView();
     void endPendingImplicitly();
     void runBeforePost();

@@ -147,7 +147,7 @@ void ClientTable::buildOrder(Order &order)
                 continue;
             }
             QHash<QString, int> distinctIndex;
-            std::vector<const QString *> distinct;
+            std::vector<QString> distinct;
             std::vector<int> textOf(m_rows.size(), -1);
             for (size_t i = 0; i < rows.size(); ++i) {
                 prefetchKey(rows, i, f);
@@ -157,13 +157,14 @@ void ClientTable::buildOrder(Order &order)
                     nulls[k][size_t(id)] = true;
                     continue;
                 }
-                const auto it = distinctIndex.constFind(v.text());
+                QString text = v.text();
+                const auto it = distinctIndex.constFind(text);
                 if (it != distinctIndex.constEnd()) {
                     textOf[size_t(id)] = *it;
                 } else {
                     textOf[size_t(id)] = int(distinct.size());
-                    distinctIndex.insert(v.text(), int(distinct.size()));
-                    distinct.push_back(&v.text());
+                    distinctIndex.insert(text, int(distinct.size()));
+                    distinct.push_back(std::move(text));
                 }
             }
             std::vector<QCollatorSortKey> keys;
@@ -173,12 +174,12 @@ void ClientTable::buildOrder(Order &order)
             // (the task names) does not build a second table of them.
             const QHash<QString, QCollatorSortKey> *prepared
                 = k < preparedKeys.size() ? &preparedKeys[k] : nullptr;
-            for (const QString *text : distinct) {
-                const auto found = prepared ? prepared->constFind(*text)
+            for (const QString &text : distinct) {
+                const auto found = prepared ? prepared->constFind(text)
                                             : QHash<QString, QCollatorSortKey>::const_iterator();
                 keys.push_back(prepared && found != prepared->constEnd()
                         ? *found
-                        : SystemFormats::current().sortKey(*text, caseSensitive));
+                        : SystemFormats::current().sortKey(text, caseSensitive));
             }
             std::vector<int> byKey(distinct.size());
             std::iota(byKey.begin(), byKey.end(), 0);

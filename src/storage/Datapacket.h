@@ -2,7 +2,11 @@
 
 #include "storage/ClientTable.h"
 
+#include "platform/Error.h"
+
 #include <QByteArray>
+#include <atomic>
+#include <functional>
 
 namespace ql {
 
@@ -25,9 +29,44 @@ struct ReadCounts
     qint64 versionSteps = 0;
 };
 
+// What a caller may follow and stop while a document is read, say from another thread while a window
+// shows how far reading has come. Both are looked at every thousand rows or so.
+struct ReadControl
+{
+    // Told how far reading has come: `done` bytes of the document's `total`. Called on the reading
+    // thread.
+    std::function<void(qint64 done, qint64 total)> progress;
+    // When it is set, reading stops with ReadCancelled. May be set from any thread.
+    const std::atomic<bool> *cancel = nullptr;
+};
+
+// The error of a read that was cancelled through its ReadControl.
+class ReadCancelled : public Error
+{
+public:
+    ReadCancelled();
+};
+
 // Reads a whole document. Throws ql::Error for anything malformed; never returns a partial table.
-// With `counts`, adds the work of the read to it.
-TableData readDatapacket(const QByteArray &bytes, ReadCounts *counts = nullptr);
+// With `counts`, adds the work of the read to it; with `control`, reports progress and stops when
+// asked. The document is read in place: its bytes are not copied.
+TableData readDatapacket(
+    const QByteArray &bytes, ReadCounts *counts = nullptr, const ReadControl *control = nullptr);
+TableData readDatapacket(
+    const char *bytes, qint64 size, ReadCounts *counts = nullptr, const ReadControl *control = nullptr);
+
+// Reads the list file at `path` (a regular file only, as readRegularFile reads it) and gives the
+// identity of what it read. The memory of a large file (at least four steps long) is given back a
+// step at a time as its rows are read, so that reading takes little more memory than the table it
+// fills.
+constexpr qint64 DefaultDiscardStep = 4 << 20;
+TableData readDatapacketFile(const QString &path, FileIdentity &identity,
+    const ReadControl *control = nullptr, qint64 discardStep = DefaultDiscardStep);
+
+// The reader of any document that pugixml accepts, through the document's whole tree, as
+// readDatapacket falls back on for documents of an unusual shape and for every error. The two give
+// the same table, or the same error, for every document.
+TableData readDatapacketThroughTree(const QByteArray &bytes, ReadCounts *counts = nullptr);
 
 // Whether `head`, the first bytes of a file, begin a datapacket: the binary form's four bytes, or
 // XML whose first element (after the declaration, comments and blanks) is DATAPACKET or METADATA.

@@ -5,10 +5,17 @@
 #include <QDate>
 #include <QHash>
 #include <algorithm>
+#include <atomic>
 #include <charconv>
 #include <cstring>
 #include <pugixml.hpp>
 #include <string>
+#include <string_view>
+#include <sys/mman.h>
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
+#include <unistd.h>
 #include <unordered_set>
 
 namespace ql {
@@ -390,7 +397,8 @@ std::optional<qint64> readCount(const char *begin, const char *end)
 struct ModifiedVersion
 {
     std::vector<int> missing;
-    const char *emptied = nullptr;
+    bool hasEmptied = false;
+    QByteArray emptied;
 };
 
 // Finds the field that a row attribute names. Attributes usually come in field order, so the field
@@ -408,12 +416,14 @@ public:
     explicit FieldsByAttribute(const std::vector<Field> &fields)
     {
         m_names.reserve(fields.size());
+        m_keys.reserve(fields.size());
         m_runs.reserve(qsizetype(fields.size()));
         for (const Field &field : fields) {
             m_names.push_back(field.attrName().toUtf8());
-            Run &run = m_runs[key(m_names.back())];
+            m_keys.push_back(key(m_names.back()));
+            Run &run = m_runs[m_keys.back()];
             ++run.end; // a count for now
-            if (std::strlen(m_names.back().constData()) == size_t(m_names.back().size()))
+            if (m_keys.back().size() == m_names.back().size())
                 run.lastWhole = int(m_names.size()) - 1;
         }
         int start = 0;
@@ -424,15 +434,18 @@ public:
         }
         m_positions.resize(fields.size());
         for (int i = 0; i < int(m_names.size()); ++i)
-            m_positions[size_t(m_runs[key(m_names[size_t(i)])].end++)] = i;
+            m_positions[size_t(m_runs[m_keys[size_t(i)]].end++)] = i;
     }
 
-    // The field of the attribute `name` when `next` follows the field matched last; -1 for none.
-    int find(const char *name, int next, qint64 &probes) const
+    // The field of the attribute `name` (which holds no zero byte) when `next` follows the field
+    // matched last; -1 for none.
+    int find(std::string_view name, int next, qint64 &probes) const
     {
-        if (next < int(m_names.size())) {
+        if (next < int(m_keys.size())) {
             ++probes;
-            if (std::strcmp(name, m_names[size_t(next)].constData()) == 0)
+            const QByteArray &candidate = m_keys[size_t(next)];
+            if (size_t(candidate.size()) == name.size()
+                && std::memcmp(candidate.constData(), name.data(), name.size()) == 0)
                 return next;
         }
         const Run *run = lookUp(name, probes);
@@ -448,7 +461,7 @@ public:
     }
 
     // The last field whose whole attribute name is `name`; -1 for none.
-    int last(const char *name, qint64 &probes) const
+    int last(std::string_view name, qint64 &probes) const
     {
         const Run *run = lookUp(name, probes);
         return run ? run->lastWhole : -1;
@@ -476,17 +489,272 @@ private:
         return length == size_t(name.size()) ? name : name.left(qsizetype(length));
     }
 
-    const Run *lookUp(const char *name, qint64 &probes) const
+    const Run *lookUp(std::string_view name, qint64 &probes) const
     {
         ++probes;
-        const auto it = m_runs.constFind(QByteArray::fromRawData(name, qsizetype(std::strlen(name))));
+        const auto it = m_runs.constFind(QByteArray::fromRawData(name.data(), qsizetype(name.size())));
         return it == m_runs.constEnd() ? nullptr : &*it;
     }
 
     std::vector<QByteArray> m_names; // by field position
+    std::vector<QByteArray> m_keys; // by field position, up to the first zero character
     QHash<QByteArray, Run> m_runs; // by name up to its first zero character
     std::vector<int> m_positions;
 };
+
+// The last texts read for one field, by their raw bytes, so that a text that comes again shares the
+// string read before instead of taking memory of its own. Lists repeat a few words in most of their
+// fields (status, priority, category, people); a field whose texts rarely repeat stops looking
+// after a while, so that reading it costs nothing more.
+class RecentTexts
+{
+public:
+    static constexpr int LongestKey = 40;
+
+    // The value read earlier from these bytes, or null.
+    const Value *find(const char *begin, const char *end)
+    {
+        if (m_off || end - begin > LongestKey)
+            return nullptr;
+        if (m_slots.empty())
+            m_slots.resize(Slots);
+        Slot &slot = m_slots[slotOf(begin, end)];
+        ++m_lookups;
+        if (slot.size == end - begin && std::memcmp(slot.key, begin, size_t(slot.size)) == 0) {
+            ++m_hits;
+            return &slot.value;
+        }
+        if (m_lookups == 4096 && m_hits < m_lookups / 4) {
+            m_off = true;
+            std::vector<Slot>().swap(m_slots);
+        }
+        return nullptr;
+    }
+
+    void remember(const char *begin, const char *end, const Value &value)
+    {
+        if (m_off || end - begin > LongestKey)
+            return;
+        Slot &slot = m_slots[slotOf(begin, end)];
+        slot.size = int(end - begin);
+        std::memcpy(slot.key, begin, size_t(slot.size));
+        slot.value = value;
+    }
+
+    void switchOff() { m_off = true; }
+
+private:
+    static constexpr size_t Slots = 256;
+    struct Slot
+    {
+        int size = -1;
+        char key[LongestKey];
+        Value value;
+    };
+
+    static size_t slotOf(const char *begin, const char *end)
+    {
+        return qHashBits(begin, size_t(end - begin)) % Slots;
+    }
+
+    std::vector<Slot> m_slots;
+    qint64 m_lookups = 0;
+    qint64 m_hits = 0;
+    bool m_off = false;
+};
+
+// Builds the row versions of a document, one row and one attribute at a time, whichever way the
+// rows are parsed, and completes them from the change log at the end.
+class RowBuilder
+{
+public:
+    RowBuilder(TableData &data, Encoding encoding, ReadCounts &counts)
+        : m_data(data)
+        , m_encoding(encoding)
+        , m_counts(counts)
+        , m_byAttribute(data.fields)
+        , m_markUsable(!m_byAttribute.has(NullMarkAttribute))
+        , m_fieldCount(int(data.fields.size()))
+        , m_texts(data.fields.size())
+    {
+        // A document of thousands of text fields is no task list: only the first few fields keep
+        // recent texts, so that the memory for them stays small.
+        int kept = 0;
+        for (size_t i = 0; i < m_texts.size(); ++i)
+            if (!data.fields[i].isText() || ++kept > 64)
+                m_texts[i].switchOff();
+    }
+
+    // Starts a row version; `state` is the value of its RowState attribute, null when it has none.
+    void beginRow(const char *state, const char *stateEnd)
+    {
+        m_version = RowVersion();
+        m_version.values.resize(size_t(m_fieldCount));
+        if (state) {
+            const auto n = readCount(state, stateEnd);
+            if (!n || *n < 0 || *n > 15)
+                mismatch();
+            m_version.state = quint8(*n);
+        }
+        m_modified = m_version.state & RowVersion::Modified;
+        if (m_modified)
+            m_present.assign(size_t(m_fieldCount), false);
+        m_next = 0;
+        m_hasEmptied = false;
+    }
+
+    // One attribute of the row other than its RowState.
+    void attribute(std::string_view name, const char *begin, const char *end)
+    {
+        const int index = m_byAttribute.find(name, m_next, m_counts.nameProbes);
+        if (index < 0) {
+            if (m_markUsable && name == NullMarkAttribute) {
+                // Of several null marks, the last counts.
+                m_hasEmptied = true;
+                m_emptied = QByteArray(begin, end - begin);
+            }
+            return; // attributes that name no field are ignored
+        }
+        m_next = index + 1;
+        const Field &field = m_data.fields[size_t(index)];
+        Value &slot = m_version.values[size_t(index)];
+        if (field.isText()) {
+            // A text read before is shared rather than read again.
+            RecentTexts &texts = m_texts[size_t(index)];
+            if (const Value *known = texts.find(begin, end)) {
+                slot = *known;
+            } else {
+                slot = readValue(field, begin, end, m_encoding);
+                texts.remember(begin, end, slot);
+            }
+        } else {
+            slot = readValue(field, begin, end, m_encoding);
+        }
+        if (m_modified)
+            m_present[size_t(index)] = true;
+    }
+
+    void endRow()
+    {
+        if (m_modified) {
+            // Remember which fields the version carries; the rest come from the one it replaces.
+            m_version.replaces = -2;
+            ModifiedVersion info;
+            info.hasEmptied = m_hasEmptied;
+            info.emptied = std::move(m_emptied);
+            for (int i = 0; i < m_fieldCount; ++i)
+                if (!m_present[size_t(i)])
+                    info.missing.push_back(i);
+            m_modifiedVersions.push_back(std::move(info));
+        }
+        m_data.versions.push_back(std::move(m_version));
+    }
+
+    // Applies the change log, the value of PARAMS' CHANGE_LOG (null when there is none), and
+    // completes the modified versions from the versions they replace.
+    void finish(const char *log, const char *logEnd);
+
+private:
+    TableData &m_data;
+    Encoding m_encoding;
+    ReadCounts &m_counts;
+    FieldsByAttribute m_byAttribute;
+    bool m_markUsable;
+    int m_fieldCount;
+    std::vector<RecentTexts> m_texts;
+    std::vector<ModifiedVersion> m_modifiedVersions;
+    RowVersion m_version;
+    bool m_modified = false;
+    std::vector<bool> m_present;
+    int m_next = 0;
+    bool m_hasEmptied = false;
+    QByteArray m_emptied;
+};
+
+void RowBuilder::finish(const char *log, const char *logEnd)
+{
+    // The change log: three numbers per change, taken as they come.
+    if (log) {
+        const char *p = log;
+        const qint64 count = qint64(m_data.versions.size());
+        qint64 triple[3];
+        int have = 0;
+        while (p < logEnd) {
+            while (p < logEnd && *p == ' ')
+                ++p;
+            const char *start = p;
+            while (p < logEnd && *p != ' ')
+                ++p;
+            if (p == start)
+                break;
+            const auto n = readCount(start, p);
+            if (!n)
+                mismatch();
+            triple[have++] = *n;
+            if (have < 3)
+                continue;
+            have = 0;
+            const ChangeLogEntry e { int(std::clamp<qint64>(triple[0], -1, count + 1)),
+                int(std::clamp<qint64>(triple[1], -1, count + 1)),
+                int(std::clamp<qint64>(triple[2], -1, 99)) };
+            if (e.produced < 1 || e.produced > count || e.replaced < 0 || e.replaced >= e.produced
+                || (e.kind != 2 && e.kind != 4 && e.kind != 8))
+                mismatch();
+            m_data.log.push_back(e);
+            if (e.kind == RowVersion::Modified && e.replaced > 0) {
+                RowVersion &v = m_data.versions[size_t(e.produced - 1)];
+                if (v.replaces == -2)
+                    v.replaces = e.replaced - 1;
+            }
+        }
+        if (have != 0)
+            mismatch();
+    }
+
+    // Complete the modified versions from the versions they replace, in document order (a version
+    // can only replace an earlier one). Without a log entry, the nearest earlier superseded version
+    // that nothing replaces yet stands in: those versions wait on a stack, the nearest on top.
+    if (m_modifiedVersions.empty())
+        return;
+    std::vector<bool> taken(m_data.versions.size());
+    for (const RowVersion &v : m_data.versions)
+        if (v.replaces >= 0)
+            taken[size_t(v.replaces)] = true;
+    std::vector<int> untaken;
+    size_t modifiedIndex = 0;
+    for (size_t i = 0; i < m_data.versions.size(); ++i) {
+        RowVersion &v = m_data.versions[i];
+        if (v.state & RowVersion::Modified) {
+            const ModifiedVersion &info = m_modifiedVersions[modifiedIndex++];
+            if (v.replaces == -2) {
+                v.replaces = -1;
+                if (!untaken.empty()) {
+                    ++m_counts.versionSteps;
+                    v.replaces = untaken.back();
+                    untaken.pop_back();
+                }
+            }
+            if (v.replaces >= 0) {
+                const RowVersion &earlier = m_data.versions[size_t(v.replaces)];
+                for (int field : info.missing)
+                    v.values[size_t(field)] = earlier.values[size_t(field)];
+                if (info.hasEmptied) {
+                    // The mark's names, up to a zero byte in it, as C strings read it.
+                    const QByteArray names
+                        = info.emptied.left(qsizetype(std::strlen(info.emptied.constData())));
+                    for (const QByteArray &name : names.split(' ')) {
+                        const int index = m_byAttribute.last(
+                            std::string_view(name.constData(), size_t(name.size())), m_counts.nameProbes);
+                        if (index >= 0)
+                            v.values[size_t(index)] = Value();
+                    }
+                }
+            }
+        }
+        if ((v.state & RowVersion::Superseded) && !taken[i])
+            untaken.push_back(int(i));
+    }
+}
 
 // The key under which field names meet that QString::compare(..., Qt::CaseInsensitive) finds equal.
 // That comparison folds each UTF-16 unit on its own by the simple case folding, except that a low
@@ -544,7 +812,429 @@ std::vector<Field> readFields(pugi::xml_node fieldsNode, Encoding encoding, qint
     return fields;
 }
 
+// A document's declared encoding, fields and table properties, read from its METADATA.
+struct Header
+{
+    Encoding encoding = Encoding::Utf8OrAnsi;
+    TableData data;
+    pugi::xml_node params;
+    pugi::xml_node rowdata; // the element after METADATA, when there is one
+};
+
+// Reads what comes before the rows from a parsed document (or from a document of its start alone).
+Header readHeader(const pugi::xml_document &doc, ReadCounts &counts)
+{
+    Header header;
+    header.encoding = declaredEncoding(doc);
+
+    pugi::xml_node top = doc.document_element();
+    if (std::strcmp(top.name(), "DATAPACKET") == 0)
+        top = top.first_child();
+    while (top && top.type() != pugi::node_element)
+        top = top.next_sibling();
+    if (!top)
+        throw Error(QStringLiteral("Datapacket contains no meta data."));
+    pugi::xml_node metadata;
+    if (std::strcmp(top.name(), "METADATA") == 0) {
+        metadata = top;
+        for (header.rowdata = top.next_sibling();
+             header.rowdata && header.rowdata.type() != pugi::node_element;)
+            header.rowdata = header.rowdata.next_sibling();
+        if (header.rowdata && std::strcmp(header.rowdata.name(), "ROWDATA") != 0)
+            mismatch();
+    } else if (std::strcmp(top.name(), "ROWDATA") == 0) {
+        throw Error(QStringLiteral("Datapacket contains no meta data."));
+    } else {
+        mismatch();
+    }
+
+    TableData &data = header.data;
+    const pugi::xml_node fieldsNode = metadata.child("FIELDS");
+    if (!fieldsNode)
+        throw Error(QStringLiteral("Datapacket contains no meta data."));
+    data.fields = readFields(fieldsNode, header.encoding, counts.nameProbes);
+    if (data.fields.empty())
+        throw Error(QStringLiteral("Datapacket contains no meta data."));
+    for (const Field &f : data.fields)
+        if (f.type() == FieldType::Counter)
+            data.hasCounter = true;
+
+    header.params = metadata.child("PARAMS");
+    if (const pugi::xml_attribute counter = header.params.attribute("AUTOINCVALUE")) {
+        const char *v = counter.value();
+        // A counter that is no number is taken from the stored numbers instead.
+        if (const auto n = readCount(v, v + std::strlen(v));
+            n && *n >= 1 && *n <= std::numeric_limits<qint32>::max())
+            data.counter = *n;
+    }
+    return header;
+}
+
+// Every row holds a value for every field, filled or not. A document of many fields and many empty
+// rows would need memory far beyond its own size (a megabyte of it, tens of gigabytes), so what a
+// document may ask for grows with its size; a list of tasks asks for a small part of it.
+bool tooManyCells(qint64 fields, qint64 rows, qint64 documentSize)
+{
+    const qint64 cellsAllowed = std::max<qint64>(MinCellsAllowed, CellsPerByte * documentSize);
+    return rows > 0 && fields > cellsAllowed / rows;
+}
+
+[[noreturn]] void tooManyCellsError(qint64 fields, qint64 rows)
+{
+    throw Error(QStringLiteral("The file declares %1 fields for %2 rows, more than a file of its size can "
+                               "hold; it is damaged or not a list file.")
+                    .arg(fields)
+                    .arg(rows));
+}
+
+void checkReadable(const char *bytes, qint64 size)
+{
+    if (size >= 4 && static_cast<unsigned char>(bytes[0]) == 0x96
+        && static_cast<unsigned char>(bytes[1]) == 0x19 && static_cast<unsigned char>(bytes[2]) == 0xE0
+        && static_cast<unsigned char>(bytes[3]) == 0xBD)
+        throw Error(QStringLiteral("This file is a binary datapacket, which cannot be read; only XML "
+                                   "datapackets can be opened."));
+    if (const char *encoding
+        = wideEncoding(QByteArray::fromRawData(bytes, qsizetype(std::min<qint64>(size, 4)))))
+        throw Error(
+            QStringLiteral("The file is encoded in %1, which Quillon does not read: list files are UTF-8 "
+                           "(or Windows-1252) XML.")
+                .arg(QLatin1String(encoding)));
+}
+
+// No whitespace conversion, end-of-line normalisation or entity decoding by the parser: values are
+// unescaped by our own rules, so a literal tab or line break inside an attribute survives.
+constexpr unsigned ParseOptions = pugi::parse_minimal | pugi::parse_declaration;
+
+[[noreturn]] void notValid(const pugi::xml_parse_result &parsed)
+{
+    throw Error(QStringLiteral("The file is not a valid datapacket: %1 at byte %2.")
+                    .arg(QString::fromLatin1(parsed.description()))
+                    .arg(parsed.offset));
+}
+
+// Reads any document pugixml accepts, through its whole tree. It is the measure of what a document
+// means: the fast reader below gives the same table for the documents it takes, and leaves all
+// others, and every error, to this one.
+TableData readThroughTree(const char *bytes, qint64 size, ReadCounts &counts)
+{
+    checkReadable(bytes, size);
+    pugi::xml_document doc;
+    const pugi::xml_parse_result parsed
+        = doc.load_buffer(bytes, size_t(size), ParseOptions, pugi::encoding_utf8);
+    if (!parsed)
+        notValid(parsed);
+    Header header = readHeader(doc, counts);
+    TableData &data = header.data;
+    const qint64 fieldCount = qint64(data.fields.size());
+    if (header.rowdata) {
+        qint64 rows = 0;
+        for (pugi::xml_node row = header.rowdata.first_child(); row; row = row.next_sibling())
+            ++rows;
+        if (tooManyCells(fieldCount, rows, size))
+            tooManyCellsError(fieldCount, rows);
+    }
+
+    RowBuilder builder(data, header.encoding, counts);
+    if (header.rowdata) {
+        for (pugi::xml_node row = header.rowdata.first_child(); row; row = row.next_sibling()) {
+            if (row.type() != pugi::node_element || std::strncmp(row.name(), "ROW", 3) != 0)
+                mismatch();
+            const pugi::xml_attribute stateAttr = row.attribute("RowState");
+            const char *state = stateAttr ? stateAttr.value() : nullptr;
+            builder.beginRow(state, state ? state + std::strlen(state) : nullptr);
+            for (pugi::xml_attribute attr = row.first_attribute(); attr; attr = attr.next_attribute()) {
+                if (attr == stateAttr)
+                    continue;
+                const char *v = attr.value();
+                builder.attribute(attr.name(), v, v + std::strlen(v));
+            }
+            builder.endRow();
+        }
+    }
+    const pugi::xml_attribute logAttr = header.params.attribute("CHANGE_LOG");
+    const char *log = logAttr ? logAttr.value() : nullptr;
+    builder.finish(log, log ? log + std::strlen(log) : nullptr);
+    return std::move(data);
+}
+
+// While a large list is read, its table grows by hundreds of megabytes in small allocations, and
+// the kernel hands out the memory one 4 KB page per fault: a third of the time of reading a million
+// tasks went there. While it lives, the heap grows in steps of 64 MB and asks for huge pages (2 MB),
+// which cut the faults a hundredfold. Only the heap of the main thread grows this way; elsewhere
+// this does nothing.
+class HeapInLargeSteps
+{
+public:
+    HeapInLargeSteps()
+    {
+#if defined(__GLIBC__) && defined(MADV_HUGEPAGE)
+        m_start = static_cast<char *>(sbrk(0));
+        mallopt(M_TOP_PAD, 64 << 20);
+#endif
+    }
+    ~HeapInLargeSteps()
+    {
+#if defined(__GLIBC__) && defined(MADV_HUGEPAGE)
+        mallopt(M_TOP_PAD, 128 * 1024); // glibc's own step
+#endif
+    }
+    HeapInLargeSteps(const HeapInLargeSteps &) = delete;
+    HeapInLargeSteps &operator=(const HeapInLargeSteps &) = delete;
+
+    // Asks for huge pages for the heap grown since the start; called now and then, as it grows.
+    void adviseHugePages()
+    {
+#if defined(__GLIBC__) && defined(MADV_HUGEPAGE)
+        const quintptr page = quintptr(sysconf(_SC_PAGESIZE));
+        char *from = reinterpret_cast<char *>((quintptr(m_start) + page - 1) & ~(page - 1));
+        char *to = static_cast<char *>(sbrk(0));
+        if (m_start && to > from)
+            (void)madvise(from, size_t(to - from), MADV_HUGEPAGE);
+#endif
+    }
+
+private:
+    char *m_start = nullptr;
+};
+
+// The fast reader: the rows of the usual document, the program's own layout, parsed in place
+// without building a tree. pugixml reads the document's start (declaration, DATAPACKET, METADATA),
+// which is small; the rows are read here, one ROW element after the other, straight into the
+// table. Anything this reader does not expect, and any error, gives up (returns nothing) and
+// leaves the document to readThroughTree, which then says what it means, so that both readers
+// always agree.
+class FastReader
+{
+public:
+    FastReader(const char *bytes, qint64 size, ReadCounts &counts, const ReadControl *control)
+        : m_begin(bytes)
+        , m_end(bytes + size)
+        , m_counts(counts)
+        , m_control(control)
+    {
+    }
+
+    // Lets the reader give the memory of the bytes it has read back to the system as it goes, so
+    // that a large file and the table it fills do not take memory at once. The bytes are then
+    // gone: once this reader has given up, the document must be read again.
+    void discardAsItGoes(qint64 step) { m_discardStep = step; }
+    // For a large file: the heap grows in large steps of huge pages while the rows are read.
+    void growHeapInLargeSteps() { m_heap.emplace(); }
+    bool discarded() const { return m_discardedTo > m_begin; }
+
+    std::optional<TableData> read()
+    {
+        try {
+            return readRows();
+        } catch (const ReadCancelled &) {
+            throw;
+        } catch (const Error &) {
+            return std::nullopt;
+        } catch (const GiveUp &) {
+            return std::nullopt;
+        }
+    }
+
+private:
+    struct GiveUp
+    {
+    };
+    struct Attribute
+    {
+        std::string_view name;
+        const char *value;
+        const char *valueEnd;
+    };
+
+    static bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+    static bool isNameStart(unsigned char c)
+    {
+        return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_' || c == ':' || c >= 0x80;
+    }
+    static bool isNameChar(unsigned char c)
+    {
+        return isNameStart(c) || (c >= '0' && c <= '9') || c == '-' || c == '.';
+    }
+
+    void skipBlanks()
+    {
+        while (m_p < m_end && isBlank(*m_p))
+            ++m_p;
+    }
+
+    bool takes(std::string_view text)
+    {
+        if (size_t(m_end - m_p) < text.size() || std::memcmp(m_p, text.data(), text.size()) != 0)
+            return false;
+        m_p += text.size();
+        return true;
+    }
+
+    void expect(std::string_view text)
+    {
+        if (!takes(text))
+            throw GiveUp();
+    }
+
+    TableData readRows()
+    {
+        checkReadable(m_begin, m_end - m_begin);
+        // The document's start: everything before the first "<ROWDATA", read by pugixml as a document
+        // of its own with DATAPACKET closed after it. Should "<ROWDATA" stand inside a comment or
+        // an attribute, that start leaves it open and fails to parse, and the tree reader decides.
+        const std::string_view whole(m_begin, size_t(m_end - m_begin));
+        const size_t rowdataAt = whole.find("<ROWDATA");
+        if (rowdataAt == std::string_view::npos
+            || whole.substr(0, rowdataAt).find('\0') != std::string_view::npos)
+            throw GiveUp();
+        std::string start(m_begin, rowdataAt);
+        start += "</DATAPACKET>";
+        pugi::xml_document doc;
+        if (!doc.load_buffer_inplace(start.data(), start.size(), ParseOptions, pugi::encoding_utf8))
+            throw GiveUp();
+        // One DATAPACKET holding METADATA and nothing else that the tree reader would look at.
+        int elements = 0;
+        for (pugi::xml_node node = doc.first_child(); node; node = node.next_sibling())
+            elements += node.type() == pugi::node_element;
+        if (elements != 1 || std::strcmp(doc.document_element().name(), "DATAPACKET") != 0)
+            throw GiveUp();
+        Header header = readHeader(doc, m_counts);
+        if (header.rowdata)
+            throw GiveUp();
+        TableData &data = header.data;
+        const pugi::xml_attribute logAttr = header.params.attribute("CHANGE_LOG");
+        // The log's text stays in `start`, read in place.
+        const char *log = logAttr ? logAttr.value() : nullptr;
+
+        m_p = m_begin + rowdataAt;
+        RowBuilder builder(data, header.encoding, m_counts);
+        const qint64 fieldCount = qint64(data.fields.size());
+        qint64 rows = 0;
+        if (takes("<ROWDATA>")) {
+            std::vector<Attribute> attributes;
+            for (;;) {
+                skipBlanks();
+                if (takes("</ROWDATA>"))
+                    break;
+                readRow(builder, attributes);
+                ++rows;
+                if (tooManyCells(fieldCount, rows, m_end - m_begin))
+                    throw GiveUp();
+                if ((rows & 1023) == 0) {
+                    report();
+                    discardRead();
+                    if (m_heap)
+                        m_heap->adviseHugePages();
+                }
+            }
+        } else {
+            expect("<ROWDATA/>");
+        }
+        skipBlanks();
+        expect("</DATAPACKET>");
+        skipBlanks();
+        if (m_p != m_end)
+            throw GiveUp();
+        builder.finish(log, log ? log + std::strlen(log) : nullptr);
+        report();
+        return std::move(data);
+    }
+
+    // One <ROW .../> (or <ROW ...></ROW>), its attributes all read before any is used, as the state
+    // comes first whatever its place.
+    void readRow(RowBuilder &builder, std::vector<Attribute> &attributes)
+    {
+        expect("<ROW");
+        attributes.clear();
+        for (;;) {
+            if (m_p == m_end)
+                throw GiveUp();
+            if (*m_p == '/') {
+                expect("/>");
+                break;
+            }
+            if (*m_p == '>') {
+                expect("></ROW>");
+                break;
+            }
+            if (!isBlank(*m_p))
+                throw GiveUp();
+            skipBlanks();
+            if (m_p == m_end || *m_p == '/' || *m_p == '>')
+                continue;
+            if (!isNameStart(static_cast<unsigned char>(*m_p)))
+                throw GiveUp();
+            const char *name = m_p;
+            while (m_p < m_end && isNameChar(static_cast<unsigned char>(*m_p)))
+                ++m_p;
+            const std::string_view attrName(name, size_t(m_p - name));
+            if (m_end - m_p < 2 || m_p[0] != '=' || (m_p[1] != '"' && m_p[1] != '\''))
+                throw GiveUp();
+            const char quote = m_p[1];
+            m_p += 2;
+            const char *value = m_p;
+            while (m_p < m_end && *m_p != quote) {
+                if (*m_p == '<' || *m_p == '\0')
+                    throw GiveUp();
+                ++m_p;
+            }
+            if (m_p == m_end)
+                throw GiveUp();
+            attributes.push_back({ attrName, value, m_p });
+            ++m_p;
+        }
+        const Attribute *state = nullptr;
+        for (const Attribute &a : attributes)
+            if (a.name == "RowState") {
+                state = &a;
+                break;
+            }
+        builder.beginRow(state ? state->value : nullptr, state ? state->valueEnd : nullptr);
+        for (const Attribute &a : attributes)
+            if (&a != state)
+                builder.attribute(a.name, a.value, a.valueEnd);
+        builder.endRow();
+    }
+
+    void discardRead()
+    {
+        if (m_discardStep <= 0 || m_p - m_discardedTo < m_discardStep)
+            return;
+        const quintptr page = quintptr(sysconf(_SC_PAGESIZE));
+        const quintptr from = (quintptr(m_discardedTo) + page - 1) & ~(page - 1);
+        const quintptr to = quintptr(m_p) & ~(page - 1);
+        if (to > from)
+            madvise(reinterpret_cast<void *>(from), size_t(to - from), MADV_DONTNEED);
+        m_discardedTo = m_p;
+    }
+
+    void report()
+    {
+        if (!m_control)
+            return;
+        if (m_control->cancel && m_control->cancel->load(std::memory_order_relaxed))
+            throw ReadCancelled();
+        if (m_control->progress)
+            m_control->progress(m_p - m_begin, m_end - m_begin);
+    }
+
+    const char *m_begin;
+    const char *m_end;
+    const char *m_p = nullptr;
+    ReadCounts &m_counts;
+    const ReadControl *m_control;
+    qint64 m_discardStep = 0;
+    std::optional<HeapInLargeSteps> m_heap;
+    const char *m_discardedTo = m_begin;
+};
+
 } // namespace
+
+ReadCancelled::ReadCancelled()
+    : Error(QStringLiteral("Reading the list was cancelled."))
+{
+}
 
 bool startsAsDatapacket(const QByteArray &head)
 {
@@ -576,223 +1266,59 @@ bool startsAsDatapacket(const QByteArray &head)
     return false;
 }
 
-TableData readDatapacket(const QByteArray &bytes, ReadCounts *counts)
+TableData readDatapacket(const QByteArray &bytes, ReadCounts *counts, const ReadControl *control)
 {
-    if (bytes.size() >= 4 && static_cast<unsigned char>(bytes[0]) == 0x96
-        && static_cast<unsigned char>(bytes[1]) == 0x19 && static_cast<unsigned char>(bytes[2]) == 0xE0
-        && static_cast<unsigned char>(bytes[3]) == 0xBD)
-        throw Error(QStringLiteral("This file is a binary datapacket, which cannot be read; only XML "
-                                   "datapackets can be opened."));
-    if (const char *encoding = wideEncoding(bytes))
-        throw Error(
-            QStringLiteral("The file is encoded in %1, which Quillon does not read: list files are UTF-8 "
-                           "(or Windows-1252) XML.")
-                .arg(QLatin1String(encoding)));
-    qint64 nameProbes = 0;
-    qint64 versionSteps = 0;
+    return readDatapacket(bytes.constData(), bytes.size(), counts, control);
+}
 
-    // No whitespace conversion, end-of-line normalisation or entity decoding by the parser: values
-    // are unescaped by our own rules, so a literal tab or line break inside an attribute survives.
-    pugi::xml_document doc;
-    const unsigned options = pugi::parse_minimal | pugi::parse_declaration;
-    const pugi::xml_parse_result parsed
-        = doc.load_buffer(bytes.constData(), size_t(bytes.size()), options, pugi::encoding_utf8);
-    if (!parsed)
-        throw Error(QStringLiteral("The file is not a valid datapacket: %1 at byte %2.")
-                        .arg(QString::fromLatin1(parsed.description()))
-                        .arg(parsed.offset));
-    const Encoding encoding = declaredEncoding(doc);
-
-    pugi::xml_node top = doc.document_element();
-    if (std::strcmp(top.name(), "DATAPACKET") == 0)
-        top = top.first_child();
-    while (top && top.type() != pugi::node_element)
-        top = top.next_sibling();
-    if (!top)
-        throw Error(QStringLiteral("Datapacket contains no meta data."));
-    pugi::xml_node rowdata;
-    pugi::xml_node metadata;
-    if (std::strcmp(top.name(), "METADATA") == 0) {
-        metadata = top;
-        for (rowdata = top.next_sibling(); rowdata && rowdata.type() != pugi::node_element;)
-            rowdata = rowdata.next_sibling();
-        if (rowdata && std::strcmp(rowdata.name(), "ROWDATA") != 0)
-            mismatch();
-    } else if (std::strcmp(top.name(), "ROWDATA") == 0) {
-        throw Error(QStringLiteral("Datapacket contains no meta data."));
-    } else {
-        mismatch();
-    }
-
-    TableData data;
-    const pugi::xml_node fieldsNode = metadata.child("FIELDS");
-    if (!fieldsNode)
-        throw Error(QStringLiteral("Datapacket contains no meta data."));
-    data.fields = readFields(fieldsNode, encoding, nameProbes);
-    if (data.fields.empty())
-        throw Error(QStringLiteral("Datapacket contains no meta data."));
-    for (const Field &f : data.fields)
-        if (f.type() == FieldType::Counter)
-            data.hasCounter = true;
-
-    const pugi::xml_node params = metadata.child("PARAMS");
-    if (const pugi::xml_attribute counter = params.attribute("AUTOINCVALUE")) {
-        const char *v = counter.value();
-        // A counter that is no number is taken from the stored numbers instead.
-        if (const auto n = readCount(v, v + std::strlen(v));
-            n && *n >= 1 && *n <= std::numeric_limits<qint32>::max())
-            data.counter = *n;
-    }
-
-    const int fieldCount = int(data.fields.size());
-    const FieldsByAttribute byAttribute(data.fields);
-    const bool markUsable = !byAttribute.has(NullMarkAttribute);
-
-    // Every row holds a value for every field, filled or not. A document of many fields and many
-    // empty rows would need memory far beyond its own size (a megabyte of it, tens of gigabytes), so
-    // what a document may ask for grows with its size; a list of tasks asks for a small part of it.
-    if (rowdata) {
-        qint64 rows = 0;
-        for (pugi::xml_node row = rowdata.first_child(); row; row = row.next_sibling())
-            ++rows;
-        const qint64 cellsAllowed = std::max<qint64>(MinCellsAllowed, CellsPerByte * qint64(bytes.size()));
-        if (rows > 0 && qint64(fieldCount) > cellsAllowed / rows)
-            throw Error(QStringLiteral(
-                "The file declares %1 fields for %2 rows, more than a file of its size can hold; "
-                "it is damaged or not a list file.")
-                            .arg(fieldCount)
-                            .arg(rows));
-    }
-
-    std::vector<ModifiedVersion> modifiedVersions;
-    if (rowdata) {
-        for (pugi::xml_node row = rowdata.first_child(); row; row = row.next_sibling()) {
-            if (row.type() != pugi::node_element || std::strncmp(row.name(), "ROW", 3) != 0)
-                mismatch();
-            RowVersion version;
-            version.values.resize(size_t(fieldCount));
-            const pugi::xml_attribute stateAttr = row.attribute("RowState");
-            if (stateAttr) {
-                const char *v = stateAttr.value();
-                const auto state = readCount(v, v + std::strlen(v));
-                if (!state || *state < 0 || *state > 15)
-                    mismatch();
-                version.state = quint8(*state);
-            }
-            const bool modified = version.state & RowVersion::Modified;
-            std::vector<bool> present(modified ? size_t(fieldCount) : 0);
-            int next = 0;
-            const char *emptied = nullptr;
-            for (pugi::xml_attribute attr = row.first_attribute(); attr; attr = attr.next_attribute()) {
-                if (attr == stateAttr)
-                    continue;
-                const char *name = attr.name();
-                const int index = byAttribute.find(name, next, nameProbes);
-                if (index < 0) {
-                    if (markUsable && std::strcmp(name, NullMarkAttribute) == 0)
-                        emptied = attr.value();
-                    continue; // attributes that name no field are ignored
-                }
-                next = index + 1;
-                const char *v = attr.value();
-                version.values[size_t(index)]
-                    = readValue(data.fields[size_t(index)], v, v + std::strlen(v), encoding);
-                if (modified)
-                    present[size_t(index)] = true;
-            }
-            if (version.state & RowVersion::Modified) {
-                // Remember which fields the version carries; the rest come from the one it replaces.
-                version.replaces = -2;
-                ModifiedVersion info;
-                info.emptied = emptied;
-                for (int i = 0; i < fieldCount; ++i)
-                    if (!present[size_t(i)])
-                        info.missing.push_back(i);
-                modifiedVersions.push_back(std::move(info));
-            }
-            data.versions.push_back(std::move(version));
-        }
-    }
-
-    // The change log: three numbers per change.
-    if (const pugi::xml_attribute logAttr = params.attribute("CHANGE_LOG")) {
-        const char *p = logAttr.value();
-        const char *end = p + std::strlen(p);
-        std::vector<qint64> numbers;
-        while (p < end) {
-            while (p < end && *p == ' ')
-                ++p;
-            const char *start = p;
-            while (p < end && *p != ' ')
-                ++p;
-            if (p == start)
-                break;
-            const auto n = readCount(start, p);
-            if (!n)
-                mismatch();
-            numbers.push_back(*n);
-        }
-        if (numbers.size() % 3 != 0)
-            mismatch();
-        const qint64 count = qint64(data.versions.size());
-        for (size_t i = 0; i < numbers.size(); i += 3) {
-            const ChangeLogEntry e { int(std::clamp<qint64>(numbers[i], -1, count + 1)),
-                int(std::clamp<qint64>(numbers[i + 1], -1, count + 1)),
-                int(std::clamp<qint64>(numbers[i + 2], -1, 99)) };
-            if (e.produced < 1 || e.produced > count || e.replaced < 0 || e.replaced >= e.produced
-                || (e.kind != 2 && e.kind != 4 && e.kind != 8))
-                mismatch();
-            data.log.push_back(e);
-            if (e.kind == RowVersion::Modified && e.replaced > 0) {
-                RowVersion &v = data.versions[size_t(e.produced - 1)];
-                if (v.replaces == -2)
-                    v.replaces = e.replaced - 1;
-            }
-        }
-    }
-
-    // Complete the modified versions from the versions they replace, in document order (a version
-    // can only replace an earlier one). Without a log entry, the nearest earlier superseded version
-    // that nothing replaces yet stands in: those versions wait on a stack, the nearest on top.
-    std::vector<bool> taken(data.versions.size());
-    for (const RowVersion &v : data.versions)
-        if (v.replaces >= 0)
-            taken[size_t(v.replaces)] = true;
-    std::vector<int> untaken;
-    size_t modifiedIndex = 0;
-    for (size_t i = 0; i < data.versions.size(); ++i) {
-        RowVersion &v = data.versions[i];
-        if (v.state & RowVersion::Modified) {
-            const ModifiedVersion &info = modifiedVersions[modifiedIndex++];
-            if (v.replaces == -2) {
-                v.replaces = -1;
-                if (!untaken.empty()) {
-                    ++versionSteps;
-                    v.replaces = untaken.back();
-                    untaken.pop_back();
-                }
-            }
-            if (v.replaces >= 0) {
-                const RowVersion &earlier = data.versions[size_t(v.replaces)];
-                for (int field : info.missing)
-                    v.values[size_t(field)] = earlier.values[size_t(field)];
-                if (info.emptied) {
-                    for (const QByteArray &name : QByteArray(info.emptied).split(' ')) {
-                        const int index = byAttribute.last(name.constData(), nameProbes);
-                        if (index >= 0)
-                            v.values[size_t(index)] = Value();
-                    }
-                }
-            }
-        }
-        if ((v.state & RowVersion::Superseded) && !taken[i])
-            untaken.push_back(int(i));
+TableData readDatapacket(const char *bytes, qint64 size, ReadCounts *counts, const ReadControl *control)
+{
+    ReadCounts work;
+    std::optional<TableData> data = FastReader(bytes, size, work, control).read();
+    if (!data) {
+        work = ReadCounts();
+        data = readThroughTree(bytes, size, work);
     }
     if (counts) {
-        counts->nameProbes += nameProbes;
-        counts->versionSteps += versionSteps;
+        counts->nameProbes += work.nameProbes;
+        counts->versionSteps += work.versionSteps;
+    }
+    return std::move(*data);
+}
+
+TableData readDatapacketThroughTree(const QByteArray &bytes, ReadCounts *counts)
+{
+    ReadCounts work;
+    TableData data = readThroughTree(bytes.constData(), bytes.size(), work);
+    if (counts) {
+        counts->nameProbes += work.nameProbes;
+        counts->versionSteps += work.versionSteps;
     }
     return data;
+}
+
+TableData readDatapacketFile(
+    const QString &path, FileIdentity &identity, const ReadControl *control, qint64 discardStep)
+{
+    FileContents contents = readRegularFile(path);
+    ReadCounts work;
+    {
+        FastReader reader(contents.bytes.data(), contents.bytes.size(), work, control);
+        // Below this size, the file's memory does not matter beside the table's.
+        if (discardStep > 0 && contents.bytes.size() >= 4 * discardStep) {
+            reader.discardAsItGoes(discardStep);
+            reader.growHeapInLargeSteps();
+        }
+        if (std::optional<TableData> data = reader.read()) {
+            identity = contents.identity;
+            return std::move(*data);
+        }
+        if (reader.discarded())
+            contents = readRegularFile(path);
+    }
+    identity = contents.identity;
+    work = ReadCounts();
+    return readThroughTree(contents.bytes.constData(), contents.bytes.size(), work);
 }
 
 } // namespace ql

@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <charconv>
 #include <cstring>
+#include <sys/mman.h>
+#include <unistd.h>
 
 namespace ql {
 
@@ -28,6 +30,17 @@ public:
         m_buf.resize(std::max<qsizetype>(reserve, 256));
         m_p = m_buf.data();
         m_end = m_p + m_buf.size();
+#ifdef MADV_HUGEPAGE
+        // The document of a large list is hundreds of megabytes: written into huge pages, it takes
+        // one page fault per 2 MB instead of one per 4 KB.
+        if (reserve >= (16 << 20)) {
+            const quintptr page = quintptr(sysconf(_SC_PAGESIZE));
+            const quintptr from = (quintptr(m_p) + page - 1) & ~(page - 1);
+            const quintptr to = quintptr(m_end) & ~(page - 1);
+            if (to > from)
+                (void)madvise(reinterpret_cast<void *>(from), size_t(to - from), MADV_HUGEPAGE);
+        }
+#endif
     }
 
     void append(char c)
@@ -43,8 +56,26 @@ public:
         std::memcpy(m_p, s, size_t(n));
         m_p += n;
     }
-    void append(const char *s) { append(s, qsizetype(std::strlen(s))); }
-    void append(const QByteArray &b) { append(b.constData(), b.size()); }
+    void append(const char *s)
+    {
+        append(s, qsizetype(std::strlen(s)));
+    }
+    // Room for at least `n` bytes at the end, to be written through the pointer and then taken with
+    // commit.
+    char *room(qsizetype n)
+    {
+        if (m_end - m_p < n)
+            grow(n);
+        return m_p;
+    }
+    void commit(char *end)
+    {
+        m_p = end;
+    }
+    void append(const QByteArray &b)
+    {
+        append(b.constData(), b.size());
+    }
 
     QByteArray take()
     {
@@ -66,7 +97,7 @@ private:
     char *m_end;
 };
 
-void appendEscaped(Sink &out, const QString &value);
+void appendEscaped(Sink &out, QStringView value);
 
 void appendNumber(Sink &out, qint64 n)
 {
@@ -94,6 +125,48 @@ void appendDate(Sink &out, const QDate &d)
     appendDigits(out, day, 2);
 }
 
+// The eight digits of a day, for the days of a list: a list of years has a few thousand distinct
+// days among millions of dates, so their digits are worked out once each.
+class DayDigits
+{
+public:
+    // Room for the days of a document of `rows` row versions.
+    explicit DayDigits(size_t rows)
+        : m_entries(std::clamp<size_t>(rows, 64, 8192))
+    {
+    }
+
+    void append(Sink &out, qint64 days)
+    {
+        Entry &entry = m_entries[size_t(days) % m_entries.size()];
+        if (entry.days != days || !entry.valid) {
+            const QDate d = Value::dateFromDays(days);
+            int y = 0, m = 0, day = 0;
+            d.getDate(&y, &m, &day);
+            if (y < 0 || y > 9999) {
+                appendDate(out, d);
+                return;
+            }
+            const int parts[]
+                = { y / 1000, y / 100 % 10, y / 10 % 10, y % 10, m / 10, m % 10, day / 10, day % 10 };
+            for (int i = 0; i < 8; ++i)
+                entry.digits[i] = char('0' + parts[i]);
+            entry.days = days;
+            entry.valid = true;
+        }
+        out.append(entry.digits, 8);
+    }
+
+private:
+    struct Entry
+    {
+        qint64 days = 0;
+        bool valid = false;
+        char digits[8];
+    };
+    std::vector<Entry> m_entries;
+};
+
 // hh:mm: and five digits of seconds * 1000 + milliseconds.
 void appendTime(Sink &out, qint64 msOfDay)
 {
@@ -104,13 +177,13 @@ void appendTime(Sink &out, qint64 msOfDay)
     appendDigits(out, int(msOfDay % 60000), 5);
 }
 
-void appendValue(Sink &out, const Field &field, const Value &v)
+void appendValue(Sink &out, const Field &field, const Value &v, DayDigits &dayDigits)
 {
     switch (v.kind()) {
     case Value::Kind::Null:
         break;
     case Value::Kind::Text:
-        appendEscaped(out, v.text());
+        appendEscaped(out, v.textView());
         break;
     case Value::Kind::Integer:
         appendNumber(out, v.toInteger());
@@ -125,7 +198,7 @@ void appendValue(Sink &out, const Field &field, const Value &v)
         out.append(v.toBoolean() ? "TRUE" : "FALSE");
         break;
     case Value::Kind::Date:
-        appendDate(out, v.toDate());
+        dayDigits.append(out, v.days());
         break;
     case Value::Kind::DateTime: {
         appendDate(out, v.toDate());
@@ -158,12 +231,18 @@ QByteArray escaped(const QString &text)
     return out.take();
 }
 
-void appendEscaped(Sink &out, const QString &value)
+// Writes `text` after `out`, as it stands in an attribute value: escaped, in UTF-8. Returns the end.
+// `out` has room for six bytes per UTF-16 unit, the most any unit takes ("&quot;", or three bytes of
+// UTF-8).
+char *escapeInto(char *out, QStringView value)
 {
     // Text is held as UTF-16; the system encoding of this platform is UTF-8, so both document forms
-    // carry UTF-8 bytes and differ only in their declaration. Encoded here directly, without a
-    // temporary array per value.
-    const char16_t *p = reinterpret_cast<const char16_t *>(value.utf16());
+    // carry UTF-8 bytes and differ only in their declaration.
+    const auto put = [&](const char *text, int n) {
+        std::memcpy(out, text, size_t(n));
+        out += n;
+    };
+    const char16_t *p = value.utf16();
     const char16_t *end = p + value.size();
     for (; p != end; ++p) {
         const char16_t c = *p;
@@ -175,66 +254,65 @@ void appendEscaped(Sink &out, const QString &value)
             } else if (QChar::isSurrogate(c)) {
                 code = 0xFFFD; // a lone half of a pair cannot be encoded
             }
-            char buf[4];
-            int n;
             if (code < 0x800) {
-                buf[0] = char(0xC0 | (code >> 6));
-                buf[1] = char(0x80 | (code & 0x3F));
-                n = 2;
+                *out++ = char(0xC0 | (code >> 6));
+                *out++ = char(0x80 | (code & 0x3F));
             } else if (code < 0x10000) {
-                buf[0] = char(0xE0 | (code >> 12));
-                buf[1] = char(0x80 | ((code >> 6) & 0x3F));
-                buf[2] = char(0x80 | (code & 0x3F));
-                n = 3;
+                *out++ = char(0xE0 | (code >> 12));
+                *out++ = char(0x80 | ((code >> 6) & 0x3F));
+                *out++ = char(0x80 | (code & 0x3F));
             } else {
-                buf[0] = char(0xF0 | (code >> 18));
-                buf[1] = char(0x80 | ((code >> 12) & 0x3F));
-                buf[2] = char(0x80 | ((code >> 6) & 0x3F));
-                buf[3] = char(0x80 | (code & 0x3F));
-                n = 4;
+                *out++ = char(0xF0 | (code >> 18));
+                *out++ = char(0x80 | ((code >> 12) & 0x3F));
+                *out++ = char(0x80 | ((code >> 6) & 0x3F));
+                *out++ = char(0x80 | (code & 0x3F));
             }
-            out.append(buf, n);
             continue;
         }
         switch (c) {
         case '<':
-            out.append("&lt;");
+            put("&lt;", 4);
             break;
         case '>':
-            out.append("&gt;");
+            put("&gt;", 4);
             break;
         case '&':
-            out.append("&amp;");
+            put("&amp;", 5);
             break;
         case '\'':
-            out.append("&apos;");
+            put("&apos;", 6);
             break;
         case '"':
-            out.append("&quot;");
+            put("&quot;", 6);
             break;
         case '\r':
-            out.append("&#013;");
+            put("&#013;", 6);
             break;
         case '\n':
-            out.append("&#010;");
+            put("&#010;", 6);
             break;
         case '\t':
-            out.append("&#009;");
+            put("&#009;", 6);
             break;
         case '\\':
-            out.append("&#092;");
+            put("&#092;", 6);
             break;
         default:
             if (c >= 0x20) {
-                out.append(char(c));
+                *out++ = char(c);
             } else {
                 // Other control characters are not allowed raw in XML; write them as references.
-                out.append("&#");
-                appendDigits(out, int(c), 3);
-                out.append(';');
+                const char reference[] = { '&', '#', '0', char('0' + c / 10), char('0' + c % 10), ';' };
+                put(reference, 6);
             }
         }
     }
+    return out;
+}
+
+void appendEscaped(Sink &out, QStringView value)
+{
+    out.commit(escapeInto(out.room(6 * value.size()), value));
 }
 
 } // namespace
@@ -302,6 +380,8 @@ QByteArray writeDatapacket(const TableData &data, DataFormat format, bool change
     }
     out.append("/></METADATA><ROWDATA>");
 
+    DayDigits dayDigits(data.versions.size());
+
     for (const RowVersion &version : data.versions) {
         if (!changeLogging && (version.state & (RowVersion::Superseded | RowVersion::Deleted)))
             continue;
@@ -332,7 +412,7 @@ QByteArray writeDatapacket(const TableData &data, DataFormat format, bool change
             out.append(' ');
             out.append(attrNames[i]);
             out.append("=\"");
-            appendValue(out, field, v);
+            appendValue(out, field, v, dayDigits);
             out.append('"');
         }
         if (!emptied.isEmpty() && markUsable)

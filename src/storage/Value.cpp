@@ -1,5 +1,9 @@
 #include "storage/Value.h"
 
+#include <cstring>
+#include <limits>
+#include <stdexcept>
+
 namespace ql {
 
 namespace {
@@ -10,6 +14,58 @@ qint64 floorDiv(qint64 a, qint64 b)
     return a / b - ((a % b != 0) && ((a < 0) != (b < 0)));
 }
 } // namespace
+
+Value Value::text(QString v)
+{
+    Value value;
+    value.m_kind = Kind::Text;
+    if (v.isEmpty())
+        return value;
+    if (quint64(v.size()) > std::numeric_limits<quint32>::max())
+        throw std::length_error("text too long for a field value");
+    QString::DataPointer &data = v.data_ptr();
+    // The characters are shared when they start their block, where they can be found again from
+    // the block alone; a string that does not own its characters, or whose characters start further
+    // on, is copied once.
+    const auto startOf = [](QArrayData *d) {
+        return QTypedArrayData<char16_t>::dataStart(d, alignof(QTypedArrayData<char16_t>::AlignmentDummy));
+    };
+    if (!data.d_ptr() || data.data() != startOf(data.d_ptr())) {
+        v = QString(v.constData(), v.size());
+        Q_ASSERT(v.data_ptr().d_ptr() && v.data_ptr().data() == startOf(v.data_ptr().d_ptr()));
+    }
+    value.m_text = v.data_ptr().d_ptr();
+    value.m_text->ref();
+    value.m_size = quint32(v.size());
+    return value;
+}
+
+QString Value::text() const
+{
+    if (m_kind != Kind::Text || !m_text)
+        return QStringLiteral("");
+    m_text->ref();
+    return QString(QString::DataPointer(static_cast<QTypedArrayData<char16_t> *>(m_text),
+        const_cast<char16_t *>(characters()), qsizetype(m_size)));
+}
+
+bool Value::operator==(const Value &other) const
+{
+    if (m_kind != other.m_kind)
+        return false;
+    switch (m_kind) {
+    case Kind::Null:
+        return true;
+    case Kind::Float:
+        return m_float == other.m_float;
+    case Kind::Text:
+        return m_size == other.m_size
+            && (m_text == other.m_text
+                || std::memcmp(characters(), other.characters(), size_t(m_size) * sizeof(char16_t)) == 0);
+    default:
+        return m_int == other.m_int;
+    }
+}
 
 qint64 Value::daysFromDate(const QDate &d)
 {

@@ -4,7 +4,6 @@
 #include <QString>
 #include <QTime>
 #include <QtGlobal>
-#include <variant>
 
 namespace ql {
 
@@ -12,54 +11,98 @@ namespace ql {
 //
 // Dates are held as a day count from 30 December 1899; date-times as milliseconds from midnight of
 // that day; times as milliseconds from midnight. Date and time values carry no zone.
+//
+// A table holds one value for every field of every row version, so a value takes 16 bytes: the
+// number, or the shared character block of a text with its length. A text shares its characters
+// with the QString it came from and with every copy, as QStrings do among themselves.
 class Value
 {
 public:
     enum class Kind : quint8 { Null, Integer, Float, Boolean, Date, DateTime, Time, Text };
 
     Value() = default;
-
-    static Value integer(qint64 v) { return Value(Storage(std::in_place_index<1>, v)); }
-    static Value floating(double v) { return Value(Storage(std::in_place_index<2>, v)); }
-    static Value boolean(bool v) { return Value(Storage(std::in_place_index<3>, v)); }
-    static Value date(qint64 days) { return Value(Storage(std::in_place_index<4>, Day { days })); }
-    static Value dateTime(qint64 msecs) { return Value(Storage(std::in_place_index<5>, Moment { msecs })); }
-    static Value time(qint64 msecsOfDay)
+    Value(const Value &other)
+        : m_int(other.m_int)
+        , m_size(other.m_size)
+        , m_kind(other.m_kind)
     {
-        return Value(Storage(std::in_place_index<6>, TimeOfDay { msecsOfDay }));
+        if (m_kind == Kind::Text && m_text)
+            m_text->ref();
     }
-    static Value text(QString v) { return Value(Storage(std::in_place_index<7>, std::move(v))); }
+    Value(Value &&other) noexcept
+        : m_int(other.m_int)
+        , m_size(other.m_size)
+        , m_kind(other.m_kind)
+    {
+        other.m_kind = Kind::Null;
+    }
+    Value &operator=(const Value &other)
+    {
+        Value copy(other);
+        swap(copy);
+        return *this;
+    }
+    Value &operator=(Value &&other) noexcept
+    {
+        Value moved(std::move(other));
+        swap(moved);
+        return *this;
+    }
+    ~Value()
+    {
+        if (m_kind == Kind::Text && m_text && !m_text->deref())
+            QTypedArrayData<char16_t>::deallocate(m_text);
+    }
+    void swap(Value &other) noexcept
+    {
+        std::swap(m_int, other.m_int);
+        std::swap(m_size, other.m_size);
+        std::swap(m_kind, other.m_kind);
+    }
+
+    static Value integer(qint64 v) { return Value(Kind::Integer, v); }
+    static Value floating(double v)
+    {
+        Value value;
+        value.m_kind = Kind::Float;
+        value.m_float = v;
+        return value;
+    }
+    static Value boolean(bool v) { return Value(Kind::Boolean, v ? 1 : 0); }
+    static Value date(qint64 days) { return Value(Kind::Date, days); }
+    static Value dateTime(qint64 msecs) { return Value(Kind::DateTime, msecs); }
+    static Value time(qint64 msecsOfDay) { return Value(Kind::Time, msecsOfDay); }
+    static Value text(QString v);
 
     static Value fromDate(const QDate &d) { return d.isValid() ? date(daysFromDate(d)) : Value(); }
     static Value fromDateTime(const QDate &d, const QTime &t);
 
-    Kind kind() const { return static_cast<Kind>(m_v.index()); }
-    bool isNull() const { return m_v.index() == 0; }
+    Kind kind() const { return m_kind; }
+    bool isNull() const { return m_kind == Kind::Null; }
 
     // Accessors expect the matching kind.
-    qint64 toInteger() const { return std::get<1>(m_v); }
-    double toFloat() const { return std::get<2>(m_v); }
-    bool toBoolean() const { return std::get<3>(m_v); }
-    qint64 days() const { return std::get<4>(m_v).days; }
-    qint64 msecs() const { return std::get<5>(m_v).msecs; }
-    qint64 msecsOfDay() const { return std::get<6>(m_v).msecs; }
-    const QString &text() const { return std::get<7>(m_v); }
+    qint64 toInteger() const { return m_int; }
+    double toFloat() const { return m_float; }
+    bool toBoolean() const { return m_int != 0; }
+    qint64 days() const { return m_int; }
+    qint64 msecs() const { return m_int; }
+    qint64 msecsOfDay() const { return m_int; }
+    // The text, sharing the value's characters (no copy is made).
+    QString text() const;
+    // The text's characters, valid while the value lives.
+    QStringView textView() const { return QStringView(characters(), qsizetype(m_size)); }
 
     // For the kinds held as an integer (Integer, Boolean, Date, DateTime, Time): the integer that
     // orders as the value does. 0 for the other kinds.
     qint64 integralKey() const
     {
-        switch (kind()) {
+        switch (m_kind) {
         case Kind::Integer:
-            return toInteger();
         case Kind::Boolean:
-            return toBoolean() ? 1 : 0;
         case Kind::Date:
-            return days();
         case Kind::DateTime:
-            return msecs();
         case Kind::Time:
-            return msecsOfDay();
+            return m_int;
         default:
             return 0;
         }
@@ -69,7 +112,7 @@ public:
     QTime toTime() const; // DateTime and Time kinds
 
     // Same kind and same value; texts compare exactly (with case).
-    bool operator==(const Value &other) const { return m_v == other.m_v; }
+    bool operator==(const Value &other) const;
     bool operator!=(const Value &other) const { return !(*this == other); }
 
     static qint64 daysFromDate(const QDate &d);
@@ -77,29 +120,29 @@ public:
     static constexpr qint64 MsecsPerDay = 86400000;
 
 private:
-    struct Day
-    {
-        qint64 days;
-        bool operator==(const Day &o) const { return days == o.days; }
-    };
-    struct Moment
-    {
-        qint64 msecs;
-        bool operator==(const Moment &o) const { return msecs == o.msecs; }
-    };
-    struct TimeOfDay
-    {
-        qint64 msecs;
-        bool operator==(const TimeOfDay &o) const { return msecs == o.msecs; }
-    };
-    using Storage = std::variant<std::monostate, qint64, double, bool, Day, Moment, TimeOfDay, QString>;
-
-    explicit Value(Storage v)
-        : m_v(std::move(v))
+    Value(Kind kind, qint64 v)
+        : m_int(v)
+        , m_kind(kind)
     {
     }
 
-    Storage m_v;
+    const char16_t *characters() const
+    {
+        return m_text
+            ? QTypedArrayData<char16_t>::dataStart(m_text, alignof(QTypedArrayData<char16_t>::AlignmentDummy))
+            : u"";
+    }
+
+    union {
+        qint64 m_int = 0;
+        double m_float;
+        // A text's characters start right after this header; null for an empty text.
+        QArrayData *m_text;
+    };
+    quint32 m_size = 0; // a text's length
+    Kind m_kind = Kind::Null;
 };
+
+static_assert(sizeof(Value) == 16, "a table holds millions of values");
 
 } // namespace ql

@@ -362,6 +362,31 @@ TEST_F(Cli, Generate_IsDeterministicAndVaried)
         QString::fromLatin1(taskFieldLines) + QStringLiteral("COUNT\t0\nAUTOINC\t1\n"));
 }
 
+// The generator's texts come from small pools; --distinct gives almost every task a text of its
+// own, still the same for the same seed.
+TEST_F(Cli, Generate_Distinct_GivesTasksTextsOfTheirOwn)
+{
+    const int count = 5000;
+    const auto distinctTexts = [&](const QStringList &options) {
+        const QString list = path("texts.ql1");
+        EXPECT_EQ(
+            run(QStringList { QStringLiteral("generate"), list, QString::number(count) } + options).code, 0);
+        const Result r = run({ QStringLiteral("dump"), list });
+        EXPECT_EQ(r.code, 0) << r.err.toStdString();
+        QSet<QString> texts;
+        for (const QString &line : r.out.split(u'\n'))
+            if (line.startsWith(QLatin1String("ROW\t")))
+                texts.insert(line.section(QStringLiteral("\tTask="), 1).section(u'\t', 0, 0));
+        return std::make_pair(int(texts.size()), readAll(list));
+    };
+    const auto pooled = distinctTexts({});
+    const auto distinct = distinctTexts({ QStringLiteral("--distinct"), QStringLiteral("--seed=3") });
+    EXPECT_LT(pooled.first, count * 9 / 10);
+    EXPECT_GT(distinct.first, count * 98 / 100);
+    EXPECT_EQ(
+        distinctTexts({ QStringLiteral("--seed=3"), QStringLiteral("--distinct") }).second, distinct.second);
+}
+
 TEST_F(Cli, Copy_OfAWrittenFileGivesTheSameBytes)
 {
     writeSampleList(path("sample.ql1"));

@@ -8,6 +8,8 @@
 #include <QFile>
 #include <QStringEncoder>
 #include <QTemporaryDir>
+#include <atomic>
+#include <functional>
 #include <gtest/gtest.h>
 #include <optional>
 #include <random>
@@ -703,4 +705,151 @@ TEST(Datapacket, FailedWrite_LeavesTheOldFileWhole)
             << "no stray temporary file";
     }
     EXPECT_EQ(table->RowCount(), 2) << "the table is unchanged by a failed write";
+}
+
+namespace {
+
+// What a read gave: the table's whole content, or the error's message.
+QString readOutcome(const std::function<TableData()> &read)
+{
+    try {
+        const TableData data = read();
+        QString text = QStringLiteral("counter %1 %2\n").arg(data.hasCounter).arg(data.counter);
+        for (const Field &f : data.fields)
+            text += QStringLiteral("field %1 %2 %3 %4%5%6%7\n")
+                        .arg(f.name())
+                        .arg(int(f.type()))
+                        .arg(f.width())
+                        .arg(f.def().readOnly)
+                        .arg(f.def().required)
+                        .arg(f.def().hidden)
+                        .arg(f.def().linkField);
+        for (const ChangeLogEntry &e : data.log)
+            text += QStringLiteral("log %1 %2 %3\n").arg(e.produced).arg(e.replaced).arg(e.kind);
+        for (const RowVersion &v : data.versions) {
+            text += QStringLiteral("row %1 %2").arg(v.state).arg(v.replaces);
+            for (const Value &value : v.values)
+                text += value.isNull()
+                    ? QStringLiteral(" null")
+                    : QStringLiteral(" %1:%2:%3")
+                          .arg(int(value.kind()))
+                          .arg(value.kind() == Value::Kind::Text ? value.text()
+                                                                 : QString::number(value.integralKey()))
+                          .arg(value.kind() == Value::Kind::Float ? value.toFloat() : 0.0);
+            text += u'\n';
+        }
+        return text;
+    } catch (const Error &e) {
+        return QStringLiteral("error ") + e.message();
+    }
+}
+
+} // namespace
+
+// The in-place reader takes the program's own layout and leaves every other shape, and every
+// error, to the reader that builds the document's tree: the two must agree on all of them.
+TEST(Datapacket, InPlaceAndTreeReaders_AgreeOnEveryShape)
+{
+    const QByteArray fields = TaskFields;
+    const QByteArray rows = "<ROW RowState=\"4\" ID=\"1\" Task=\"a &amp; b\" Due=\"20240309\"/>"
+                            "<ROW RowState=\"4\" ID=\"2\" Task=\"x\"/><ROW RowState=\"1\" ID=\"3\"/>";
+    const QByteArray good = document(fields, " CHANGE_LOG=\"1 0 4 2 0 4\" AUTOINCVALUE=\"4\"", rows);
+    const QByteArray shapes[] = {
+        good,
+        document(fields, "", "<ROW ID='1' Task='single \"quoted\"'/>"),
+        document(fields, "", "<ROW ID=\"1\"></ROW><ROW\tID=\"2\"\r\n/> \n <ROW/>"),
+        document(fields, "", "<ROW Task=\"t\" RowState=\"8\" ID=\"2\" RowState=\"4\"/>"),
+        document(fields, " CHANGE_LOG=\"2 1 8\"",
+            "<ROW RowState=\"1\" ID=\"1\" Task=\"a\"/><ROW RowState=\"8\" Task=\"b\" "
+                + QByteArray(NullMarkAttribute) + "=\"Due\" " + QByteArray(NullMarkAttribute)
+                + "=\"Points\"/>"),
+        document(fields, "", "<ROW ID = \"1\"/>"),
+        document(fields, "", "<ROW ID=\"1\"Task=\"t\"/>"),
+        document(fields, "", "<!-- a comment --><ROW ID=\"1\"/>"),
+        document(fields, "", "text<ROW ID=\"1\"/>"),
+        document(fields, "", "<ROWX ID=\"1\"/>"),
+        document(fields, "", "<ROW ID=\"1\" Task=\"a<b\"/>"),
+        document(fields, "", "<ROW ID=\"1\"><X/></ROW>"),
+        document(fields, "", "<ROW ID=\"1\"/><ROW Stamp=\"20240309T25:00:00\"/>"),
+        document(fields, "", "<ROW ID=\"1\"/><ROW"),
+        document(fields, "", "<ROW RowState=\"16\"/>"),
+        document(fields, " CHANGE_LOG=\"1 0\"", "<ROW ID=\"1\"/>"),
+        document(fields, " CHANGE_LOG=\"5 0 4\"", "<ROW ID=\"1\"/>"),
+        good + "  \n",
+        good + "<!-- after -->",
+        good + "<X/>",
+        QByteArray(good).replace("</ROWDATA>", "</ROWDATA >"),
+        QByteArray(good).replace("<ROWDATA>", "<ROWDATA/>").replace("</ROWDATA>", ""),
+        QByteArray(good).replace("<ROWDATA>", "<!-- <ROWDATA> --><ROWDATA>"),
+        QByteArray(good).replace(
+            "<PARAMS", "<FIELD attrname=\"z\" fieldtype=\"i4\" note=\"<ROWDATA>\"/><PARAMS"),
+        QByteArray(good).replace("</METADATA>", "</METADATA><EXTRA/>"),
+        QByteArray(good).replace("<METADATA>", "<EXTRA/><METADATA>"),
+        QByteArray(good).replace("</DATAPACKET>", ""),
+        QByteArray(good).replace("Task=\"x\"", QByteArray("Task=\"x\0y\"", 11)),
+        QByteArray(good).replace("<?xml version=\"1.0\" standalone=\"yes\"?>  ", ""),
+        "\xEF\xBB\xBF" + good,
+    };
+    for (const QByteArray &bytes : shapes) {
+        const QString inPlace = readOutcome([&] { return readDatapacket(bytes); });
+        EXPECT_EQ(inPlace, readOutcome([&] { return readDatapacketThroughTree(bytes); }))
+            << bytes.toStdString();
+    }
+    EXPECT_FALSE(readOutcome([&] { return readDatapacket(good); }).startsWith(QLatin1String("error")));
+}
+
+// A reader in another thread shows its progress and stops when asked; a stopped read leaves the
+// table closed.
+TEST(Datapacket, ReadControl_ReportsProgressAndCancels)
+{
+    QByteArray rows;
+    for (int r = 0; r < 5000; ++r)
+        rows += "<ROW ID=\"" + QByteArray::number(r + 1) + "\" Task=\"task " + QByteArray::number(r) + "\"/>";
+    const QByteArray bytes = document(TaskFields, "", rows);
+
+    std::vector<std::pair<qint64, qint64>> reports;
+    ReadControl control;
+    control.progress = [&](qint64 done, qint64 total) { reports.emplace_back(done, total); };
+    ClientTable table;
+    table.ReadFromBytes(bytes, &control);
+    EXPECT_EQ(table.RowCount(), 5000);
+    ASSERT_GE(reports.size(), 4u);
+    for (size_t i = 1; i < reports.size(); ++i) {
+        EXPECT_LT(reports[i - 1].first, reports[i].first);
+        EXPECT_EQ(reports[i].second, bytes.size());
+    }
+    EXPECT_EQ(reports.back().first, bytes.size());
+
+    std::atomic<bool> cancel { false };
+    control.cancel = &cancel;
+    control.progress = [&](qint64 done, qint64) {
+        if (done > bytes.size() / 2)
+            cancel = true;
+    };
+    EXPECT_THROW(table.ReadFromBytes(bytes, &control), ReadCancelled);
+    EXPECT_FALSE(table.Active());
+}
+
+// A large file gives its memory back as its rows are read; when its end turns out damaged, it is
+// read again whole, and says what is wrong with it as any other file does.
+TEST(Datapacket, FileReadInSteps_GivesTheSameTableOrError)
+{
+    QTemporaryDir dir;
+    QByteArray rows;
+    for (int r = 0; r < 6000; ++r)
+        rows += "<ROW RowState=\"4\" ID=\"" + QByteArray::number(r + 1) + "\" Task=\"task number "
+            + QByteArray::number(r) + " &lt;&gt;\" Progress=\"" + QByteArray::number(r % 101) + "\"/>";
+    const QByteArray good = document(TaskFields, " AUTOINCVALUE=\"6001\"", rows);
+    const QByteArray damagedEnd = QByteArray(good).replace("</ROWDATA>", "<ROW ID=\"x\"></ROWDATA>");
+    for (const QByteArray &bytes : { good, damagedEnd }) {
+        const QString path = dir.filePath(QStringLiteral("list.ql1"));
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(bytes);
+        file.close();
+        FileIdentity identity;
+        EXPECT_EQ(readOutcome([&] { return readDatapacketFile(path, identity, nullptr, 16384); }),
+            readOutcome([&] { return readDatapacketThroughTree(bytes); }));
+        EXPECT_EQ(identity.hash, bytes == good ? contentHash(bytes) : identity.hash);
+    }
 }
