@@ -1,6 +1,13 @@
-// Window benchmarks over a generated list of 100,000 tasks (offscreen): opening the list in a
-// task-list frame, moving one task, adding a task from the quick-add bar, switching orders and
-// views, a search keystroke, a task command and a page scroll, each with the grid repainted.
+// Window benchmarks over a generated task list (offscreen): opening the list in a task-list frame,
+// moving one task, adding a task from the quick-add bar, switching orders and views, a search
+// keystroke, a task command and a page scroll, each with the grid repainted.
+//
+// The list is chosen by options given before Google Benchmark's own:
+//   --tasks=N       the number of tasks of the generated list (100,000 by default)
+//   --distinct      task texts that are nearly all different, as in a list kept for years; the
+//                   generator alone repeats a few thousand texts
+//   --list=FILE     read the list from FILE; when FILE does not exist, the list is generated there
+//                   and kept, so that later runs skip the generation
 #include "cli/Generator.h"
 #include "operations/TaskViews.h"
 #include "platform/gui/ScriptedUi.h"
@@ -12,6 +19,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QTabWidget>
 #include <QTemporaryDir>
@@ -19,23 +27,88 @@
 #include <QVBoxLayout>
 #include <benchmark/benchmark.h>
 #include <memory>
+#include <random>
 
 using namespace ql;
 
 namespace {
 
-constexpr int Tasks = 100000;
+struct ListOptions
+{
+    int tasks = 100000;
+    bool distinct = false;
+    QString file;
+};
+
+ListOptions &listOptions()
+{
+    static ListOptions options;
+    return options;
+}
+
+// Takes this program's own options out of the command line, leaving Google Benchmark's.
+void takeListOptions(int &argc, char **argv)
+{
+    ListOptions &options = listOptions();
+    int kept = 1;
+    for (int i = 1; i < argc; ++i) {
+        const QByteArray arg(argv[i]);
+        if (arg.startsWith("--tasks="))
+            options.tasks = arg.mid(8).toInt();
+        else if (arg == "--distinct")
+            options.distinct = true;
+        else if (arg.startsWith("--list="))
+            options.file = QString::fromLocal8Bit(arg.mid(7));
+        else
+            argv[kept++] = argv[i];
+    }
+    argc = kept;
+    argv[argc] = nullptr;
+}
+
+// Words drawn into every task text of a list with distinct texts, after a running number: no two
+// texts are the same, and they do not share a long common beginning that would make sorting them
+// unusually easy.
+const char *const Words[] = { "amber", "basil", "cedar", "delta", "ember", "fjord", "grove", "harbor",
+    "indigo", "juniper", "kettle", "lantern", "meadow", "nickel", "orchid", "pepper", "quartz", "raven",
+    "saffron", "timber", "umber", "velvet", "willow", "xenon", "yarrow", "zephyr", "ångström", "crème",
+    "Müller", "éclair", "façade", "piñata" };
+
+void writeGeneratedList(const QString &file)
+{
+    const ListOptions &options = listOptions();
+    // The task fields without the nine orders, which would be kept sorted through every post.
+    ClientTable schema;
+    DefineTaskTable(schema);
+    schema.CreateEmpty();
+    ClientTable table;
+    for (const Field &field : schema.Fields())
+        table.AddFieldDef(field.def());
+    table.CreateEmpty();
+    if (options.distinct) {
+        std::mt19937 draw(7);
+        constexpr int WordCount = int(sizeof Words / sizeof *Words);
+        int number = 0;
+        table.SetBeforePost([&](ClientTable &t) {
+            const QString text = t.AsText(TaskField::Task);
+            QString words;
+            for (int i = 0; i < 2; ++i)
+                words += QLatin1Char(' ') + QString::fromUtf8(Words[draw() % WordCount]);
+            t.SetText(TaskField::Task, text + words + QStringLiteral(" %1").arg(++number));
+        });
+    }
+    generateTasks(table, options.tasks, 42);
+    table.WriteToFile(file, DataFormat::XmlUtf8);
+}
 
 const QString &listFile()
 {
     static QTemporaryDir dir;
     static const QString path = [] {
-        const QString file = dir.filePath(QStringLiteral("big.ql1"));
-        ClientTable table;
-        DefineTaskTable(table);
-        table.CreateEmpty();
-        generateTasks(table, Tasks, 42);
-        table.WriteToFile(file, DataFormat::XmlUtf8);
+        const ListOptions &options = listOptions();
+        const QString file = options.file.isEmpty() ? dir.filePath(QStringLiteral("big.ql1")) : options.file;
+        if (!QFileInfo::exists(file))
+            writeGeneratedList(file);
         return file;
     }();
     return path;
@@ -181,7 +254,7 @@ void BM_CommandOnCurrentTaskAndRepaint(benchmark::State &state)
 {
     ShownFrame shown;
     shown.frame->OpenList(listFile(), false);
-    shown.frame->cdsTasks().MoveTo(Tasks / 2);
+    shown.frame->cdsTasks().MoveTo(shown.frame->cdsTasks().RowCount() / 2);
     for (auto _ : state) {
         shown.frame->actBookmark->trigger();
         shown.frame->DBGrid1->viewport()->repaint();
@@ -195,7 +268,7 @@ void BM_PageScrollAndRepaint(benchmark::State &state)
     shown.frame->OpenList(listFile(), false);
     shown.frame->DBGrid1->setFocus();
     for (auto _ : state) {
-        if (shown.frame->cdsTasks().RowNumber() > Tasks - 100)
+        if (shown.frame->cdsTasks().RowNumber() > shown.frame->cdsTasks().RowCount() - 100)
             shown.frame->cdsTasks().MoveFirst();
         QTest::keyClick(shown.frame->DBGrid1, Qt::Key_PageDown);
         shown.frame->DBGrid1->viewport()->repaint();
@@ -219,6 +292,7 @@ BENCHMARK(BM_QuickAddAndRepaint)->Unit(benchmark::kMillisecond);
 int main(int argc, char **argv)
 {
     qputenv("QT_QPA_PLATFORM", "offscreen");
+    takeListOptions(argc, argv);
     QApplication app(argc, argv);
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
