@@ -48,7 +48,11 @@ bool OrderPreparation::request(const QString &name)
     // Begun here so that an order the table cannot have fails now, as choosing it would.
     if (m_build && m_buildName.compare(name, Qt::CaseInsensitive) == 0)
         return false;
+    // The order this one goes before is built again after it.
+    const QString interrupted = m_build ? m_buildName : QString();
     cancelBuild();
+    if (!interrupted.isEmpty())
+        m_queue.prepend(interrupted);
     m_build = m_table.BeginIndexBuild(name);
     if (!m_build)
         return true;
