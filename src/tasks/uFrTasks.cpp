@@ -751,10 +751,18 @@ void TfrTasks::followLoadedFields()
     else
         DBMemo1->unbind();
     // A loaded list builds only the ID order while it opens; the others follow while the program
-    // is idle, a large list's on a worker thread.
-    m_pendingOrder.clear();
+    // is idle, a large list's on a worker thread. An order the user chose that was still being
+    // built (the list was reloaded meanwhile) is built again and shown when ready.
+    const QString pending = std::exchange(m_pendingOrder, QString());
     m_activity->clear();
     m_orders->prepareAll();
+    if (!pending.isEmpty()) {
+        try {
+            chooseOrder(pending);
+        } catch (...) {
+            // The list no longer has the order's field: the grid keeps the order it shows.
+        }
+    }
 }
 
 void TfrTasks::reloadList()
