@@ -63,8 +63,10 @@ public:
     bool snapshotDone = false;
     // One collator per text key, of the build's own: a collator serves one thread at a time.
     std::vector<QCollator> collators;
-    // The result: `rows` in order, and the sort keys of the text keys by row id.
+    // The result: `rows` in order, also as the order keeps them, and the sort keys of the text
+    // keys by row id.
     bool built = false;
+    RowSequence sequence;
     std::vector<std::vector<std::optional<QCollatorSortKey>>> sortKeys;
 };
 

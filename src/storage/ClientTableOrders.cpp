@@ -557,6 +557,8 @@ bool ClientTable::RunIndexBuild(IndexBuild &build, const std::atomic<bool> &canc
     }
     // The copy is no longer needed; the texts it shares with the table are let go of here.
     build.values.clear();
+    // Laid out here as the order keeps its rows, so that a large order is put in place at once.
+    build.sequence.assign(build.rows);
     build.built = true;
     return true;
 }
@@ -570,18 +572,23 @@ bool ClientTable::FinishIndexBuild(IndexBuild &build)
         return false;
     // The rows that changed since the snapshot began leave the result, and go back in at their
     // places by their values now, as a post puts a row.
-    std::vector<char> changed(m_rows.size(), 0);
     std::vector<int> toPlace;
-    for (int id : order->changedSinceSnapshot) {
-        if (!changed[size_t(id)] && m_rows[size_t(id)].alive)
-            toPlace.push_back(id);
-        changed[size_t(id)] = 1;
+    if (order->changedSinceSnapshot.empty()) {
+        order->rows = std::move(build.sequence);
+    } else {
+        std::vector<char> changed(m_rows.size(), 0);
+        for (int id : order->changedSinceSnapshot) {
+            if (!changed[size_t(id)] && m_rows[size_t(id)].alive)
+                toPlace.push_back(id);
+            changed[size_t(id)] = 1;
+        }
+        std::vector<int> rows;
+        rows.reserve(build.rows.size());
+        for (int id : build.rows)
+            if (!changed[size_t(id)])
+                rows.push_back(id);
+        order->rows.assign(rows);
     }
-    std::vector<int> rows;
-    rows.reserve(build.rows.size());
-    for (int id : build.rows)
-        if (!changed[size_t(id)])
-            rows.push_back(id);
     order->keyFields = build.keyFields;
     order->textKey = build.textKey;
     order->sortKeys = std::move(build.sortKeys);
@@ -590,7 +597,6 @@ bool ClientTable::FinishIndexBuild(IndexBuild &build)
     order->keyCache.assign(order->keyFields.size(), {});
     order->preparedKeys.clear();
     order->preparedUpTo.clear();
-    order->rows.assign(rows);
     order->built = true;
     order->buildTicket = 0;
     order->changedSinceSnapshot.clear();

@@ -370,9 +370,15 @@ void TfrTasks::orderReady(const QString &index)
 {
     if (m_pendingOrder.isEmpty() || m_pendingOrder.compare(index, Qt::CaseInsensitive) != 0)
         return;
-    m_pendingOrder.clear();
-    m_activity->clear();
-    runGuarded([&] { m_cdsTasks.SetIndexName(index); });
+    // The grid switches in the next turn of the event loop: putting a large order in place and
+    // showing it are each about a frame's work, and together they would hold the window up longer.
+    QTimer::singleShot(0, this, [this, index] {
+        if (m_pendingOrder.compare(index, Qt::CaseInsensitive) != 0)
+            return;
+        m_pendingOrder.clear();
+        m_activity->clear();
+        runGuarded([&] { m_cdsTasks.SetIndexName(index); });
+    });
 }
 
 void TfrTasks::DBGrid1TitleClick(int column)
