@@ -9,6 +9,7 @@
 //   --list=FILE     read the list from FILE; when FILE does not exist, the list is generated there
 //                   and kept, so that later runs skip the generation
 #include "cli/Generator.h"
+#include "operations/ListOpening.h"
 #include "operations/TaskViews.h"
 #include "platform/gui/ScriptedUi.h"
 #include "storage/ClientTable.h"
@@ -372,6 +373,8 @@ BENCHMARK(BM_QuickAddAndRepaint)->Unit(benchmark::kMillisecond);
 int main(int argc, char **argv)
 {
     qputenv("QT_QPA_PLATFORM", "offscreen");
+    // As the program does: lists are read on worker threads.
+    shareOneHeapAcrossThreads();
     takeListOptions(argc, argv);
     QApplication app(argc, argv);
     benchmark::Initialize(&argc, argv);

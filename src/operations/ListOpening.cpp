@@ -7,6 +7,10 @@
 #include <QPromise>
 #include <QThreadPool>
 
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
+
 namespace ql {
 
 namespace {
@@ -30,6 +34,13 @@ void report(const ReadMonitor &monitor, qint64 done)
 }
 
 } // namespace
+
+void shareOneHeapAcrossThreads()
+{
+#ifdef __GLIBC__
+    mallopt(M_ARENA_MAX, 1);
+#endif
+}
 
 FileIdentity readListFile(ClientTable &table, const QString &path, const ReadMonitor &monitor)
 {
