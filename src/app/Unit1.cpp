@@ -391,13 +391,23 @@ TfrTasks *TfrmMain::ActiveTasksFrame() const
     return tasksFrameAt(PageControl1->currentIndex());
 }
 
+TfrTasks *TfrmMain::OpenedActiveFrame() const
+{
+    TfrTasks *frame = ActiveTasksFrame();
+    if (frame && frame->IsOpening())
+        throw Error(QStringLiteral("The list \"%1\" is still being opened. Wait until it is shown, or cancel "
+                                   "the open with Esc.")
+                        .arg(captionOf(PageControl1->tabText(PageControl1->currentIndex()))));
+    return frame;
+}
+
 void TfrmMain::RequireActiveList() const
 {
     if (PageControl1->currentIndex() < 0)
         throw Error(QStringLiteral("Open or create a list first!"));
 }
 
-void TfrmMain::AddListTab(const QString &fileName, bool isNew)
+void TfrmMain::AddListTab(const QString &fileName, bool isNew, bool remember)
 {
     // A failed step leaves the tab in place.
     const BusyCursor busy;
@@ -413,7 +423,11 @@ void TfrmMain::AddListTab(const QString &fileName, bool isNew)
     auto *frame = new TfrTasks(page);
     layout->addWidget(frame);
     frame->show();
-    frame->OpenList(fileName, isNew);
+    bool reading = false;
+    if (isNew)
+        frame->OpenList(fileName, true);
+    else
+        reading = frame->BeginOpenList(fileName);
 
     // A copy taken now: later edits of the category list reach only lists created after them.
     if (m_categories)
@@ -426,9 +440,45 @@ void TfrmMain::AddListTab(const QString &fileName, bool isNew)
 
     CodeSelection fromCode(*this);
     PageControl1->setCurrentIndex(index);
+    if (reading) {
+        connect(frame, &TfrTasks::openEnded, this,
+            [this, frame, fileName, remember](TfrTasks::OpenOutcome outcome, const QString &message) {
+                listOpenEnded(frame->parentWidget(), fileName, remember,
+                    outcome == TfrTasks::OpenOutcome::Opened, outcome == TfrTasks::OpenOutcome::Cancelled,
+                    message);
+            });
+        return;
+    }
+    if (remember)
+        addToRecent(fileName);
     // The frame could not take the focus while its tab was not the current one: text typed right
     // after New, Open or Reopen goes into the new list's entry box.
     frame->FocusQuickAdd();
+}
+
+void TfrmMain::listOpenEnded(QWidget *page, const QString &fileName, bool remember, bool opened,
+    bool cancelled, const QString &message)
+{
+    if (opened) {
+        if (remember)
+            runGuarded([&] { addToRecent(fileName); });
+        if (TfrTasks *frame = ActiveTasksFrame(); frame && frame->parentWidget() == page)
+            frame->FocusQuickAdd();
+    } else if (cancelled) {
+        // The tab goes as if it had never been added. The page is deleted once the signal that
+        // told of the cancel is over: the frame on it sent that signal.
+        const int index = PageControl1->indexOf(page);
+        if (index >= 0) {
+            CodeSelection fromCode(*this);
+            PageControl1->removeTab(index);
+        }
+        page->hide();
+        page->deleteLater();
+        PageControl1Change();
+    } else {
+        // As when the file is read at once: the tab stays with the frame as far as it got.
+        showErrorBox(message);
+    }
 }
 
 void TfrmMain::showTabArea()
@@ -444,11 +494,11 @@ void TfrmMain::setTitleFor(const QString &separator, const QString &fileName)
     setWindowTitle(applicationTitle() + separator + name);
 }
 
-void TfrmMain::OpenListFile(const QString &fileName)
+void TfrmMain::OpenListFile(const QString &fileName, bool remember)
 {
     showTabArea();
     setTitleFor(QStringLiteral(" - "), fileName);
-    AddListTab(fileName, false);
+    AddListTab(fileName, false, remember);
 }
 
 void TfrmMain::PageControl1Change()
@@ -484,7 +534,7 @@ void TfrmMain::Categories1Click()
 void TfrmMain::tbPrintClick()
 {
     runGuarded([this] {
-        TfrTasks *frame = ActiveTasksFrame();
+        TfrTasks *frame = OpenedActiveFrame();
         if (!frame || !m_report)
             return;
         // The heading is the tab's caption as shown, with the unsaved mark of a modified list. The
@@ -501,7 +551,7 @@ void TfrmMain::tbImportClick()
         const QString path = Ui::current().openFile(openDialogRequest());
         if (path.isEmpty())
             return;
-        TfrTasks *frame = ActiveTasksFrame();
+        TfrTasks *frame = OpenedActiveFrame();
         if (!frame)
             return;
         const BusyCursor busy;
@@ -528,7 +578,7 @@ void TfrmMain::batchInsert()
         return;
     if (showModal(*m_frmBatchImport) != QDialog::Accepted)
         return;
-    TfrTasks *frame = ActiveTasksFrame();
+    TfrTasks *frame = OpenedActiveFrame();
     if (!frame)
         return;
     m_frmBatchImport->insertLines(frame->cdsTasks());
@@ -540,7 +590,7 @@ void TfrmMain::DetailView1Click()
 {
     runGuarded([this] {
         RequireActiveList();
-        if (TfrTasks *frame = ActiveTasksFrame())
+        if (TfrTasks *frame = OpenedActiveFrame())
             frame->Details1Click();
     });
 }
@@ -549,7 +599,7 @@ void TfrmMain::Comments1Click()
 {
     runGuarded([this] {
         RequireActiveList();
-        if (TfrTasks *frame = ActiveTasksFrame())
+        if (TfrTasks *frame = OpenedActiveFrame())
             frame->Comments1Click();
     });
 }
@@ -566,7 +616,7 @@ void TfrmMain::SetTasktoCancelled1Click()
 {
     runGuarded([this] {
         RequireActiveList();
-        if (TfrTasks *frame = ActiveTasksFrame())
+        if (TfrTasks *frame = OpenedActiveFrame())
             frame->actCancel->trigger();
     });
 }
@@ -588,7 +638,7 @@ void TfrmMain::setProgressOfActiveList()
 {
     // The popup menu that holds Set Progress is never shown: without a list it asks nothing.
     RequireActiveList();
-    TfrTasks *frame = ActiveTasksFrame();
+    TfrTasks *frame = OpenedActiveFrame();
     if (!frame)
         return;
     const QString text
@@ -600,7 +650,7 @@ void TfrmMain::setProgressOfActiveList()
 void TfrmMain::ToolButton2Click()
 {
     runGuarded([this] {
-        TfrTasks *frame = ActiveTasksFrame();
+        TfrTasks *frame = OpenedActiveFrame();
         if (!frame)
             return;
         frame->PageControl1->setVisible(true);
@@ -713,8 +763,7 @@ void TfrmMain::actOpenExecute()
             return;
         showTabArea();
         setTitleFor(QStringLiteral(" - "), path);
-        AddListTab(path, false);
-        addToRecent(path);
+        AddListTab(path, false, true);
     });
 }
 
@@ -728,8 +777,7 @@ void TfrmMain::actReopenExecute()
         if (path.trimmed().isEmpty())
             return;
         setTitleFor(QStringLiteral("- "), path);
-        AddListTab(path, false);
-        addToRecent(path);
+        AddListTab(path, false, true);
     });
 }
 
@@ -741,7 +789,7 @@ void TfrmMain::actSaveExecute()
 void TfrmMain::saveActiveList()
 {
     RequireActiveList();
-    TfrTasks *frame = ActiveTasksFrame();
+    TfrTasks *frame = OpenedActiveFrame();
     if (!frame)
         return;
     const QString path = frame->ListFileName();
@@ -765,7 +813,7 @@ void TfrmMain::actSaveAsExecute()
 void TfrmMain::saveActiveListAs()
 {
     RequireActiveList();
-    if (TfrTasks *frame = ActiveTasksFrame())
+    if (TfrTasks *frame = OpenedActiveFrame())
         saveListAs(*frame, PageControl1->currentIndex());
 }
 
@@ -898,10 +946,7 @@ void TfrmMain::closeEvent(QCloseEvent *event)
 void TfrmMain::OpenListFiles(const QStringList &paths)
 {
     for (const QString &path : paths) {
-        runGuarded([&] {
-            OpenListFile(path);
-            addToRecent(path);
-        });
+        runGuarded([&] { OpenListFile(path, true); });
     }
 }
 

@@ -73,10 +73,14 @@ public:
 
     // --- Operations the commands build on
     // Creates a tab and its frame for one list and makes it the active tab. `fileName` is "New"
-    // for a new list. A frame whose file cannot be read leaves its tab in place and throws.
-    void AddListTab(const QString &fileName, bool isNew);
-    // Opens a list file in a new tab without touching the recent-files store (a linked list).
-    void OpenListFile(const QString &fileName);
+    // for a new list. A frame whose file cannot be read leaves its tab in place and throws. A large
+    // file is read while the window goes on (TfrTasks::BeginOpenList): its error is then shown in
+    // the error box when the read ends, and a cancelled open takes its tab away again. With
+    // `remember`, the file goes into the recent files once it was opened.
+    void AddListTab(const QString &fileName, bool isNew, bool remember = false);
+    // Opens a list file in a new tab; without `remember` the recent-files store is not touched (a
+    // linked list).
+    void OpenListFile(const QString &fileName, bool remember = false);
     // Opens list files given from outside (the command line, a later start), each as Open opens the
     // file chosen in its dialog: a tab of its own, the title, the recent-files store. A file that
     // cannot be read shows its error and the ones after it still open.
@@ -198,6 +202,13 @@ private:
     // was saved under another name or reloaded.
     bool offerChangedOnDisk(TfrTasks &frame, int index);
     void addToRecent(const QString &path);
+    // What the window does when a list read in the background was opened (the recent files, with
+    // `remember`), failed (the error box) or was cancelled (the tab goes).
+    void listOpenEnded(QWidget *page, const QString &fileName, bool remember, bool opened, bool cancelled,
+        const QString &message);
+    // The active tab's frame for a command on its list, or none without a tab. Throws while that
+    // list is still being opened: the command would find no list to work on.
+    TfrTasks *OpenedActiveFrame() const;
     void showTabArea();
     void setTitleFor(const QString &separator, const QString &fileName);
 

@@ -14,6 +14,7 @@
 #include "dialogs/uFrmURL.h"
 #include "dialogs/ufrmDateSelect.h"
 #include "dialogs/ufrmProperties.h"
+#include "operations/ListOpening.h"
 #include "platform/ApplicationTitle.h"
 #include "platform/ProgramFolder.h"
 #include "platform/ProgramInfo.h"
@@ -55,6 +56,8 @@ int answerWithoutWindow(const ql::StartRequest &request, int &argc, char **argv)
 
 int main(int argc, char *argv[])
 {
+    // Before any thread starts: lists are read on worker threads.
+    ql::shareOneHeapAcrossThreads();
     QStringList arguments;
     for (int i = 0; i < argc; ++i)
         arguments << QString::fromLocal8Bit(argv[i]);

@@ -235,4 +235,11 @@ QCollatorSortKey SystemFormats::sortKey(const QString &text, bool caseSensitive)
     return (caseSensitive ? m_caseSensitive : m_caseInsensitive).sortKey(text);
 }
 
+QCollator SystemFormats::newCollator(bool caseSensitive) const
+{
+    QCollator collator(m_locale);
+    collator.setCaseSensitivity(caseSensitive ? Qt::CaseSensitive : Qt::CaseInsensitive);
+    return collator;
+}
+
 } // namespace ql

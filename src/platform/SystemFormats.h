@@ -45,6 +45,9 @@ public:
     // Locale collation, with or without regard to case. Returns <0, 0 or >0.
     int compareText(const QString &a, const QString &b, bool caseSensitive) const;
     QCollatorSortKey sortKey(const QString &text, bool caseSensitive) const;
+    // A collator of its own that compares as sortKey does, for work on another thread: a collator
+    // may not be used by two threads at once, and copies of one share its state.
+    QCollator newCollator(bool caseSensitive) const;
 
     // The effective locale for a requested one: C and POSIX become en_US.
     static QLocale effectiveLocale(const QLocale &requested);

@@ -164,8 +164,11 @@ void ClientTable::Close()
     m_view.clear();
     m_cursor = -1;
     m_atEnd = true;
-    for (auto &order : m_orders)
+    for (auto &order : m_orders) {
         order->built = false;
+        order->buildTicket = 0;
+        order->changedSinceSnapshot.clear();
+    }
     fireRowsChange(RowsChange::Kind::Reset);
 }
 
@@ -344,6 +347,35 @@ void ClientTable::installDocument(TableData doc)
         Close();
         throw;
     }
+}
+
+void ClientTable::AdoptContents(ClientTable &source)
+{
+    if (IsEditing() || source.IsEditing())
+        fail(QStringLiteral("Dataset not in browse mode"));
+    Close();
+    std::swap(m_fieldDefs, source.m_fieldDefs);
+    std::swap(m_indexDefs, source.m_indexDefs);
+    std::swap(m_data, source.m_data);
+    std::swap(m_rows, source.m_rows);
+    std::swap(m_orders, source.m_orders);
+    std::swap(m_indexName, source.m_indexName);
+    std::swap(m_view, source.m_view);
+    std::swap(m_cursor, source.m_cursor);
+    std::swap(m_atEnd, source.m_atEnd);
+    std::swap(m_state, source.m_state);
+    std::swap(m_logging, source.m_logging);
+    std::swap(m_changedSinceOpen, source.m_changedSinceOpen);
+    std::swap(m_loadedFromFile, source.m_loadedFromFile);
+    std::swap(m_filterText, source.m_filterText);
+    std::swap(m_filtered, source.m_filtered);
+    std::swap(m_filter, source.m_filter);
+    // What the source's followers saw is gone; this table's followers see what it now holds.
+    source.fireRowsChange(RowsChange::Kind::Reset);
+    if (!Active())
+        return;
+    fireRowsChange(RowsChange::Kind::Reset);
+    fireScroll();
 }
 
 QByteArray ClientTable::WriteToBytes(DataFormat format)

@@ -10,6 +10,7 @@
 #include <QDateTime>
 #include <QString>
 #include <QStringList>
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -178,6 +179,12 @@ public:
     FileIdentity ReadFromFile(const QString &path, const ReadControl *control = nullptr);
     void ReadFromBytes(const QByteArray &bytes, const ReadControl *control = nullptr);
     void ReadFromStream(QIODevice &device);
+    // Takes over everything `source` read or holds (fields, rows, change log, orders, view,
+    // filter, cursor) and tells whatever follows this table, as a read does; `source` is left
+    // closed and empty. This table keeps its name, reactions, subscribers and file binding. Both
+    // must be out of edit and insert mode. Lets a large list be read into a table of its own on
+    // another thread and then shown at once.
+    void AdoptContents(ClientTable &source);
     // Writes the file whole through the atomic writer and gives the identity of what it wrote.
     FileIdentity WriteToFile(const QString &path, DataFormat format);
     QByteArray WriteToBytes(DataFormat format);
@@ -216,6 +223,20 @@ public:
     // Returns whether the order is built. Lets a program prepare its orders while idle without
     // blocking for long.
     bool PrepareIndexStep(const QString &name, int budget);
+
+    // Building a named order on another thread, for lists too large to build one at once without
+    // holding up the user. BeginIndexBuild starts a copy of the order's keys (nothing when the
+    // order is built already); SnapshotIndexStep copies those of at most `budget` more rows and
+    // says whether every row is in; RunIndexBuild builds from the copy alone, on any thread, and
+    // returns false when `cancel` was set on the way; FinishIndexBuild, back on the table's thread,
+    // puts the order in place and the rows posted or deleted since the copy began at their places,
+    // as posts put them. FinishIndexBuild does nothing and returns false when the order was built
+    // meanwhile, or the table was closed or read again since the build began.
+    class IndexBuild;
+    std::shared_ptr<IndexBuild> BeginIndexBuild(const QString &name);
+    bool SnapshotIndexStep(IndexBuild &build, int budget) const;
+    static bool RunIndexBuild(IndexBuild &build, const std::atomic<bool> &cancel);
+    bool FinishIndexBuild(IndexBuild &build);
 
     const QString &Filter() const { return m_filterText; }
     void SetFilter(const QString &expression);

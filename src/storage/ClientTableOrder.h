@@ -6,6 +6,7 @@
 #include "storage/ClientTable.h"
 #include "storage/RowSequence.h"
 
+#include <QCollator>
 #include <QCollatorSortKey>
 #include <QHash>
 #include <optional>
@@ -34,6 +35,39 @@ struct ClientTable::Order
     // what was worked out valid; the build works out the rest and drops these.
     std::vector<QHash<QString, QCollatorSortKey>> preparedKeys;
     std::vector<size_t> preparedUpTo;
+
+    // While the order is built away from the table (BeginIndexBuild): the ticket of that build,
+    // and the rows posted or deleted since its snapshot began, which its result knows in their old
+    // state or not at all. 0 when no such build is under way.
+    quint64 buildTicket = 0;
+    std::vector<int> changedSinceSnapshot;
+};
+
+// An order being built away from its table: a copy of the key values of the live rows, taken in
+// steps on the table's thread, and what the build works out from it on another thread. It refers
+// to nothing of the table, so the table may change, close or go while it is built.
+class ClientTable::IndexBuild
+{
+public:
+    QString name; // the order's name as the table has it
+    quint64 ticket = 0;
+    IndexDef def;
+    std::vector<int> keyFields;
+    std::vector<bool> textKey;
+    // The snapshot: the live rows' ids, ascending, and their key values [key][position]; the ids
+    // below idSpan (the rows there were when the build began) are looked at, up to nextId so far.
+    std::vector<int> rows;
+    std::vector<std::vector<Value>> values;
+    size_t idSpan = 0;
+    size_t nextId = 0;
+    bool snapshotDone = false;
+    // One collator per text key, of the build's own: a collator serves one thread at a time.
+    std::vector<QCollator> collators;
+    // The result: `rows` in order, also as the order keeps them, and the sort keys of the text
+    // keys by row id.
+    bool built = false;
+    RowSequence sequence;
+    std::vector<std::vector<std::optional<QCollatorSortKey>>> sortKeys;
 };
 
 } // namespace ql

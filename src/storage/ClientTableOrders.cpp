@@ -98,11 +98,182 @@ void ClientTable::prefetchKey(const std::vector<int> &rows, size_t i, size_t fie
     }
 }
 
-// Builds an order in one sort. Every key is first turned into an integer rank per row: texts get
-// the rank of their collation sort key among the distinct texts of the field (so a list whose
-// statuses are five words computes five sort keys, not one per row), other kinds order by value.
-// Equal ranks mean equal keys, exactly as compareRows sees them, so the orders that posts keep up
-// to date afterwards by binary search agree with this build.
+namespace {
+
+// Ranks and sorts rows by an order's keys, the work of building an order. Every key is first turned
+// into an integer rank per row: texts get the rank of their collation sort key among the distinct
+// texts of the field (so a list whose statuses are five words computes five sort keys, not one per
+// row), other kinds order by value. Equal ranks mean equal keys, exactly as compareRows sees them,
+// so the orders that posts keep up to date afterwards by binary search agree with this build.
+//
+// `rows` holds the ids of the rows to order, ascending, and receives them in order; every id is
+// below `idSpan`. `valueAt(k, i)` is the value of key k of the row rows[i] as given, `sortKeyOf(k,
+// text)` the collation sort key of a text of key k, `ahead(k, i)` may fetch row i's key ahead of
+// its use. `sortKeys` receives each row's sort key of each text key, by row id. Returns false, with
+// `rows` unusable, when `cancelled()` answered true on the way.
+template <typename ValueAt, typename SortKeyOf, typename Ahead, typename Cancelled>
+bool sortByKeys(const IndexDef &def, const std::vector<bool> &textKey, std::vector<int> &rows, size_t idSpan,
+    ValueAt valueAt, SortKeyOf sortKeyOf, Ahead ahead, Cancelled cancelled,
+    std::vector<std::vector<std::optional<QCollatorSortKey>>> &sortKeys)
+{
+    // How many rows go by between two looks at `cancelled`.
+    constexpr size_t CancelEvery = 8192;
+    const size_t keyCount = textKey.size();
+    std::vector<std::vector<qint64>> ranks(keyCount, std::vector<qint64>(idSpan));
+    std::vector<std::vector<bool>> nulls(keyCount, std::vector<bool>(idSpan));
+    // The ranks of a text key run from 0 to this count less one; other keys rank by value.
+    std::vector<qint64> textRankCount(keyCount, 0);
+    for (size_t k = 0; k < keyCount; ++k) {
+        if (!textKey[k]) {
+            for (size_t i = 0; i < rows.size(); ++i) {
+                ahead(k, i);
+                const int id = rows[i];
+                const Value &v = valueAt(k, i);
+                nulls[k][size_t(id)] = v.isNull();
+                ranks[k][size_t(id)] = v.isNull() ? 0 : orderedInteger(v);
+            }
+            continue;
+        }
+        QHash<QString, int> distinctIndex;
+        std::vector<QString> distinct;
+        std::vector<int> textOf(idSpan, -1);
+        for (size_t i = 0; i < rows.size(); ++i) {
+            ahead(k, i);
+            const int id = rows[i];
+            const Value &v = valueAt(k, i);
+            if (v.isNull()) {
+                nulls[k][size_t(id)] = true;
+                continue;
+            }
+            QString text = v.text();
+            const auto it = distinctIndex.constFind(text);
+            if (it != distinctIndex.constEnd()) {
+                textOf[size_t(id)] = *it;
+            } else {
+                textOf[size_t(id)] = int(distinct.size());
+                distinctIndex.insert(text, int(distinct.size()));
+                distinct.push_back(std::move(text));
+            }
+        }
+        std::vector<QCollatorSortKey> keys;
+        keys.reserve(distinct.size());
+        for (const QString &text : distinct) {
+            if (keys.size() % CancelEvery == 0 && cancelled())
+                return false;
+            keys.push_back(sortKeyOf(k, text));
+        }
+        std::vector<int> byKey(distinct.size());
+        std::iota(byKey.begin(), byKey.end(), 0);
+        std::sort(byKey.begin(), byKey.end(),
+            [&](int a, int b) { return keys[size_t(a)].compare(keys[size_t(b)]) < 0; });
+        if (cancelled())
+            return false;
+        std::vector<qint64> rankOf(distinct.size());
+        qint64 rank = 0;
+        for (size_t i = 0; i < byKey.size(); ++i) {
+            if (i > 0 && keys[size_t(byKey[i])].compare(keys[size_t(byKey[i - 1])]) != 0)
+                ++rank;
+            rankOf[size_t(byKey[i])] = rank;
+        }
+        textRankCount[k] = byKey.empty() ? 0 : rank + 1;
+        auto &rowKeys = sortKeys[k];
+        rowKeys.resize(idSpan);
+        for (int id : rows) {
+            const int t = textOf[size_t(id)];
+            if (t < 0)
+                continue;
+            ranks[k][size_t(id)] = rankOf[size_t(t)];
+            rowKeys[size_t(id)] = keys[size_t(t)];
+        }
+    }
+    if (cancelled())
+        return false;
+    const bool descending = def.options.descending;
+    if (keyCount == 1 && textKey[0]) {
+        // One text key: its ranks are few and dense, so a counting sort places the rows without
+        // comparing them, and rows with equal keys keep the order they were added in.
+        const std::vector<qint64> &rank = ranks[0];
+        const std::vector<bool> &isNull = nulls[0];
+        std::vector<int> bucketStart(size_t(textRankCount[0]) + 1, 0);
+        std::vector<int> empty;
+        for (int id : rows) {
+            if (isNull[size_t(id)])
+                empty.push_back(id);
+            else
+                ++bucketStart[size_t(rank[size_t(id)]) + 1];
+        }
+        std::partial_sum(bucketStart.begin(), bucketStart.end(), bucketStart.begin());
+        std::vector<int> byRank(rows.size() - empty.size());
+        std::vector<int> next(bucketStart.begin(), bucketStart.end() - 1);
+        for (int id : rows)
+            if (!isNull[size_t(id)])
+                byRank[size_t(next[size_t(rank[size_t(id)])]++)] = id;
+        rows.clear();
+        if (!descending) {
+            rows.insert(rows.end(), empty.begin(), empty.end());
+            rows.insert(rows.end(), byRank.begin(), byRank.end());
+        } else {
+            for (size_t r = textRankCount[0]; r-- > 0;)
+                rows.insert(rows.end(), byRank.begin() + bucketStart[r], byRank.begin() + bucketStart[r + 1]);
+            rows.insert(rows.end(), empty.begin(), empty.end());
+        }
+        return true;
+    }
+    if (keyCount == 1) {
+        // One key: sort (rank, row) pairs held side by side, and put the empty keys first (last
+        // when descending) in the order the rows were added.
+        std::vector<std::pair<qint64, int>> keyed;
+        std::vector<int> empty;
+        keyed.reserve(rows.size());
+        for (int id : rows) {
+            if (nulls[0][size_t(id)])
+                empty.push_back(id);
+            else
+                keyed.emplace_back(ranks[0][size_t(id)], id);
+        }
+        const auto before = [descending](const std::pair<qint64, int> &a, const std::pair<qint64, int> &b) {
+            if (a.first != b.first)
+                return descending ? a.first > b.first : a.first < b.first;
+            return a.second < b.second;
+        };
+        // Lists are often already in key order (the task number): then there is nothing to sort.
+        if (!std::is_sorted(keyed.begin(), keyed.end(), before))
+            std::sort(keyed.begin(), keyed.end(), before);
+        rows.clear();
+        if (!descending)
+            rows.insert(rows.end(), empty.begin(), empty.end());
+        for (const auto &k : keyed)
+            rows.push_back(k.second);
+        if (descending)
+            rows.insert(rows.end(), empty.begin(), empty.end());
+        return true;
+    }
+    std::sort(rows.begin(), rows.end(), [&](int a, int b) {
+        for (size_t k = 0; k < keyCount; ++k) {
+            const bool na = nulls[k][size_t(a)];
+            const bool nb = nulls[k][size_t(b)];
+            int c;
+            if (na || nb) {
+                c = int(!na) - int(!nb);
+            } else {
+                const qint64 ra = ranks[k][size_t(a)];
+                const qint64 rb = ranks[k][size_t(b)];
+                c = ra < rb ? -1 : (ra > rb ? 1 : 0);
+            }
+            if (c != 0)
+                return descending ? c > 0 : c < 0;
+        }
+        return a < b;
+    });
+    return true;
+}
+
+// Tells every order build that began before it that it is out of date.
+std::atomic<quint64> nextBuildTicket { 1 };
+
+} // namespace
+
+// Builds an order at once, from the table's own rows.
 void ClientTable::buildOrder(Order &order)
 {
     // The keys worked out ahead are used once, here.
@@ -114,6 +285,9 @@ void ClientTable::buildOrder(Order &order)
     order.textKey.clear();
     order.sortKeys.clear();
     order.keyCache.clear();
+    // A build away from the table that is still under way is no longer needed.
+    order.buildTicket = 0;
+    order.changedSinceSnapshot.clear();
     for (const QString &name : order.def.fields) {
         const Field &field = RequireField(name);
         order.keyFields.push_back(field.index());
@@ -130,162 +304,24 @@ void ClientTable::buildOrder(Order &order)
 
     if (!order.isDefault) {
         const bool caseSensitive = !order.def.options.caseInsensitive;
-        std::vector<std::vector<qint64>> ranks(keyCount, std::vector<qint64>(m_rows.size()));
-        std::vector<std::vector<bool>> nulls(keyCount, std::vector<bool>(m_rows.size()));
-        // The ranks of a text key run from 0 to this count less one; other keys rank by value.
-        std::vector<qint64> textRankCount(keyCount, 0);
-        for (size_t k = 0; k < keyCount; ++k) {
-            const size_t f = size_t(order.keyFields[k]);
-            if (!order.textKey[k]) {
-                for (size_t i = 0; i < rows.size(); ++i) {
-                    prefetchKey(rows, i, f);
-                    const int id = rows[i];
-                    const Value &v = rowValues(id)[f];
-                    nulls[k][size_t(id)] = v.isNull();
-                    ranks[k][size_t(id)] = v.isNull() ? 0 : orderedInteger(v);
-                }
-                continue;
+        const auto valueAt = [&](size_t k, size_t i) -> const Value & {
+            return rowValues(rows[i])[size_t(order.keyFields[k])];
+        };
+        // The texts' keys are not put into the order's key cache here: each row keeps its own
+        // key, and the cache fills as posts bring texts, so a column of mostly distinct texts (the
+        // task names) does not build a second table of them.
+        const auto sortKeyOf = [&](size_t k, const QString &text) {
+            if (k < preparedKeys.size()) {
+                const auto found = preparedKeys[k].constFind(text);
+                if (found != preparedKeys[k].constEnd())
+                    return *found;
             }
-            QHash<QString, int> distinctIndex;
-            std::vector<QString> distinct;
-            std::vector<int> textOf(m_rows.size(), -1);
-            for (size_t i = 0; i < rows.size(); ++i) {
-                prefetchKey(rows, i, f);
-                const int id = rows[i];
-                const Value &v = rowValues(id)[f];
-                if (v.isNull()) {
-                    nulls[k][size_t(id)] = true;
-                    continue;
-                }
-                QString text = v.text();
-                const auto it = distinctIndex.constFind(text);
-                if (it != distinctIndex.constEnd()) {
-                    textOf[size_t(id)] = *it;
-                } else {
-                    textOf[size_t(id)] = int(distinct.size());
-                    distinctIndex.insert(text, int(distinct.size()));
-                    distinct.push_back(std::move(text));
-                }
-            }
-            std::vector<QCollatorSortKey> keys;
-            keys.reserve(distinct.size());
-            // The texts' keys are not put into the order's key cache here: each row keeps its own
-            // key, and the cache fills as posts bring texts, so a column of mostly distinct texts
-            // (the task names) does not build a second table of them.
-            const QHash<QString, QCollatorSortKey> *prepared
-                = k < preparedKeys.size() ? &preparedKeys[k] : nullptr;
-            for (const QString &text : distinct) {
-                const auto found = prepared ? prepared->constFind(text)
-                                            : QHash<QString, QCollatorSortKey>::const_iterator();
-                keys.push_back(prepared && found != prepared->constEnd()
-                        ? *found
-                        : SystemFormats::current().sortKey(text, caseSensitive));
-            }
-            std::vector<int> byKey(distinct.size());
-            std::iota(byKey.begin(), byKey.end(), 0);
-            std::sort(byKey.begin(), byKey.end(),
-                [&](int a, int b) { return keys[size_t(a)].compare(keys[size_t(b)]) < 0; });
-            std::vector<qint64> rankOf(distinct.size());
-            qint64 rank = 0;
-            for (size_t i = 0; i < byKey.size(); ++i) {
-                if (i > 0 && keys[size_t(byKey[i])].compare(keys[size_t(byKey[i - 1])]) != 0)
-                    ++rank;
-                rankOf[size_t(byKey[i])] = rank;
-            }
-            textRankCount[k] = byKey.empty() ? 0 : rank + 1;
-            auto &rowKeys = order.sortKeys[k];
-            rowKeys.resize(m_rows.size());
-            for (int id : rows) {
-                const int t = textOf[size_t(id)];
-                if (t < 0)
-                    continue;
-                ranks[k][size_t(id)] = rankOf[size_t(t)];
-                rowKeys[size_t(id)] = keys[size_t(t)];
-            }
-        }
-        const bool descending = order.def.options.descending;
-        if (keyCount == 1 && order.textKey[0]) {
-            // One text key: its ranks are few and dense, so a counting sort places the rows
-            // without comparing them, and rows with equal keys keep the order they were added in.
-            const std::vector<qint64> &rank = ranks[0];
-            const std::vector<bool> &isNull = nulls[0];
-            std::vector<int> bucketStart(size_t(textRankCount[0]) + 1, 0);
-            std::vector<int> empty;
-            for (int id : rows) {
-                if (isNull[size_t(id)])
-                    empty.push_back(id);
-                else
-                    ++bucketStart[size_t(rank[size_t(id)]) + 1];
-            }
-            std::partial_sum(bucketStart.begin(), bucketStart.end(), bucketStart.begin());
-            std::vector<int> byRank(rows.size() - empty.size());
-            std::vector<int> next(bucketStart.begin(), bucketStart.end() - 1);
-            for (int id : rows)
-                if (!isNull[size_t(id)])
-                    byRank[size_t(next[size_t(rank[size_t(id)])]++)] = id;
-            rows.clear();
-            if (!descending) {
-                rows.insert(rows.end(), empty.begin(), empty.end());
-                rows.insert(rows.end(), byRank.begin(), byRank.end());
-            } else {
-                for (size_t r = textRankCount[0]; r-- > 0;)
-                    rows.insert(
-                        rows.end(), byRank.begin() + bucketStart[r], byRank.begin() + bucketStart[r + 1]);
-                rows.insert(rows.end(), empty.begin(), empty.end());
-            }
-            order.rows.assign(rows);
-            order.built = true;
-            return;
-        }
-        if (keyCount == 1) {
-            // One key: sort (rank, row) pairs held side by side, and put the empty keys first
-            // (last when descending) in the order the rows were added.
-            std::vector<std::pair<qint64, int>> keyed;
-            std::vector<int> empty;
-            keyed.reserve(rows.size());
-            for (int id : rows) {
-                if (nulls[0][size_t(id)])
-                    empty.push_back(id);
-                else
-                    keyed.emplace_back(ranks[0][size_t(id)], id);
-            }
-            const auto before
-                = [descending](const std::pair<qint64, int> &a, const std::pair<qint64, int> &b) {
-                      if (a.first != b.first)
-                          return descending ? a.first > b.first : a.first < b.first;
-                      return a.second < b.second;
-                  };
-            // Lists are often already in key order (the task number): then there is nothing to sort.
-            if (!std::is_sorted(keyed.begin(), keyed.end(), before))
-                std::sort(keyed.begin(), keyed.end(), before);
-            rows.clear();
-            if (!descending)
-                rows.insert(rows.end(), empty.begin(), empty.end());
-            for (const auto &k : keyed)
-                rows.push_back(k.second);
-            if (descending)
-                rows.insert(rows.end(), empty.begin(), empty.end());
-            order.rows.assign(rows);
-            order.built = true;
-            return;
-        }
-        std::sort(rows.begin(), rows.end(), [&](int a, int b) {
-            for (size_t k = 0; k < keyCount; ++k) {
-                const bool na = nulls[k][size_t(a)];
-                const bool nb = nulls[k][size_t(b)];
-                int c;
-                if (na || nb) {
-                    c = int(!na) - int(!nb);
-                } else {
-                    const qint64 ra = ranks[k][size_t(a)];
-                    const qint64 rb = ranks[k][size_t(b)];
-                    c = ra < rb ? -1 : (ra > rb ? 1 : 0);
-                }
-                if (c != 0)
-                    return descending ? c > 0 : c < 0;
-            }
-            return a < b;
-        });
+            return SystemFormats::current().sortKey(text, caseSensitive);
+        };
+        const auto ahead = [&](size_t k, size_t i) { prefetchKey(rows, i, size_t(order.keyFields[k])); };
+        sortByKeys(
+            order.def, order.textKey, rows, m_rows.size(), valueAt, sortKeyOf, ahead, [] { return false; },
+            order.sortKeys);
     }
     order.rows.assign(rows);
     order.built = true;
@@ -348,8 +384,11 @@ int ClientTable::lowerBound(const Order &order, const RowSequence &rows, int row
 void ClientTable::removeFromOrders(int rowId)
 {
     for (auto &order : m_orders) {
-        if (!order->built)
+        if (!order->built) {
+            if (order->buildTicket != 0)
+                order->changedSinceSnapshot.push_back(rowId);
             continue;
+        }
         const int pos = lowerBound(*order, order->rows, rowId);
         if (pos < order->rows.size() && order->rows[pos] == rowId)
             order->rows.erase(pos);
@@ -359,8 +398,11 @@ void ClientTable::removeFromOrders(int rowId)
 void ClientTable::insertIntoOrders(int rowId)
 {
     for (auto &order : m_orders) {
-        if (!order->built)
+        if (!order->built) {
+            if (order->buildTicket != 0)
+                order->changedSinceSnapshot.push_back(rowId);
             continue;
+        }
         updateSortKeys(*order, rowId);
         const int pos = lowerBound(*order, order->rows, rowId);
         order->rows.insert(pos, rowId);
@@ -448,6 +490,122 @@ bool ClientTable::PrepareIndexStep(const QString &name, int budget)
         }
     }
     buildOrder(*order);
+    return true;
+}
+
+std::shared_ptr<ClientTable::IndexBuild> ClientTable::BeginIndexBuild(const QString &name)
+{
+    requireActive();
+    Order *order = findOrder(name);
+    if (!order)
+        fail(QStringLiteral("Index '%1' not found").arg(name));
+    if (order->built)
+        return nullptr;
+    auto build = std::make_shared<IndexBuild>();
+    build->name = order->def.name;
+    build->def = order->def;
+    build->ticket = nextBuildTicket++;
+    if (!order->isDefault) {
+        const bool caseSensitive = !order->def.options.caseInsensitive;
+        for (const QString &fieldName : order->def.fields) {
+            const Field &field = RequireField(fieldName);
+            build->keyFields.push_back(field.index());
+            build->textKey.push_back(field.isText());
+            build->collators.push_back(SystemFormats::current().newCollator(caseSensitive));
+        }
+    }
+    build->values.resize(build->keyFields.size());
+    build->idSpan = m_rows.size();
+    // A build begun again replaces the one before: rows are tracked from this snapshot on.
+    order->buildTicket = build->ticket;
+    order->changedSinceSnapshot.clear();
+    return build;
+}
+
+bool ClientTable::SnapshotIndexStep(IndexBuild &build, int budget) const
+{
+    for (; build.nextId < build.idSpan && build.nextId < m_rows.size(); ++build.nextId) {
+        const size_t id = build.nextId;
+        if (!m_rows[id].alive)
+            continue;
+        if (budget-- <= 0)
+            return false;
+        build.rows.push_back(int(id));
+        const std::vector<Value> &values = rowValues(int(id));
+        for (size_t k = 0; k < build.keyFields.size(); ++k)
+            build.values[k].push_back(values[size_t(build.keyFields[k])]);
+    }
+    build.snapshotDone = true;
+    return true;
+}
+
+bool ClientTable::RunIndexBuild(IndexBuild &build, const std::atomic<bool> &cancel)
+{
+    if (!build.snapshotDone)
+        return false;
+    build.sortKeys.assign(build.keyFields.size(), {});
+    if (!build.keyFields.empty()) {
+        // The values are copied by position in build.rows, which the ranking reads before it
+        // reorders the rows.
+        const auto valueAt = [&](size_t k, size_t i) -> const Value & { return build.values[k][i]; };
+        const auto sortKeyOf
+            = [&](size_t k, const QString &text) { return build.collators[k].sortKey(text); };
+        const bool done = sortByKeys(
+            build.def, build.textKey, build.rows, build.idSpan, valueAt, sortKeyOf, [](size_t, size_t) {},
+            [&] { return cancel.load(std::memory_order_relaxed); }, build.sortKeys);
+        if (!done)
+            return false;
+    }
+    // The copy is no longer needed; the texts it shares with the table are let go of here.
+    build.values.clear();
+    // Laid out here as the order keeps its rows, so that a large order is put in place at once.
+    build.sequence.assign(build.rows);
+    build.built = true;
+    return true;
+}
+
+bool ClientTable::FinishIndexBuild(IndexBuild &build)
+{
+    if (!Active() || !build.built)
+        return false;
+    Order *order = findOrder(build.name);
+    if (!order || order->built || order->buildTicket != build.ticket)
+        return false;
+    // The rows that changed since the snapshot began leave the result, and go back in at their
+    // places by their values now, as a post puts a row.
+    std::vector<int> toPlace;
+    if (order->changedSinceSnapshot.empty()) {
+        order->rows = std::move(build.sequence);
+    } else {
+        std::vector<char> changed(m_rows.size(), 0);
+        for (int id : order->changedSinceSnapshot) {
+            if (!changed[size_t(id)] && m_rows[size_t(id)].alive)
+                toPlace.push_back(id);
+            changed[size_t(id)] = 1;
+        }
+        std::vector<int> rows;
+        rows.reserve(build.rows.size());
+        for (int id : build.rows)
+            if (!changed[size_t(id)])
+                rows.push_back(id);
+        order->rows.assign(rows);
+    }
+    order->keyFields = build.keyFields;
+    order->textKey = build.textKey;
+    order->sortKeys = std::move(build.sortKeys);
+    for (auto &keys : order->sortKeys)
+        keys.resize(m_rows.size());
+    order->keyCache.assign(order->keyFields.size(), {});
+    order->preparedKeys.clear();
+    order->preparedUpTo.clear();
+    order->built = true;
+    order->buildTicket = 0;
+    order->changedSinceSnapshot.clear();
+    for (int id : toPlace) {
+        updateSortKeys(*order, id);
+        order->rows.insert(lowerBound(*order, order->rows, id), id);
+    }
+    build.built = false;
     return true;
 }
 

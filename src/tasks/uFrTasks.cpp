@@ -3,6 +3,8 @@
 #include "bound/DBMemo.h"
 #include "common/CategoryList.h"
 #include "common/uGeneral.h"
+#include "operations/ListOpening.h"
+#include "operations/OrderPreparation.h"
 #include "operations/TaskCommands.h"
 #include "operations/TaskViews.h"
 #include "platform/Clock.h"
@@ -38,7 +40,9 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QProgressBar>
 #include <QScopeGuard>
+#include <QShortcut>
 #include <QStatusBar>
 #include <QTabWidget>
 #include <QTimer>
@@ -56,6 +60,9 @@ const QString Unsaved = QStringLiteral("Unsaved");
 const QString Saved = QStringLiteral("Saved");
 const QString UnsavedMark = QStringLiteral(" *");
 const QString PropertiesField = TaskField::Properties;
+
+// A list file of this size reads in about a frame's time (16 ms); larger ones are read on a worker.
+qint64 backgroundBytes = 2 * 1024 * 1024;
 
 QFont tahoma(int pixelSize)
 {
@@ -112,6 +119,31 @@ TfrTasks::TfrTasks(QWidget *parent)
         StatusBar1->addWidget(panel);
         m_statusPanels[i] = panel;
     }
+    // What the frame is busy with: opening the list, building an order the user chose.
+    m_activity = new QLabel;
+    m_activity->setObjectName(QStringLiteral("StatusPanel3"));
+    StatusBar1->addWidget(m_activity, 1);
+    m_openProgress = new QProgressBar;
+    m_openProgress->setObjectName(QStringLiteral("OpenProgress"));
+    m_openProgress->setAccessibleName(QStringLiteral("Opening"));
+    m_openProgress->setRange(0, 100);
+    m_openProgress->setTextVisible(false);
+    m_openProgress->setFixedSize(160, 14);
+    StatusBar1->addWidget(m_openProgress);
+    m_cancelOpen = new QToolButton;
+    m_cancelOpen->setObjectName(QStringLiteral("CancelOpen"));
+    m_cancelOpen->setText(QStringLiteral("Cancel"));
+    m_cancelOpen->setToolTip(QStringLiteral("Stop opening the list (Esc)"));
+    connect(m_cancelOpen, &QToolButton::clicked, this, &TfrTasks::CancelOpen);
+    StatusBar1->addWidget(m_cancelOpen);
+    m_openProgress->hide();
+    m_cancelOpen->hide();
+    // Only the frame on the shown tab takes Esc, and only while its list is being opened.
+    m_escCancelsOpen = new QShortcut(QKeySequence(Qt::Key_Escape), this, this, &TfrTasks::CancelOpen);
+    m_escCancelsOpen->setEnabled(false);
+
+    m_orders = new OrderPreparation(m_cdsTasks, this);
+    connect(m_orders, &OrderPreparation::orderReady, this, &TfrTasks::orderReady);
 
     setUpQuickAddBar();
 }
@@ -119,7 +151,13 @@ TfrTasks::TfrTasks(QWidget *parent)
 // The table, a member, goes before the child widgets: it tells its data source, and whatever reads
 // it lets go of it then. The grid's model empties in one step while the grid still lives, so the
 // cells a screen reader has read are dropped at once, not searched out one by one as the grid dies.
-TfrTasks::~TfrTasks() = default;
+TfrTasks::~TfrTasks()
+{
+    // An order still being built, or a list still being read, is abandoned: the workers stop at
+    // their next step and free what they hold.
+    m_orders->stop();
+    delete m_opening;
+}
 
 void TfrTasks::setUpPropertiesPanel()
 {
@@ -305,7 +343,42 @@ void TfrTasks::setUpFilterBar()
 
 void TfrTasks::cbOrderChange()
 {
-    runGuarded([this] { m_cdsTasks.SetIndexName(TaskViews::IndexForOrderItem(cbOrder->currentIndex())); });
+    runGuarded([this] { chooseOrder(TaskViews::IndexForOrderItem(cbOrder->currentIndex())); });
+}
+
+void TfrTasks::chooseOrder(const QString &index)
+{
+    if (m_cdsTasks.Active() && m_orders->buildsInBackground() && !m_cdsTasks.IndexPrepared(index)) {
+        // Building it here would hold the window up: the grid keeps its order until this one is
+        // ready. A later choice replaces this one.
+        if (!m_orders->request(index)) {
+            m_pendingOrder = index;
+            QString item;
+            for (int i = 0; i < TaskViews::OrderItems().size(); ++i)
+                if (TaskViews::IndexForOrderItem(i).compare(index, Qt::CaseInsensitive) == 0)
+                    item = TaskViews::OrderItems().at(i);
+            m_activity->setText(QStringLiteral("Sorting by %1 ...").arg(item));
+            return;
+        }
+    }
+    m_pendingOrder.clear();
+    m_activity->clear();
+    m_cdsTasks.SetIndexName(index);
+}
+
+void TfrTasks::orderReady(const QString &index)
+{
+    if (m_pendingOrder.isEmpty() || m_pendingOrder.compare(index, Qt::CaseInsensitive) != 0)
+        return;
+    // The grid switches in the next turn of the event loop: putting a large order in place and
+    // showing it are each about a frame's work, and together they would hold the window up longer.
+    QTimer::singleShot(0, this, [this, index] {
+        if (m_pendingOrder.compare(index, Qt::CaseInsensitive) != 0)
+            return;
+        m_pendingOrder.clear();
+        m_activity->clear();
+        runGuarded([&] { m_cdsTasks.SetIndexName(index); });
+    });
 }
 
 void TfrTasks::DBGrid1TitleClick(int column)
@@ -315,7 +388,7 @@ void TfrTasks::DBGrid1TitleClick(int column)
         if (field.isEmpty() || !m_cdsTasks.LookupField(field))
             return;
         if (const std::optional<QString> index = TaskViews::IndexForField(field))
-            m_cdsTasks.SetIndexName(*index);
+            chooseOrder(*index);
         // The box shows the item of the field's name, or nothing: "Last Actioned" and "Group No"
         // are not field names.
         cbOrder->setCurrentIndex(cbOrder->findText(field, Qt::MatchFixedString));
@@ -576,6 +649,105 @@ void TfrTasks::OpenList(const QString &fileName, bool isNew)
     FocusQuickAdd();
 }
 
+qint64 TfrTasks::backgroundOpenBytes()
+{
+    return backgroundBytes;
+}
+
+void TfrTasks::setBackgroundOpenBytes(qint64 bytes)
+{
+    backgroundBytes = bytes;
+}
+
+bool TfrTasks::BeginOpenList(const QString &fileName)
+{
+    const QFileInfo file(fileName);
+    if (!file.exists() || file.size() < backgroundBytes) {
+        OpenList(fileName, false);
+        return false;
+    }
+    // The table is not shared while it is read: the worker reads into one of its own, with this
+    // list's orders, which the frame then takes over whole.
+    m_cdsTasks.Close();
+    m_cdsTasks.ClearFields();
+    m_opening = new ListOpening(fileName, [](ClientTable &table) {
+        DefineTaskTable(table);
+        table.ClearFields();
+        table.SetIndexName(TaskOrder::ID);
+    });
+    connect(m_opening, &ListOpening::progressChanged, this, &TfrTasks::showOpenProgress);
+    connect(m_opening, &ListOpening::finished, this, &TfrTasks::openingFinished);
+    setOpening(true);
+    showOpenProgress(0);
+    return true;
+}
+
+void TfrTasks::CancelOpen()
+{
+    if (m_opening)
+        m_opening->cancel();
+}
+
+void TfrTasks::showOpenProgress(int percent)
+{
+    if (!m_opening)
+        return;
+    m_openProgress->setValue(percent);
+    m_activity->setText(
+        QStringLiteral("Opening %1 %2 %").arg(FileNameWithoutExt(m_opening->path())).arg(percent));
+}
+
+void TfrTasks::setOpening(bool opening)
+{
+    for (QWidget *part :
+        { static_cast<QWidget *>(Panel1), static_cast<QWidget *>(CoolBar1), static_cast<QWidget *>(DBGrid1),
+            static_cast<QWidget *>(PageControl1), static_cast<QWidget *>(Panel2) })
+        part->setEnabled(!opening);
+    m_openProgress->setVisible(opening);
+    m_cancelOpen->setVisible(opening);
+    m_escCancelsOpen->setEnabled(opening);
+    if (opening) {
+        m_cancelOpen->setFocus();
+    } else {
+        m_activity->clear();
+    }
+}
+
+void TfrTasks::openingFinished()
+{
+    // The opening is told to end from inside its own signal: it goes once that is over.
+    ListOpening *opening = std::exchange(m_opening, nullptr);
+    opening->disconnect(this);
+    opening->deleteLater();
+    setOpening(false);
+    OpenOutcome outcome = OpenOutcome::Cancelled;
+    QString message;
+    if (opening->outcome() == ListOpening::Outcome::Failed) {
+        outcome = OpenOutcome::Failed;
+        message = opening->errorMessage();
+    } else if (opening->outcome() == ListOpening::Outcome::Opened) {
+        try {
+            const std::unique_ptr<ClientTable> table = opening->takeTable();
+            m_cdsTasks.AdoptContents(*table);
+            m_fileIdentity = opening->identity();
+            m_listFileName = opening->path();
+            // Selected from code, these run none of the bar's choice commands.
+            cbOrder->setCurrentIndex(2);
+            m_cdsTasks.SetIndexName(TaskOrder::ID);
+            cbShow->setCurrentIndex(0);
+            m_cdsTasks.MoveFirst();
+            followLoadedFields();
+            FocusQuickAdd();
+            outcome = OpenOutcome::Opened;
+        } catch (...) {
+            outcome = OpenOutcome::Failed;
+            message = currentExceptionMessage();
+        }
+    }
+    // Whoever is told may close this frame: nothing of it is touched afterwards.
+    emit openEnded(outcome, message);
+}
+
 void TfrTasks::followLoadedFields()
 {
     // The Text page edits the raw text of the task's properties. A new list has the field too, and
@@ -584,10 +756,19 @@ void TfrTasks::followLoadedFields()
         DBMemo1->bind(*m_DataSource1, PropertiesField);
     else
         DBMemo1->unbind();
-    // A loaded list builds only the ID order while it opens; the others follow when the program is
-    // idle, one per turn of the event loop.
-    m_ordersToPrepare = m_cdsTasks.IndexNames();
-    QTimer::singleShot(0, this, &TfrTasks::prepareNextOrder);
+    // A loaded list builds only the ID order while it opens; the others follow while the program
+    // is idle, a large list's on a worker thread. An order the user chose that was still being
+    // built (the list was reloaded meanwhile) is built again and shown when ready.
+    const QString pending = std::exchange(m_pendingOrder, QString());
+    m_activity->clear();
+    m_orders->prepareAll();
+    if (!pending.isEmpty()) {
+        try {
+            chooseOrder(pending);
+        } catch (...) {
+            // The list no longer has the order's field: the grid keeps the order it shows.
+        }
+    }
 }
 
 void TfrTasks::reloadList()
@@ -632,31 +813,6 @@ void TfrTasks::reloadList()
     followLoadedFields();
     clearUnsavedMark();
     m_statusPanels[1]->setText(QStringLiteral("Reloaded"));
-}
-
-void TfrTasks::prepareNextOrder()
-{
-    // Rows whose texts one turn works out the sort keys of: a few milliseconds, so that the user's
-    // input is not held up for long while the orders are prepared.
-    constexpr int RowsPerTurn = 4000;
-    while (!m_ordersToPrepare.isEmpty()) {
-        const QString name = m_ordersToPrepare.first();
-        if (!m_cdsTasks.Active() || m_cdsTasks.IndexPrepared(name)) {
-            m_ordersToPrepare.removeFirst();
-            continue;
-        }
-        try {
-            if (m_cdsTasks.PrepareIndexStep(name, RowsPerTurn))
-                m_ordersToPrepare.removeFirst();
-        } catch (...) {
-            // An order the list cannot have (its file lacks the field) is reported when the user
-            // chooses it, not now.
-            m_ordersToPrepare.removeFirst();
-        }
-        break;
-    }
-    if (!m_ordersToPrepare.isEmpty())
-        QTimer::singleShot(0, this, &TfrTasks::prepareNextOrder);
 }
 
 void TfrTasks::FocusQuickAdd()

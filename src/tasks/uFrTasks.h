@@ -22,6 +22,8 @@ class QDateEdit;
 class QKeyEvent;
 class QModelIndex;
 class QPainter;
+class QProgressBar;
+class QShortcut;
 class QLabel;
 class QLineEdit;
 class QMenu;
@@ -36,6 +38,8 @@ class CategoryList;
 class DBMemo;
 class TaskPickers;
 class DataSource;
+class ListOpening;
+class OrderPreparation;
 class TabCaption;
 class TaskGrid;
 class TaskGridModel;
@@ -132,6 +136,27 @@ public:
     // exists leaves the table closed and changes nothing else. Throws the table's error when the
     // file cannot be read as a task list.
     void OpenList(const QString &fileName, bool isNew);
+
+    // How an open begun by BeginOpenList ended.
+    enum class OpenOutcome { Opened, Failed, Cancelled };
+    Q_ENUM(OpenOutcome)
+    // Loads the list file `fileName` as OpenList does, but reads a large file on a worker thread
+    // and returns at once: meanwhile the frame's controls are disabled and its status bar shows
+    // the progress ("Opening NAME 43 %") with a Cancel button, which Esc presses too. When the
+    // list is read the frame shows it; openEnded tells how the open ended. Returns false, having
+    // done what OpenList does, when the open finished at once: no file at that path, or a file
+    // small enough to read without a pause (a failure then throws as OpenList does).
+    bool BeginOpenList(const QString &fileName);
+    // Whether an open begun by BeginOpenList is still reading.
+    bool IsOpening() const { return m_opening != nullptr; }
+    // Cancels that open: the frame stays without a list, and openEnded tells Cancelled.
+    void CancelOpen();
+    // Files of at least this many bytes are read on a worker thread; smaller ones are read at once.
+    static qint64 backgroundOpenBytes();
+    static void setBackgroundOpenBytes(qint64 bytes);
+    // The order the user chose that is still being built, to be shown when it is ready; empty when
+    // the grid shows the chosen order.
+    const QString &pendingOrder() const { return m_pendingOrder; }
     // Records unsaved changes: the tab caption gets " *" once, the status bar says "Unsaved".
     void MarkUnsaved();
     // Records a save: the tab caption loses the unsaved mark, the status bar says "Saved".
@@ -179,6 +204,10 @@ public:
     // The date picker that opens over a date cell of the grid; hidden until then.
     QDateEdit *DateTimePicker1 = nullptr;
 
+signals:
+    // An open begun by BeginOpenList ended; `message` is the reader's error when it failed.
+    void openEnded(ql::TfrTasks::OpenOutcome outcome, const QString &message);
+
 protected:
     void wheelEvent(QWheelEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -201,9 +230,15 @@ private:
     // Binds the Text page to Properties, when the list has it, and prepares the list's orders while
     // the program is idle.
     void followLoadedFields();
-    // Builds the list's named orders one at a time while the program is idle after OpenList, so
-    // that the first switch to one has nothing to build.
-    void prepareNextOrder();
+    // Shows a list read by the worker, or tells why there is none.
+    void openingFinished();
+    void showOpenProgress(int percent);
+    // Disables the frame's controls but the status bar while a list is being opened.
+    void setOpening(bool opening);
+    // Switches the grid to a named order; a large list's order that is not built yet is built in
+    // the background and switched to when ready (orderReady), the status bar saying so meanwhile.
+    void chooseOrder(const QString &index);
+    void orderReady(const QString &index);
 
     // The task commands of actTasks on the current task.
     void acInProgressExecute();
@@ -274,7 +309,15 @@ private:
     std::function<void(const QString &)> m_openListFile;
     QWidget *m_calendarPopup = nullptr; // the picker's drop-down calendar, once it exists
     std::vector<const QObject *> m_barDropDownLists; // the lists of cbShow and cbOrder, compared only
-    QStringList m_ordersToPrepare;
+    OrderPreparation *m_orders = nullptr;
+    QString m_pendingOrder;
+    ListOpening *m_opening = nullptr;
+    // The status bar's panel of what the frame is busy with, the open's progress bar and its Cancel
+    // button.
+    QLabel *m_activity = nullptr;
+    QProgressBar *m_openProgress = nullptr;
+    QToolButton *m_cancelOpen = nullptr;
+    QShortcut *m_escCancelsOpen = nullptr;
     std::vector<QAction *> m_commandActions; // row by row of the command table, the action it runs
 };
 
