@@ -4,8 +4,8 @@
 //
 // The list is chosen by options given before Google Benchmark's own:
 //   --tasks=N       the number of tasks of the generated list (100,000 by default)
-//   --distinct      task texts that are nearly all different, as in a list kept for years; the
-//                   generator alone repeats a few thousand texts
+//   --distinct      task texts that are nearly all different, as in a list kept for years
+//                   (`quillon-cli generate --distinct`); without it a few thousand texts repeat
 //   --list=FILE     read the list from FILE; when FILE does not exist, the list is generated there
 //                   and kept, so that later runs skip the generation
 #include "cli/Generator.h"
@@ -13,7 +13,6 @@
 #include "operations/TaskViews.h"
 #include "platform/gui/ScriptedUi.h"
 #include "storage/ClientTable.h"
-#include "storage/TaskSchema.h"
 #include "tasks/TaskGrid.h"
 #include "tasks/uFrTasks.h"
 
@@ -31,7 +30,6 @@
 #include <benchmark/benchmark.h>
 #include <ctime>
 #include <memory>
-#include <random>
 
 using namespace ql;
 
@@ -70,39 +68,11 @@ void takeListOptions(int &argc, char **argv)
     argv[argc] = nullptr;
 }
 
-// Words drawn into every task text of a list with distinct texts, after a running number: no two
-// texts are the same, and they do not share a long common beginning that would make sorting them
-// unusually easy.
-const char *const Words[] = { "amber", "basil", "cedar", "delta", "ember", "fjord", "grove", "harbor",
-    "indigo", "juniper", "kettle", "lantern", "meadow", "nickel", "orchid", "pepper", "quartz", "raven",
-    "saffron", "timber", "umber", "velvet", "willow", "xenon", "yarrow", "zephyr", "ångström", "crème",
-    "Müller", "éclair", "façade", "piñata" };
-
+// The list as `quillon-cli generate` writes it, with texts of their own with --distinct.
 void writeGeneratedList(const QString &file)
 {
     const ListOptions &options = listOptions();
-    // The task fields without the nine orders, which would be kept sorted through every post.
-    ClientTable schema;
-    DefineTaskTable(schema);
-    schema.CreateEmpty();
-    ClientTable table;
-    for (const Field &field : schema.Fields())
-        table.AddFieldDef(field.def());
-    table.CreateEmpty();
-    if (options.distinct) {
-        std::mt19937 draw(7);
-        constexpr int WordCount = int(sizeof Words / sizeof *Words);
-        int number = 0;
-        table.SetBeforePost([&](ClientTable &t) {
-            const QString text = t.AsText(TaskField::Task);
-            QString words;
-            for (int i = 0; i < 2; ++i)
-                words += QLatin1Char(' ') + QString::fromUtf8(Words[draw() % WordCount]);
-            t.SetText(TaskField::Task, text + words + QStringLiteral(" %1").arg(++number));
-        });
-    }
-    generateTasks(table, options.tasks, 42);
-    table.WriteToFile(file, DataFormat::XmlUtf8);
+    generate(file, options.tasks, 42, options.distinct);
 }
 
 const QString &listFile()
