@@ -22,9 +22,9 @@ protected:
         MainWindowFixture::SetUp();
         if (HasFatalFailure())
             return;
-        main().show();
-        main().actNewExecute();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(&main()));
+        showWithNewList();
+        if (HasFatalFailure())
+            return;
         frame = main().ActiveTasksFrame();
         ASSERT_NE(frame, nullptr);
     }

@@ -20,10 +20,7 @@ protected:
         MainWindowFixture::SetUp();
         if (HasFatalFailure())
             return;
-        main().show();
-        main().actNewExecute();
-        QApplication::setActiveWindow(&main());
-        ASSERT_TRUE(QTest::qWaitForWindowActive(&main()));
+        showWithNewList();
     }
 
     // Every key of the window and its list with the commands it belongs to. Besides the actions'

@@ -18,6 +18,7 @@
 #include "tasks/TabCaption.h"
 #include "tasks/uFrTasks.h"
 
+#include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QLineEdit>
@@ -101,6 +102,15 @@ protected:
         edit->setText(text);
         QTest::keyClick(edit, Qt::Key_Return);
         ASSERT_TRUE(frame->Modified());
+    }
+
+    // Shows the window as the active one, with a new list on its tab, as a user starts.
+    void showWithNewList()
+    {
+        main().show();
+        main().actNewExecute();
+        QApplication::setActiveWindow(&main());
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&main()));
     }
 
     // Opens a list file through the Open command, answering its dialog.
