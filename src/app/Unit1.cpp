@@ -705,15 +705,15 @@ bool TfrmMain::writeList(TfrTasks &frame, const QString &path, bool onlyOverItsV
         ClientTable &table = frame.cdsTasks();
         if (table.IsEditing())
             table.PostRow();
-        const QByteArray bytes = table.WriteToBytes(DataFormat::XmlUtf8);
         const std::optional<FileIdentity> known
             = onlyOverItsVersion ? frame.listFileIdentity() : std::optional<FileIdentity>();
         // The same lock as quillon-cli's commands take: a command that is changing the list
-        // finishes first, and its change is then seen here.
-        written = updateLockedFile(path, [&](FileLock &lock) -> std::optional<QByteArray> {
+        // finishes first, and its change is then seen here. The list is written out as the file is
+        // written, so a large one is never held a second time, whole, in memory.
+        written = updateLockedFileInPieces(path, [&](FileLock &lock) -> std::optional<ContentWriter> {
             if (known && !lock.isUnchanged(*known))
                 return std::nullopt;
-            return bytes;
+            return ContentWriter([&table](const PutBytes &put) { table.WriteTo(DataFormat::XmlUtf8, put); });
         });
     }
     if (!written)

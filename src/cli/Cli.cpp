@@ -22,6 +22,7 @@
 #include <QSet>
 #include <QTextStream>
 #include <algorithm>
+#include <memory>
 #include <optional>
 #include <sys/stat.h>
 
@@ -345,16 +346,23 @@ void dump(const CommandLine &line, QTextStream &out)
         (void)owned.release(); // the system takes it back with the process
 }
 
+// The contents of a list to be written as they are made: a large list is never held a second time,
+// whole, as bytes.
+std::optional<ContentWriter> writtenOut(const std::shared_ptr<ClientTable> &table, DataFormat format)
+{
+    return ContentWriter([table, format](const PutBytes &put) { table->WriteTo(format, put); });
+}
+
 // The target's lock is taken before the source is read: when the two are one file, a change made
 // to it meanwhile is not undone by the copy.
 void copy(const CommandLine &line)
 {
     const DataFormat format
         = line.flags.contains(QStringLiteral("plain")) ? DataFormat::Xml : DataFormat::XmlUtf8;
-    updateLockedFile(line.positionals.at(1), [&](FileLock &) {
-        ClientTable table;
-        table.ReadFromFile(line.positionals.at(0));
-        return std::optional<QByteArray>(table.WriteToBytes(format));
+    updateLockedFileInPieces(line.positionals.at(1), [&](FileLock &) {
+        auto table = std::make_shared<ClientTable>();
+        table->ReadFromFile(line.positionals.at(0));
+        return writtenOut(table, format);
     });
 }
 
@@ -437,12 +445,12 @@ void addTask(const CommandLine &line)
     choice.assignedTo = line.value(QStringLiteral("assigned-to"));
     // Held from reading the list to writing it back, so that another command's change to the list
     // is not lost.
-    updateLockedFile(line.positionals.at(0), [&](FileLock &lock) {
-        ClientTable table;
-        openTaskList(table, lock, today);
-        if (!TaskCommands::QuickAdd(table, line.positionals.at(1), choice, today))
+    updateLockedFileInPieces(line.positionals.at(0), [&](FileLock &lock) {
+        auto table = std::make_shared<ClientTable>();
+        openTaskList(*table, lock, today);
+        if (!TaskCommands::QuickAdd(*table, line.positionals.at(1), choice, today))
             throw UsageError { QStringLiteral("TEXT must hold more than blanks") };
-        return std::optional<QByteArray>(table.WriteToBytes(DataFormat::XmlUtf8));
+        return writtenOut(table, DataFormat::XmlUtf8);
     });
 }
 
@@ -495,20 +503,20 @@ void doCommand(const CommandLine &line)
     const QDate day
         = verb == QLatin1String("date") ? dayArgument(QStringLiteral("the date"), rest.at(1)) : QDate();
 
-    updateLockedFile(line.positionals.at(0), [&](FileLock &lock) {
-        ClientTable table;
-        openTaskList(table, lock, today);
-        if (!table.LocateRow(TaskField::ID, Value::integer(id)))
+    updateLockedFileInPieces(line.positionals.at(0), [&](FileLock &lock) {
+        auto table = std::make_shared<ClientTable>();
+        openTaskList(*table, lock, today);
+        if (!table->LocateRow(TaskField::ID, Value::integer(id)))
             throw Error(QStringLiteral("The list has no task with ID %1.").arg(id));
         if (stateCommands.contains(verb))
-            TaskCommands::RunStateCommand(table, stateCommands.value(verb), today);
+            TaskCommands::RunStateCommand(*table, stateCommands.value(verb), today);
         else if (verb == QLatin1String("progress"))
-            TaskCommands::SetProgress(table, progress, today);
+            TaskCommands::SetProgress(*table, progress, today);
         else if (verb == QLatin1String("date"))
-            TaskCommands::SetDate(table, dateFields.value(rest.at(0)), day);
+            TaskCommands::SetDate(*table, dateFields.value(rest.at(0)), day);
         else
-            TaskCommands::DeleteCurrent(table);
-        return std::optional<QByteArray>(table.WriteToBytes(DataFormat::XmlUtf8));
+            TaskCommands::DeleteCurrent(*table);
+        return writtenOut(table, DataFormat::XmlUtf8);
     });
 }
 

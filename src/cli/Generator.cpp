@@ -290,9 +290,11 @@ void generate(const QString &path, int count, quint32 seed, bool distinctTexts)
         table.AddFieldDef(field.def());
     table.CreateEmpty();
     generateTasks(table, count, seed, distinctTexts);
-    const QByteArray bytes = table.WriteToBytes(DataFormat::XmlUtf8);
     // Under the list's lock, as every command that writes a list.
-    updateLockedFile(path, [&](FileLock &) { return std::optional<QByteArray>(bytes); });
+    updateLockedFileInPieces(path, [&](FileLock &) {
+        return std::optional<ContentWriter>(
+            [&](const PutBytes &put) { table.WriteTo(DataFormat::XmlUtf8, put); });
+    });
 }
 
 } // namespace ql

@@ -171,7 +171,40 @@ private:
 
 quint64 contentHash(const QByteArray &bytes)
 {
-    return qHashBits(bytes.constData(), size_t(bytes.size()), HashSeed);
+    ContentHasher hasher;
+    hasher.add(bytes.constData(), bytes.size());
+    return hasher.result();
+}
+
+void ContentHasher::add(const char *data, qsizetype size)
+{
+    if (!m_partial.isEmpty()) {
+        const qsizetype taken = std::min(size, BlockSize - m_partial.size());
+        m_partial.append(data, taken);
+        data += taken;
+        size -= taken;
+        if (m_partial.size() < BlockSize)
+            return;
+        addBlock(m_partial.constData(), BlockSize);
+        m_partial.clear();
+    }
+    for (; size >= BlockSize; data += BlockSize, size -= BlockSize)
+        addBlock(data, BlockSize);
+    if (size > 0)
+        m_partial.append(data, size);
+}
+
+quint64 ContentHasher::result() const
+{
+    ContentHasher last = *this;
+    // The last block, partly filled or empty, ends the hash; each block's length goes in with it.
+    last.addBlock(m_partial.constData(), m_partial.size());
+    return last.m_hash;
+}
+
+void ContentHasher::addBlock(const char *block, qsizetype size)
+{
+    m_hash = qHashMulti(HashSeed, m_hash, qHashBits(block, size_t(size), HashSeed), size);
 }
 
 FileContents readRegularFile(const QString &path)

@@ -34,6 +34,23 @@ struct FileIdentity
 // The hash a FileIdentity holds for these bytes: fast, not cryptographic, stable within a run.
 quint64 contentHash(const QByteArray &bytes);
 
+// The same hash, of bytes given in pieces of any size: a file written piece by piece is hashed as
+// it is written, and gets the hash its bytes would get read whole.
+class ContentHasher
+{
+public:
+    void add(const char *data, qsizetype size);
+    quint64 result() const;
+
+private:
+    void addBlock(const char *block, qsizetype size);
+
+    // The bytes are hashed in blocks of a fixed size, so the pieces they come in do not matter.
+    static constexpr qsizetype BlockSize = 64 * 1024;
+    quint64 m_hash = 0;
+    QByteArray m_partial; // the start of the block still to be filled
+};
+
 struct FileContents
 {
     QByteArray bytes;

@@ -105,25 +105,42 @@ bool FileLock::isUnchanged(const FileIdentity &known) const
 
 FileIdentity FileLock::write(const QByteArray &data)
 {
+    return write([&data](const PutBytes &put) { put(data.constData(), data.size()); });
+}
+
+FileIdentity FileLock::write(const ContentWriter &contents)
+{
     if (m_fd >= 0)
         removeStrandedTemporaryFiles(m_path);
-    return writeFileAtomically(m_path, data, m_fd >= 0 ? WriteMode::Replace : WriteMode::CreateOnly);
+    return writeFileAtomically(m_path, contents, m_fd >= 0 ? WriteMode::Replace : WriteMode::CreateOnly);
+}
+
+std::optional<FileIdentity> updateLockedFileInPieces(
+    const QString &path, const std::function<std::optional<ContentWriter>(FileLock &)> &change)
+{
+    for (;;) {
+        FileLock lock(path);
+        const std::optional<ContentWriter> contents = change(lock);
+        if (!contents)
+            return std::nullopt;
+        try {
+            return lock.write(*contents);
+        } catch (const TargetExists &) {
+            // Another writer created the file after this one found none; the next turn locks it.
+        }
+    }
 }
 
 std::optional<FileIdentity> updateLockedFile(
     const QString &path, const std::function<std::optional<QByteArray>(FileLock &)> &change)
 {
-    for (;;) {
-        FileLock lock(path);
-        const std::optional<QByteArray> data = change(lock);
+    return updateLockedFileInPieces(path, [&change](FileLock &lock) -> std::optional<ContentWriter> {
+        std::optional<QByteArray> data = change(lock);
         if (!data)
             return std::nullopt;
-        try {
-            return lock.write(*data);
-        } catch (const TargetExists &) {
-            // Another writer created the file after this one found none; the next turn locks it.
-        }
-    }
+        return ContentWriter(
+            [bytes = std::move(*data)](const PutBytes &put) { put(bytes.constData(), bytes.size()); });
+    });
 }
 
 } // namespace ql

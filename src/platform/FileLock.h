@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/FileAccess.h"
+#include "platform/FileWriter.h"
 
 #include <QByteArray>
 #include <QString>
@@ -48,6 +49,7 @@ public:
     // earlier writes of the file, cut off by a kill, left beside it. Throws TargetExists
     // when the file was absent and another writer has created it since.
     FileIdentity write(const QByteArray &data);
+    FileIdentity write(const ContentWriter &contents);
 
 private:
     QString m_path;
@@ -59,5 +61,9 @@ private:
 // leave the file as it is. Gives the identity of the file written, or nothing.
 std::optional<FileIdentity> updateLockedFile(
     const QString &path, const std::function<std::optional<QByteArray>(FileLock &)> &change);
+// The same, for contents made while they are written (writeFileAtomically's ContentWriter): the
+// contents of a large list are never held whole in memory.
+std::optional<FileIdentity> updateLockedFileInPieces(
+    const QString &path, const std::function<std::optional<ContentWriter>(FileLock &)> &change);
 
 } // namespace ql

@@ -119,19 +119,25 @@ public:
         }
     }
 
-    void write(const QByteArray &data)
+    // Writes the next piece of the file. Every few megabytes the disk is asked to start writing what
+    // came so far, so that the flush at the end has little left to wait for.
+    void write(const char *p, qsizetype size)
     {
-        const char *p = data.constData();
-        qsizetype remaining = data.size();
         if (FileFaults::active() == FileFault::FailsHalfway) {
-            writeAll(p, remaining / 2);
+            writeAll(p, size / 2);
             fail(QStringLiteral("Error writing file \"%1\"."), injected(ENOSPC));
         }
         if (FileFaults::active() == FileFault::KilledHalfway) {
-            writeAll(p, remaining / 2);
+            writeAll(p, size / 2);
             ::raise(SIGKILL);
         }
-        writeAll(p, remaining);
+        writeAll(p, size);
+        m_written += size;
+        if (m_written - m_writtenBack >= WriteBackStep) {
+            // Only a start: errors are reported by the flush.
+            (void)::sync_file_range(m_fd, m_writtenBack, m_written - m_writtenBack, SYNC_FILE_RANGE_WRITE);
+            m_writtenBack = m_written;
+        }
     }
 
     // The bytes must be on the disk before the file takes its place: a file system that takes the
@@ -286,6 +292,9 @@ private:
     bool m_unnamed = false;
     QByteArray m_temporary; // the temporary file's name, once it has one
     int m_fd = -1;
+    static constexpr qint64 WriteBackStep = 8 << 20;
+    qint64 m_written = 0;
+    qint64 m_writtenBack = 0; // the bytes the disk was asked to start writing
 };
 
 } // namespace
@@ -317,6 +326,12 @@ void removeStrandedTemporaryFiles(const QString &path)
 
 FileIdentity writeFileAtomically(const QString &path, const QByteArray &data, WriteMode mode)
 {
+    return writeFileAtomically(
+        path, [&data](const PutBytes &put) { put(data.constData(), data.size()); }, mode);
+}
+
+FileIdentity writeFileAtomically(const QString &path, const ContentWriter &contents, WriteMode mode)
+{
     // A list that was never saved has no file name; the write would only fail at the end.
     if (path.trimmed().isEmpty())
         throw Error(QStringLiteral("Cannot create file \"%1\". No file name was given").arg(path));
@@ -324,9 +339,13 @@ FileIdentity writeFileAtomically(const QString &path, const QByteArray &data, Wr
     requireReplaceable(path, target);
     AtomicWrite write(path, target, mode);
     write.create();
-    write.write(data);
+    ContentHasher hasher;
+    contents([&](const char *data, qsizetype size) {
+        write.write(data, size);
+        hasher.add(data, size);
+    });
     FileIdentity identity = write.flush();
-    identity.hash = contentHash(data);
+    identity.hash = hasher.result();
     write.putInPlace();
     return identity;
 }

@@ -4,6 +4,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <functional>
 
 namespace ql {
 
@@ -41,6 +42,17 @@ struct TargetExists
 FileIdentity writeFileAtomically(
     const QString &path, const QByteArray &data, WriteMode mode = WriteMode::Replace);
 
+// Bytes of a file, handed over in pieces in their order.
+using PutBytes = std::function<void(const char *data, qsizetype size)>;
+// Makes a file's contents by handing them, in order, to `put`.
+using ContentWriter = std::function<void(const PutBytes &put)>;
+
+// The same write, of contents made while they are written: a large file never has to be held
+// whole in memory, and the disk starts on the first pieces while the rest are made. An exception
+// from `contents` ends the write as a failed step does, and passes on unchanged.
+FileIdentity writeFileAtomically(
+    const QString &path, const ContentWriter &contents, WriteMode mode = WriteMode::Replace);
+
 // Removes the named temporary files that writes of `path` cut off by a kill or a power loss left
 // beside its target. Only for the holder of the file's lock (FileLock): every writer of a list holds
 // it for as long as its temporary file has a name, so none of them is still in use.
@@ -55,8 +67,8 @@ inline constexpr char TemporaryFileMarker[] = ".quillon-unfinished-";
 enum class FileFault {
     None,
     CannotCreate, // the temporary file cannot be created (EACCES)
-    FailsHalfway, // half of the bytes reach the temporary file, then write() fails (ENOSPC)
-    KilledHalfway, // half of the bytes reach the temporary file, then the process is killed (SIGKILL)
+    FailsHalfway, // half of the first piece reaches the temporary file, then write() fails (ENOSPC)
+    KilledHalfway, // half of the first piece reaches the temporary file, then the process is killed
     FailsAtFlush, // every write() succeeds, then the final flush to the disk fails (ENOSPC)
     CannotRename, // the finished temporary file cannot be renamed over the target (EACCES)
 };

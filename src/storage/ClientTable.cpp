@@ -387,12 +387,26 @@ QByteArray ClientTable::WriteToBytes(DataFormat format)
     return writeDatapacket(m_data, format, m_logging);
 }
 
+void ClientTable::WriteTo(DataFormat format, const PutBytes &put)
+{
+    requireActive();
+    endPendingImplicitly();
+    if (format == DataFormat::Binary)
+        fail(QStringLiteral("Binary datapackets are not supported; save as XML."));
+    writeDatapacket(m_data, format, m_logging, put);
+}
+
 FileIdentity ClientTable::WriteToFile(const QString &path, DataFormat format)
 {
     if (format == DataFormat::Binary && path.endsWith(QStringLiteral(".xml"), Qt::CaseInsensitive))
         format = DataFormat::Xml;
-    const QByteArray bytes = WriteToBytes(format);
-    return writeFileAtomically(path, bytes);
+    // Checked before a temporary file is made, which the write would otherwise make first.
+    requireActive();
+    endPendingImplicitly();
+    if (format == DataFormat::Binary)
+        fail(QStringLiteral("Binary datapackets are not supported; save as XML."));
+    return writeFileAtomically(
+        path, [&](const PutBytes &put) { writeDatapacket(m_data, format, m_logging, put); });
 }
 
 void ClientTable::WriteToStream(QIODevice &device, DataFormat format)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/FileAccess.h"
+#include "platform/FileWriter.h"
 #include "storage/Field.h"
 #include "storage/RowSequence.h"
 #include "storage/Value.h"
@@ -188,6 +189,9 @@ public:
     // Writes the file whole through the atomic writer and gives the identity of what it wrote.
     FileIdentity WriteToFile(const QString &path, DataFormat format);
     QByteArray WriteToBytes(DataFormat format);
+    // The document handed to `put` in pieces of a few megabytes as it is written (see
+    // writeDatapacket), for a file that is written while its contents are made.
+    void WriteTo(DataFormat format, const PutBytes &put);
     void WriteToStream(QIODevice &device, DataFormat format);
 
     // Off merges the log: the current rows become plain rows and the log is emptied.

@@ -3,6 +3,7 @@
 #include "storage/ClientTable.h"
 
 #include "platform/Error.h"
+#include "platform/FileWriter.h"
 
 #include <QByteArray>
 #include <atomic>
@@ -16,6 +17,12 @@ namespace ql {
 // With change logging on, every stored version is written with its state and the log goes into
 // PARAMS; with logging off only the current rows are written, without states and without a log.
 QByteArray writeDatapacket(const TableData &data, DataFormat format, bool changeLogging);
+// The same document handed to `put` in pieces of a few megabytes, in order, as it is written: the
+// rows of a large table are written on up to `threads` threads (0: as many as the machine runs at
+// once, up to four), and the whole document is never held in memory. `put` is called on the
+// calling thread only; an exception from it, or from the writing, ends the writing and passes on.
+void writeDatapacket(
+    const TableData &data, DataFormat format, bool changeLogging, const PutBytes &put, int threads = 0);
 
 // The work of one read, counted so that tests can check that reading grows with the size of the
 // document and no faster, without timing it.

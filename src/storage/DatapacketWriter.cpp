@@ -4,8 +4,12 @@
 #include <QDate>
 #include <algorithm>
 #include <charconv>
+#include <condition_variable>
 #include <cstring>
+#include <exception>
+#include <mutex>
 #include <sys/mman.h>
+#include <thread>
 #include <unistd.h>
 
 namespace ql {
@@ -25,7 +29,12 @@ namespace {
 class Sink
 {
 public:
-    explicit Sink(qsizetype reserve)
+    // `buffer` lends its memory: a block's bytes are written into the buffer the previous block was
+    // written into. With `drain`, the bytes are handed on whenever the buffer is full, and the
+    // buffer is used again.
+    explicit Sink(qsizetype reserve, QByteArray buffer = {}, const PutBytes *drain = nullptr)
+        : m_buf(std::move(buffer))
+        , m_drain(drain)
     {
         m_buf.resize(std::max<qsizetype>(reserve, 256));
         m_p = m_buf.data();
@@ -83,9 +92,23 @@ public:
         return std::move(m_buf);
     }
 
+    // Hands on what the buffer holds.
+    void drain()
+    {
+        const qsizetype used = m_p - m_buf.constData();
+        if (used > 0)
+            (*m_drain)(m_buf.constData(), used);
+        m_p = m_buf.data();
+    }
+
 private:
     void grow(qsizetype n)
     {
+        if (m_drain) {
+            drain();
+            if (m_end - m_p >= n)
+                return;
+        }
         const qsizetype used = m_p - m_buf.constData();
         m_buf.resize(std::max(m_buf.size() * 2, used + n));
         m_p = m_buf.data() + used;
@@ -93,6 +116,7 @@ private:
     }
 
     QByteArray m_buf;
+    const PutBytes *m_drain;
     char *m_p;
     char *m_end;
 };
@@ -315,112 +339,275 @@ void appendEscaped(Sink &out, QStringView value)
     out.commit(escapeInto(out.room(6 * value.size()), value));
 }
 
+// One document being written: its head, its rows in ranges of versions, and its end. The rows of
+// different ranges may be written on different threads at once.
+class DocumentWriter
+{
+public:
+    DocumentWriter(const TableData &data, DataFormat format, bool changeLogging)
+        : m_data(data)
+        , m_format(format)
+        , m_changeLogging(changeLogging)
+    {
+        for (const Field &field : data.fields)
+            if (Field::typeWord(field.type()).isEmpty())
+                throw Error(QStringLiteral("Fieldtype not supported for XML."));
+    }
+
+    // The bytes the rows of `versions` versions take, about.
+    qsizetype estimate(size_t versions) const
+    {
+        return qsizetype(versions * (m_data.fields.size() * 16 + 16));
+    }
+
+    // The declaration, the fields and the change log, up to the first row.
+    void writeHead(Sink &out)
+    {
+        out.append(m_format == DataFormat::XmlUtf8
+                ? "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>"
+                : "<?xml version=\"1.0\" standalone=\"yes\"?>");
+        out.append("  <DATAPACKET Version=\"2.0\"><METADATA><FIELDS>");
+
+        for (const Field &field : m_data.fields) {
+            m_attrNames.push_back(escaped(field.attrName()));
+            if (field.attrName() == QLatin1String(NullMarkAttribute))
+                m_markUsable = false;
+            out.append("<FIELD");
+            if (field.needsFieldNameAttribute())
+                appendAttribute(out, "fieldname", escaped(field.name()));
+            appendAttribute(out, "attrname", m_attrNames.back());
+            appendAttribute(out, "fieldtype", Field::typeWord(field.type()).toLatin1());
+            const FieldDef &def = field.def();
+            if (def.readOnly)
+                appendAttribute(out, "readonly", "true");
+            if (def.required)
+                appendAttribute(out, "required", "true");
+            if (def.hidden)
+                appendAttribute(out, "hidden", "true");
+            if (def.linkField)
+                appendAttribute(out, "linkfield", "true");
+            const QString subtype = Field::subtypeWord(field.type());
+            if (!subtype.isEmpty())
+                appendAttribute(out, "SUBTYPE", subtype.toLatin1());
+            if (field.type() == FieldType::Text || field.type() == FieldType::WideText) {
+                Sink width(24);
+                appendNumber(width, field.width());
+                appendAttribute(out, "WIDTH", width.take());
+            }
+            out.append("/>");
+        }
+        out.append("</FIELDS><PARAMS");
+        if (m_changeLogging && !m_data.log.empty()) {
+            Sink log(qsizetype(m_data.log.size() * 12));
+            for (const ChangeLogEntry &e : m_data.log) {
+                if (&e != &m_data.log.front())
+                    log.append(' ');
+                appendNumber(log, e.produced);
+                log.append(' ');
+                appendNumber(log, e.replaced);
+                log.append(' ');
+                appendNumber(log, e.kind);
+            }
+            appendAttribute(out, "CHANGE_LOG", log.take());
+        }
+        if (m_data.hasCounter) {
+            Sink counter(24);
+            appendNumber(counter, m_data.counter);
+            appendAttribute(out, "AUTOINCVALUE", counter.take());
+        }
+        out.append("/></METADATA><ROWDATA>");
+    }
+
+    void writeRows(Sink &out, size_t from, size_t to, DayDigits &dayDigits) const
+    {
+        for (size_t v = from; v < to; ++v) {
+            const RowVersion &version = m_data.versions[v];
+            if (!m_changeLogging && (version.state & (RowVersion::Superseded | RowVersion::Deleted)))
+                continue;
+            out.append("<ROW");
+            const bool modified
+                = m_changeLogging && (version.state & RowVersion::Modified) && version.replaces >= 0;
+            if (m_changeLogging && version.state != 0) {
+                out.append(" RowState=\"");
+                appendNumber(out, version.state);
+                out.append('"');
+            }
+            const std::vector<Value> *earlier
+                = modified ? &m_data.versions[size_t(version.replaces)].values : nullptr;
+            QByteArray emptied;
+            for (const Field &field : m_data.fields) {
+                const size_t i = size_t(field.index());
+                const Value &value = version.values[i];
+                if (earlier && value == (*earlier)[i])
+                    continue;
+                if (value.isNull()) {
+                    if (earlier) {
+                        if (!emptied.isEmpty())
+                            emptied.append(' ');
+                        emptied.append(m_attrNames[i]);
+                    }
+                    continue;
+                }
+                out.append(' ');
+                out.append(m_attrNames[i]);
+                out.append("=\"");
+                appendValue(out, field, value, dayDigits);
+                out.append('"');
+            }
+            if (!emptied.isEmpty() && m_markUsable)
+                appendAttribute(out, NullMarkAttribute, emptied);
+            out.append("/>");
+        }
+    }
+
+    static void writeEnd(Sink &out) { out.append("</ROWDATA></DATAPACKET>"); }
+
+private:
+    const TableData &m_data;
+    DataFormat m_format;
+    bool m_changeLogging;
+    std::vector<QByteArray> m_attrNames;
+    bool m_markUsable = true;
+};
+
+// Lists of fewer versions are written on the calling thread alone.
+constexpr size_t RowsInParallelFrom = 50000;
+// The versions one thread writes at a time, and so the size of the pieces handed on: a few
+// megabytes.
+constexpr size_t BlockVersions = 8192;
+
+// Writes the rows on several threads, a block of versions each at a time, and hands the blocks on
+// to `put` in their order, from the calling thread. At most two blocks per thread wait to be handed
+// on, so the memory taken stays a few megabytes whatever the size of the list.
+void writeRowsInParallel(const DocumentWriter &writer, size_t versions, int threads, const PutBytes &put)
+{
+    const size_t blocks = (versions + BlockVersions - 1) / BlockVersions;
+    const size_t slotCount = size_t(threads) * 2;
+    struct Slot
+    {
+        QByteArray bytes;
+        size_t block = SIZE_MAX; // the block whose bytes it holds, once they are written
+    };
+    std::vector<Slot> slot(slotCount);
+    std::vector<QByteArray> spare; // buffers of blocks handed on, to be written into again
+    std::mutex mutex;
+    std::condition_variable changed;
+    size_t nextBlock = 0;
+    size_t handedOn = 0;
+    bool stop = false;
+    std::exception_ptr failure;
+
+    const auto work = [&] {
+        DayDigits dayDigits(versions);
+        for (;;) {
+            size_t block = 0;
+            QByteArray buffer;
+            {
+                std::unique_lock<std::mutex> lock(mutex);
+                // A block is written only when its slot is free: the block `slotCount` before it has
+                // been handed on.
+                changed.wait(
+                    lock, [&] { return stop || nextBlock >= blocks || nextBlock < handedOn + slotCount; });
+                if (stop || nextBlock >= blocks)
+                    return;
+                block = nextBlock++;
+                if (!spare.empty()) {
+                    buffer = std::move(spare.back());
+                    spare.pop_back();
+                }
+            }
+            try {
+                const size_t from = block * BlockVersions;
+                const size_t to = std::min(versions, from + BlockVersions);
+                Sink out(writer.estimate(to - from), std::move(buffer));
+                writer.writeRows(out, from, to, dayDigits);
+                buffer = out.take();
+            } catch (...) {
+                const std::lock_guard<std::mutex> lock(mutex);
+                if (!failure)
+                    failure = std::current_exception();
+                stop = true;
+                changed.notify_all();
+                return;
+            }
+            const std::lock_guard<std::mutex> lock(mutex);
+            slot[block % slotCount].bytes = std::move(buffer);
+            slot[block % slotCount].block = block;
+            changed.notify_all();
+        }
+    };
+
+    std::vector<std::thread> workers;
+    const auto finish = [&] {
+        {
+            const std::lock_guard<std::mutex> lock(mutex);
+            stop = true;
+            changed.notify_all();
+        }
+        for (std::thread &worker : workers)
+            worker.join();
+    };
+    try {
+        for (int i = 0; i < threads; ++i)
+            workers.emplace_back(work);
+        for (size_t block = 0; block < blocks; ++block) {
+            QByteArray bytes;
+            {
+                std::unique_lock<std::mutex> lock(mutex);
+                changed.wait(lock, [&] { return stop || slot[block % slotCount].block == block; });
+                if (stop)
+                    break;
+                bytes = std::move(slot[block % slotCount].bytes);
+                slot[block % slotCount].block = SIZE_MAX;
+            }
+            put(bytes.constData(), bytes.size());
+            const std::lock_guard<std::mutex> lock(mutex);
+            spare.push_back(std::move(bytes));
+            handedOn = block + 1;
+            changed.notify_all();
+        }
+    } catch (...) {
+        finish();
+        throw;
+    }
+    finish();
+    if (failure)
+        std::rethrow_exception(failure);
+}
+
 } // namespace
+
+void writeDatapacket(
+    const TableData &data, DataFormat format, bool changeLogging, const PutBytes &put, int threads)
+{
+    DocumentWriter writer(data, format, changeLogging);
+    // Pieces of about this size are handed on.
+    constexpr qsizetype PieceSize = 4 << 20;
+    Sink out(
+        std::min(PieceSize, 512 + qsizetype(data.fields.size()) * 80 + writer.estimate(data.versions.size())),
+        {}, &put);
+    writer.writeHead(out);
+    const size_t versions = data.versions.size();
+    if (threads <= 0)
+        threads = int(std::min(4u, std::thread::hardware_concurrency()));
+    if (versions >= RowsInParallelFrom && threads > 1) {
+        out.drain();
+        writeRowsInParallel(writer, versions, threads, put);
+    } else {
+        DayDigits dayDigits(versions);
+        writer.writeRows(out, 0, versions, dayDigits);
+    }
+    DocumentWriter::writeEnd(out);
+    out.drain();
+}
 
 QByteArray writeDatapacket(const TableData &data, DataFormat format, bool changeLogging)
 {
-    for (const Field &field : data.fields)
-        if (Field::typeWord(field.type()).isEmpty())
-            throw Error(QStringLiteral("Fieldtype not supported for XML."));
-
-    Sink out(
+    Sink whole(
         qsizetype(512 + data.fields.size() * 80 + data.versions.size() * (data.fields.size() * 16 + 16)));
-    out.append(format == DataFormat::XmlUtf8 ? "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>"
-                                             : "<?xml version=\"1.0\" standalone=\"yes\"?>");
-    out.append("  <DATAPACKET Version=\"2.0\"><METADATA><FIELDS>");
-
-    std::vector<QByteArray> attrNames;
-    bool markUsable = true;
-    for (const Field &field : data.fields) {
-        attrNames.push_back(escaped(field.attrName()));
-        if (field.attrName() == QLatin1String(NullMarkAttribute))
-            markUsable = false;
-        out.append("<FIELD");
-        if (field.needsFieldNameAttribute())
-            appendAttribute(out, "fieldname", escaped(field.name()));
-        appendAttribute(out, "attrname", attrNames.back());
-        appendAttribute(out, "fieldtype", Field::typeWord(field.type()).toLatin1());
-        const FieldDef &def = field.def();
-        if (def.readOnly)
-            appendAttribute(out, "readonly", "true");
-        if (def.required)
-            appendAttribute(out, "required", "true");
-        if (def.hidden)
-            appendAttribute(out, "hidden", "true");
-        if (def.linkField)
-            appendAttribute(out, "linkfield", "true");
-        const QString subtype = Field::subtypeWord(field.type());
-        if (!subtype.isEmpty())
-            appendAttribute(out, "SUBTYPE", subtype.toLatin1());
-        if (field.type() == FieldType::Text || field.type() == FieldType::WideText) {
-            Sink width(24);
-            appendNumber(width, field.width());
-            appendAttribute(out, "WIDTH", width.take());
-        }
-        out.append("/>");
-    }
-    out.append("</FIELDS><PARAMS");
-    if (changeLogging && !data.log.empty()) {
-        Sink log(qsizetype(data.log.size() * 12));
-        for (const ChangeLogEntry &e : data.log) {
-            if (&e != &data.log.front())
-                log.append(' ');
-            appendNumber(log, e.produced);
-            log.append(' ');
-            appendNumber(log, e.replaced);
-            log.append(' ');
-            appendNumber(log, e.kind);
-        }
-        appendAttribute(out, "CHANGE_LOG", log.take());
-    }
-    if (data.hasCounter) {
-        Sink counter(24);
-        appendNumber(counter, data.counter);
-        appendAttribute(out, "AUTOINCVALUE", counter.take());
-    }
-    out.append("/></METADATA><ROWDATA>");
-
-    DayDigits dayDigits(data.versions.size());
-
-    for (const RowVersion &version : data.versions) {
-        if (!changeLogging && (version.state & (RowVersion::Superseded | RowVersion::Deleted)))
-            continue;
-        out.append("<ROW");
-        const bool modified
-            = changeLogging && (version.state & RowVersion::Modified) && version.replaces >= 0;
-        if (changeLogging && version.state != 0) {
-            out.append(" RowState=\"");
-            appendNumber(out, version.state);
-            out.append('"');
-        }
-        const std::vector<Value> *earlier
-            = modified ? &data.versions[size_t(version.replaces)].values : nullptr;
-        QByteArray emptied;
-        for (const Field &field : data.fields) {
-            const size_t i = size_t(field.index());
-            const Value &v = version.values[i];
-            if (earlier && v == (*earlier)[i])
-                continue;
-            if (v.isNull()) {
-                if (earlier) {
-                    if (!emptied.isEmpty())
-                        emptied.append(' ');
-                    emptied.append(attrNames[i]);
-                }
-                continue;
-            }
-            out.append(' ');
-            out.append(attrNames[i]);
-            out.append("=\"");
-            appendValue(out, field, v, dayDigits);
-            out.append('"');
-        }
-        if (!emptied.isEmpty() && markUsable)
-            appendAttribute(out, NullMarkAttribute, emptied);
-        out.append("/>");
-    }
-    out.append("</ROWDATA></DATAPACKET>");
-    return out.take();
+    writeDatapacket(data, format, changeLogging,
+        [&whole](const char *bytes, qsizetype size) { whole.append(bytes, size); });
+    return whole.take();
 }
 
 } // namespace ql

@@ -390,6 +390,75 @@ TEST(FileWriter, FullDisk_EveryWriteFailsAndTheOldFileStays)
     EXPECT_EQ(readAll(path), QByteArray(4096, 'n'));
 }
 
+// Contents made while they are written: the file and its hash are those of the whole bytes, however
+// they are cut into pieces; contents that fail on the way, or a disk that fills up after the first
+// pieces, leave the old file and nothing else.
+TEST(FileWriter, InPieces_WritesTheSameFileAndHashOrNothing)
+{
+    QByteArray whole(300000, '\0');
+    for (qsizetype i = 0; i < whole.size(); ++i)
+        whole[i] = char('a' + (i * 7919) % 26);
+    const auto inPieces = [&whole](std::vector<qsizetype> sizes) {
+        return [&whole, sizes](const ql::PutBytes &put) {
+            qsizetype at = 0;
+            for (const qsizetype size : sizes) {
+                put(whole.constData() + at, size);
+                at += size;
+            }
+            put(whole.constData() + at, whole.size() - at);
+        };
+    };
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString path = dir.filePath(QStringLiteral("list.ql1"));
+    // Pieces that fall on, beside and across the hash's blocks of 64 KiB, and empty ones.
+    for (const std::vector<qsizetype> &sizes : std::vector<std::vector<qsizetype>> {
+             {}, { 1, 65535, 65536, 0, 65537 }, { 131072, 7 }, { 299999 } }) {
+        const ql::FileIdentity written = ql::writeFileAtomically(path, inPieces(sizes));
+        const ql::FileContents read = ql::readRegularFile(path);
+        EXPECT_EQ(read.bytes, whole);
+        EXPECT_EQ(written, read.identity) << sizes.size();
+        EXPECT_EQ(written.hash, ql::contentHash(whole));
+    }
+    EXPECT_NE(ql::contentHash(whole), ql::contentHash(whole.left(whole.size() - 1)));
+    EXPECT_NE(ql::contentHash(whole.left(65536)), ql::contentHash(whole.left(65536) + QByteArray(1, '\0')));
+
+    struct Refused : std::exception
+    {
+    };
+    for (const bool named : { false, true }) {
+        FileFaults::refuseUnnamedFiles(named);
+        EXPECT_THROW(ql::writeFileAtomically(path,
+                         [&](const ql::PutBytes &put) {
+                             put(whole.constData(), 1000);
+                             throw Refused();
+                         }),
+            Refused);
+        FileFaults::clear();
+        EXPECT_EQ(readAll(path), whole);
+        EXPECT_EQ(folderEntries(dir.path()), QStringList { QStringLiteral("list.ql1") });
+    }
+
+    testing_fs::FullFileSystem disk;
+    if (!disk.problem().isEmpty())
+        GTEST_SKIP() << qPrintable(disk.problem());
+    const QString full = disk.filePath(QStringLiteral("list.ql1"));
+    ql::writeFileAtomically(full, QByteArrayLiteral("old"));
+    ASSERT_TRUE(disk.fillLeaving(4));
+    try {
+        ql::writeFileAtomically(full, inPieces({ 4096, 4096, 4096 }));
+        ADD_FAILURE() << "no error";
+    } catch (const ql::Error &e) {
+        EXPECT_EQ(e.message(),
+            QStringLiteral("Error writing file \"%1\". The disk is full (no space left on device); "
+                           "the previous file was kept unchanged.")
+                .arg(full));
+    }
+    EXPECT_EQ(readAll(full), QByteArrayLiteral("old"));
+    EXPECT_EQ(
+        folderEntries(disk.path()), (QStringList { QStringLiteral(".filler"), QStringLiteral("list.ql1") }));
+}
+
 TEST(FileWriter, MissingFolder_ThrowsTheFileSystemsMessage)
 {
     QTemporaryDir dir;

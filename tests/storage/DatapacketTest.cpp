@@ -707,6 +707,78 @@ TEST(Datapacket, FailedWrite_LeavesTheOldFileWhole)
     EXPECT_EQ(table->RowCount(), 2) << "the table is unchanged by a failed write";
 }
 
+// A large list is written in blocks of rows on several threads and handed on in pieces as it is
+// written: the document must be the one a single thread writes, byte for byte, whatever the number
+// of threads, with or without the change log; no piece may hold more than a few megabytes; and a
+// failure while the pieces are handed on must end the writing, not hang it.
+TEST(Datapacket, WrittenInPieces_IsTheSameDocumentOnAnyNumberOfThreads)
+{
+    auto table = newTaskTable();
+    const QString accents = QString::fromUtf8("caf\xC3\xA9 \xF0\x9F\x98\x80 & <");
+    for (int i = 0; i < 60000; ++i) {
+        table->AppendRow();
+        table->SetText("Task", QStringLiteral("task %1 %2").arg(i).arg(i % 7 == 0 ? accents : QString()));
+        table->SetText("Status", i % 3 ? "Not Started" : "Completed");
+        table->SetDateTime("DueDate", QDateTime(QDate(2020, 1, 1).addDays(i % 900), QTime()));
+        table->SetInteger("Points", i % 100);
+        table->PostRow();
+    }
+    // Modified versions, some with a field set back to empty, and deleted rows.
+    table->MoveFirst();
+    for (int i = 0; i < 12000 && !table->AtEnd(); ++i) {
+        table->EditRow();
+        table->SetText("Task", QStringLiteral("edited %1").arg(i));
+        if (i % 2)
+            table->SetNull("DueDate");
+        table->PostRow();
+        table->MoveNext();
+        if (i % 5 == 0 && !table->AtEnd())
+            table->DeleteRow();
+    }
+
+    for (const bool logging : { true, false }) {
+        SCOPED_TRACE(logging ? "with the change log" : "current rows only");
+        const auto write = [&](int threads, qsizetype *largestPiece) {
+            QByteArray bytes;
+            writeDatapacket(
+                table->Data(), DataFormat::XmlUtf8, logging,
+                [&](const char *data, qsizetype size) {
+                    *largestPiece = std::max(*largestPiece, size);
+                    bytes.append(data, size);
+                },
+                threads);
+            return bytes;
+        };
+        qsizetype largest = 0;
+        const QByteArray alone = write(1, &largest);
+        ASSERT_GT(alone.size(), 4 << 20) << "large enough to come in several pieces";
+        EXPECT_EQ(alone, writeDatapacket(table->Data(), DataFormat::XmlUtf8, logging));
+        for (const int threads : { 2, 3 }) {
+            SCOPED_TRACE(threads);
+            qsizetype largestInParallel = 0;
+            EXPECT_TRUE(write(threads, &largestInParallel) == alone);
+            EXPECT_LE(largestInParallel, 8 << 20);
+        }
+        EXPECT_LE(largest, 8 << 20);
+    }
+
+    struct Refused : std::exception
+    {
+    };
+    for (const int threads : { 1, 2 }) {
+        int pieces = 0;
+        EXPECT_THROW(writeDatapacket(
+                         table->Data(), DataFormat::XmlUtf8, true,
+                         [&](const char *, qsizetype) {
+                             if (++pieces == 2)
+                                 throw Refused();
+                         },
+                         threads),
+            Refused);
+        EXPECT_EQ(pieces, 2) << "no piece is handed on after the failure";
+    }
+}
+
 namespace {
 
 // What a read gave: the table's whole content, or the error's message.
