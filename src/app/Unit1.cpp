@@ -394,6 +394,11 @@ TfrTasks *TfrmMain::ActiveTasksFrame() const
 TfrTasks *TfrmMain::OpenedActiveFrame() const
 {
     TfrTasks *frame = ActiveTasksFrame();
+    if (frame && frame->IsReloading())
+        throw Error(
+            QStringLiteral("The list \"%1\" is still being reloaded. Wait until it is shown, or cancel "
+                           "the reload with Esc.")
+                .arg(captionOf(PageControl1->tabText(PageControl1->currentIndex()))));
     if (frame && frame->IsOpening())
         throw Error(QStringLiteral("The list \"%1\" is still being opened. Wait until it is shown, or cancel "
                                    "the open with Esc.")
@@ -742,7 +747,8 @@ bool TfrmMain::offerChangedOnDisk(TfrTasks &frame, int index)
             == Answer::No)
         return false;
     const BusyCursor busy;
-    frame.reloadList();
+    // A large list is read on a worker; the tab shows it as it was until then.
+    frame.BeginReload();
     return true;
 }
 

@@ -37,6 +37,29 @@ FileIdentity readListFile(ClientTable &table, const QString &path, const ReadMon
     }
 }
 
+namespace {
+
+// Tables of fewer row versions are freed where they are: it takes no longer than a frame.
+constexpr size_t FreedInBackgroundFrom = 20000;
+
+} // namespace
+
+void freeInBackground(std::unique_ptr<ClientTable> table)
+{
+    if (!table || table->Data().versions.size() < FreedInBackgroundFrom)
+        return;
+    QThreadPool::globalInstance()->start([doomed = table.release()] { delete doomed; });
+}
+
+void emptyInBackground(ClientTable &table)
+{
+    if (table.Data().versions.size() < FreedInBackgroundFrom || table.IsEditing())
+        return;
+    auto held = std::make_unique<ClientTable>();
+    held->AdoptContents(table);
+    freeInBackground(std::move(held));
+}
+
 // What the worker and the opening share. The worker never touches the opening itself: the opening
 // may be gone by the time the worker ends.
 struct ListOpening::Work

@@ -37,6 +37,15 @@ FileIdentity readListFile(ClientTable &table, const QString &path, const ReadMon
 // 60 % longer than the same read on the main thread. Call once at start, before any thread runs.
 void shareOneHeapAcrossThreads();
 
+// Frees a table, a large one on a worker thread: a list of a million tasks takes a moment to free,
+// which the window would otherwise spend frozen as a tab closes or a list is read again. The table
+// must have nothing following it (no data source) any more.
+void freeInBackground(std::unique_ptr<ClientTable> table);
+// For a table about to go: takes everything a large `table` holds, leaving it closed and empty as
+// AdoptContents leaves its source, and frees it as freeInBackground does. Its followers are told, as
+// when it is closed. A small table, or one with a row being edited, is left as it is.
+void emptyInBackground(ClientTable &table);
+
 // Reads a list file into a table of its own on a worker thread, so that the window stays alive
 // while a large list is read; the finished table is then handed to whoever shows the list (the
 // table is never shared while it is read). The read can be cancelled at any time: the worker

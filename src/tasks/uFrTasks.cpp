@@ -56,6 +56,15 @@ namespace ql {
 
 namespace {
 
+// A task list as the frame reads one: the task table's definitions, the fields the file brings, and
+// the ID order, the order every list opens in.
+void defineReadList(ClientTable &table)
+{
+    DefineTaskTable(table);
+    table.ClearFields();
+    table.SetIndexName(TaskOrder::ID);
+}
+
 const QString Unsaved = QStringLiteral("Unsaved");
 const QString Saved = QStringLiteral("Saved");
 const QString UnsavedMark = QStringLiteral(" *");
@@ -157,6 +166,8 @@ TfrTasks::~TfrTasks()
     // their next step and free what they hold.
     m_orders->stop();
     delete m_opening;
+    // A large list is freed on a worker thread: the window goes on while it is.
+    emptyInBackground(m_cdsTasks);
 }
 
 void TfrTasks::setUpPropertiesPanel()
@@ -670,11 +681,7 @@ bool TfrTasks::BeginOpenList(const QString &fileName)
     // list's orders, which the frame then takes over whole.
     m_cdsTasks.Close();
     m_cdsTasks.ClearFields();
-    m_opening = new ListOpening(fileName, [](ClientTable &table) {
-        DefineTaskTable(table);
-        table.ClearFields();
-        table.SetIndexName(TaskOrder::ID);
-    });
+    m_opening = new ListOpening(fileName, defineReadList);
     connect(m_opening, &ListOpening::progressChanged, this, &TfrTasks::showOpenProgress);
     connect(m_opening, &ListOpening::finished, this, &TfrTasks::openingFinished);
     setOpening(true);
@@ -693,8 +700,10 @@ void TfrTasks::showOpenProgress(int percent)
     if (!m_opening)
         return;
     m_openProgress->setValue(percent);
-    m_activity->setText(
-        QStringLiteral("Opening %1 %2 %").arg(FileNameWithoutExt(m_opening->path())).arg(percent));
+    m_activity->setText(QStringLiteral("%1 %2 %3 %")
+                            .arg(m_reloading ? QStringLiteral("Reloading") : QStringLiteral("Opening"),
+                                FileNameWithoutExt(m_opening->path()))
+                            .arg(percent));
 }
 
 void TfrTasks::setOpening(bool opening)
@@ -720,6 +729,10 @@ void TfrTasks::openingFinished()
     opening->disconnect(this);
     opening->deleteLater();
     setOpening(false);
+    if (std::exchange(m_reloading, false)) {
+        reloadFinished(*opening);
+        return;
+    }
     OpenOutcome outcome = OpenOutcome::Cancelled;
     QString message;
     if (opening->outcome() == ListOpening::Outcome::Failed) {
@@ -773,31 +786,67 @@ void TfrTasks::followLoadedFields()
 
 void TfrTasks::reloadList()
 {
-    // Everything that can fail comes before the table is touched, so that a file that cannot be
-    // read as a list leaves the tab as it was.
+    // The file is read into a table of its own, so that a file that cannot be read as a list leaves
+    // the tab as it was.
     const FileContents contents = readRegularFile(m_listFileName);
-    (void)readDatapacket(contents.bytes);
+    auto fresh = std::make_unique<ClientTable>();
+    defineReadList(*fresh);
+    fresh->ReadFromBytes(contents.bytes);
+    adoptReloaded(std::move(fresh), contents.identity);
+}
 
+bool TfrTasks::BeginReload()
+{
+    const QFileInfo file(m_listFileName);
+    if (!file.exists() || file.size() < backgroundBytes) {
+        reloadList();
+        return false;
+    }
+    m_reloading = true;
+    m_opening = new ListOpening(m_listFileName, defineReadList);
+    connect(m_opening, &ListOpening::progressChanged, this, &TfrTasks::showOpenProgress);
+    connect(m_opening, &ListOpening::finished, this, &TfrTasks::openingFinished);
+    setOpening(true);
+    showOpenProgress(0);
+    return true;
+}
+
+void TfrTasks::reloadFinished(ListOpening &opening)
+{
+    if (opening.outcome() == ListOpening::Outcome::Failed) {
+        reportError(opening.errorMessage(), ErrorTiming::Now);
+    } else if (opening.outcome() == ListOpening::Outcome::Opened) {
+        runGuarded([&] { adoptReloaded(opening.takeTable(), opening.identity()); });
+    }
+}
+
+void TfrTasks::adoptReloaded(std::unique_ptr<ClientTable> fresh, const FileIdentity &identity)
+{
     std::optional<Value> currentId;
     if (m_cdsTasks.Active() && m_cdsTasks.RowCount() > 0 && m_cdsTasks.LookupField(TaskField::ID))
         currentId = m_cdsTasks.GetValue(TaskField::ID);
-    const QString order = m_cdsTasks.IndexName();
+    const QString order = m_pendingOrder.isEmpty() ? m_cdsTasks.IndexName() : m_pendingOrder;
     const QString filter = m_cdsTasks.Filter();
     const bool filtered = m_cdsTasks.Filtered();
 
-    // Read in the default order and unfiltered, which every list has; the list's own order and
-    // view follow when the file still has their fields.
-    m_cdsTasks.Close();
-    m_cdsTasks.ClearFields();
-    m_cdsTasks.SetIndexName(QString());
-    m_cdsTasks.SetFiltered(false);
-    m_cdsTasks.ReadFromBytes(contents.bytes);
-    m_fileIdentity = contents.identity;
+    // Orders still being built for the list as it was are of no use any more.
+    m_orders->stop();
+    m_pendingOrder.clear();
+    if (m_cdsTasks.IsEditing())
+        m_cdsTasks.CancelRow();
+    m_cdsTasks.AdoptContents(*fresh);
+    // `fresh` now holds the list as it was.
+    freeInBackground(std::move(fresh));
+    m_fileIdentity = identity;
+
+    // The list's own order and view follow when the file still has their fields; a large list's
+    // order is built on a worker and shown when ready.
+    followLoadedFields();
     try {
-        m_cdsTasks.SetIndexName(order);
+        chooseOrder(order);
     } catch (const Error &) {
         cbOrder->setCurrentIndex(2);
-        m_cdsTasks.SetIndexName(TaskOrder::ID);
+        chooseOrder(TaskOrder::ID);
     }
     if (filtered) {
         m_cdsTasks.SetFilter(filter);
@@ -810,7 +859,6 @@ void TfrTasks::reloadList()
     }
     if (!currentId || currentId->isNull() || !m_cdsTasks.LocateRow(TaskField::ID, *currentId))
         m_cdsTasks.MoveFirst();
-    followLoadedFields();
     clearUnsavedMark();
     m_statusPanels[1]->setText(QStringLiteral("Reloaded"));
 }

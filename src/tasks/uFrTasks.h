@@ -131,6 +131,15 @@ public:
     // unmodified, and the status bar says "Reloaded". A file that cannot be read as a list throws
     // the reader's error and leaves the tab as it was.
     void reloadList();
+    // Reloads as reloadList does, but reads a large file on a worker thread as BeginOpenList does
+    // and returns at once: meanwhile the tab shows the list as it was with its controls disabled,
+    // and the status bar shows "Reloading NAME 43 %" with Cancel (and Esc). A cancelled reload
+    // leaves the list as it was; a file that cannot be read as a list shows the reader's error and
+    // leaves it as it was too. Returns false when the reload was done at once (a small file; a
+    // failure then throws as reloadList does).
+    bool BeginReload();
+    // Whether the read in progress (IsOpening) reads the tab's list again.
+    bool IsReloading() const { return m_opening && m_reloading; }
 
     // Creates a new empty list (isNew), or loads the list file `fileName`. A path where no file
     // exists leaves the table closed and changes nothing else. Throws the table's error when the
@@ -232,6 +241,9 @@ private:
     void followLoadedFields();
     // Shows a list read by the worker, or tells why there is none.
     void openingFinished();
+    void reloadFinished(ListOpening &opening);
+    // Puts the list read again in `fresh` in place of what the tab shows (see reloadList).
+    void adoptReloaded(std::unique_ptr<ClientTable> fresh, const FileIdentity &identity);
     void showOpenProgress(int percent);
     // Disables the frame's controls but the status bar while a list is being opened.
     void setOpening(bool opening);
@@ -312,6 +324,7 @@ private:
     OrderPreparation *m_orders = nullptr;
     QString m_pendingOrder;
     ListOpening *m_opening = nullptr;
+    bool m_reloading = false;
     // The status bar's panel of what the frame is busy with, the open's progress bar and its Cancel
     // button.
     QLabel *m_activity = nullptr;
