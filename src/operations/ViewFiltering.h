@@ -14,9 +14,10 @@ namespace ql {
 // stays well under a frame; the table keeps showing the view it has meanwhile, and the new view is
 // put in place in one step when every task is tested (ClientTable::BeginFilterBuild).
 //
-// The slices run on the table's own thread rather than on a worker: testing a task costs about
-// what copying the fields the filter reads would cost, so a worker would still need the whole walk
-// on this thread to take its copy.
+// The slices run on the table's own thread rather than on a worker over a copy of the fields the
+// filter reads: taking that copy on this thread costs about as much as testing the tasks (at a
+// million tasks, copying Status and Priority takes longer than the High Priority view itself, and
+// copying the task texts half as long as a search), so a worker would save this thread little.
 //
 // A later view or search replaces one under way, as does switching filtering off; the table drops
 // a build itself when it is closed, read again or filtered by other means.
