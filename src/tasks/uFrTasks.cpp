@@ -711,7 +711,10 @@ bool TfrTasks::BeginOpenList(const QString &fileName)
         return false;
     }
     // The table is not shared while it is read: the worker reads into one of its own, with this
-    // list's orders, which the frame then takes over whole.
+    // list's orders, which the frame then takes over whole. A view being built for what it held
+    // is dropped.
+    m_filtering->stop();
+    m_filteringActivity.clear();
     m_cdsTasks.Close();
     m_cdsTasks.ClearFields();
     m_opening = new ListOpening(fileName, [](ClientTable &table) {
