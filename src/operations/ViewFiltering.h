@@ -27,7 +27,7 @@ class ViewFiltering final : public QObject
 
 public:
     // Lists of more tasks than this are filtered in the background: at this size a view is built
-    // at once in well under a millisecond.
+    // at once in about a millisecond.
     static constexpr int BackgroundRows = 4000;
 
     explicit ViewFiltering(ClientTable &table, QObject *parent = nullptr);
