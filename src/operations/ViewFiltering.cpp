@@ -96,8 +96,10 @@ void ViewFiltering::step()
         const qint64 cpu0 = threadCpuNs();
         m_tested = m_table.FilterBuildStep(*m_build, m_slice);
         const qint64 took = std::max<qint64>(threadCpuNs() - cpu0, 1);
+        // At most twice as many rows as the last slice: one that went quicker than usual does
+        // not make the next one overshoot by much.
         m_slice = int(std::clamp<qint64>(qint64(m_slice) * SliceTarget / took,
-            std::max(SmallestSlice, m_slice / 4), std::min<qint64>(LargestSlice, qint64(m_slice) * 4)));
+            std::max(SmallestSlice, m_slice / 4), std::min<qint64>(LargestSlice, qint64(m_slice) * 2)));
         // Putting the view in place and showing it is a turn of its own.
         m_turn.start(0);
         return;

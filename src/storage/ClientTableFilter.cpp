@@ -37,6 +37,8 @@ public:
     size_t next = 0; // the next candidate (narrowing) or row id to test
     std::vector<char> passes; // by row id
     bool tested = false;
+    // The ids of one step, kept from step to step so that a step allocates nothing.
+    std::vector<int> ids;
 };
 
 void ClientTable::dropFilterBuild()
@@ -121,7 +123,8 @@ bool ClientTable::FilterBuildStep(FilterBuild &build, int budget)
 {
     if (!FilterBuildCurrent(build))
         return true;
-    std::vector<int> ids;
+    std::vector<int> &ids = build.ids;
+    ids.clear();
     ids.reserve(size_t(std::max(budget, 0)));
     // A row deleted before its turn is left out; one deleted after is tested again at the end.
     if (build.narrowing) {
