@@ -169,6 +169,7 @@ void ClientTable::Close()
         order->buildTicket = 0;
         order->changedSinceSnapshot.clear();
     }
+    dropFilterBuild();
     fireRowsChange(RowsChange::Kind::Reset);
 }
 
@@ -237,6 +238,7 @@ void ClientTable::installData(TableData data)
 
 void ClientTable::resetView()
 {
+    dropFilterBuild();
     Order *order = findOrder(m_indexName);
     if (!order) {
         const QString name = m_indexName;
@@ -514,6 +516,7 @@ void ClientTable::SetFilter(const QString &expression)
 {
     if (expression == m_filterText)
         return;
+    dropFilterBuild();
     if (!Active() || !m_filtered) {
         m_filterText = expression;
         return;
@@ -535,6 +538,7 @@ void ClientTable::SetFilter(const QString &expression)
 
 void ClientTable::SetFiltered(bool on)
 {
+    dropFilterBuild();
     if (!Active()) {
         m_filtered = on;
         return;
@@ -764,6 +768,7 @@ void ClientTable::postInsert()
     if (counterField >= 0)
         ++m_data.counter;
     insertIntoOrders(rowId);
+    noteRowChanged(rowId);
     const int pos = lowerBound(activeOrder(), m_view, rowId);
     m_view.insert(pos, rowId);
     m_cursor = pos;
@@ -837,6 +842,7 @@ void ClientTable::postEdit()
     }
 
     insertIntoOrders(rowId);
+    noteRowChanged(rowId);
     const int pos = lowerBound(activeOrder(), m_view, rowId);
     m_view.insert(pos, rowId);
     m_cursor = pos;
@@ -899,6 +905,7 @@ void ClientTable::DeleteRow()
     if (m_logging)
         m_data.log.push_back({ row.version + 1, 0, RowVersion::Deleted });
     row.alive = false;
+    noteRowChanged(rowId);
     if (m_cursor >= m_view.size())
         m_cursor = m_view.size() - 1;
     m_atEnd = m_view.empty();

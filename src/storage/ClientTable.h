@@ -247,6 +247,25 @@ public:
     bool Filtered() const { return m_filtered; }
     void SetFiltered(bool on);
 
+    // Building a filtered view in steps, for lists too large to filter at once without holding up
+    // the user; meanwhile the table shows the view it had. BeginFilterBuild ends a pending row and
+    // parses `expression` as SetFilter does (an expression that fails throws and changes nothing)
+    // and starts a build of the view that SetFilter(expression) and SetFiltered(true) would give:
+    // it tests the rows in view when the expression narrows the filter in place, every row
+    // otherwise. FilterBuildStep tests at most `budget` more rows and says whether every row is
+    // tested (also when the build was dropped). FinishFilterBuild, once every row is tested, puts
+    // the view in place as those two leave it (the filter text, Filtered(), the rows in the active
+    // order, the cursor on the first row, the same notices), testing again the rows posted or
+    // deleted since the build began. A newer build, SetFilter, SetFiltered, closing or reading the
+    // table drops a build: FilterBuildCurrent then says false and FinishFilterBuild does nothing.
+    class FilterBuild;
+    std::shared_ptr<FilterBuild> BeginFilterBuild(const QString &expression);
+    bool FilterBuildStep(FilterBuild &build, int budget);
+    bool FilterBuildCurrent(const FilterBuild &build) const;
+    // How many rows the build tests in all.
+    static int FilterBuildRows(const FilterBuild &build);
+    bool FinishFilterBuild(FilterBuild &build);
+
     // Makes the first row of the view whose field equals `value` (whole value, with case) current.
     bool LocateRow(const QString &fieldName, const Value &value);
 
@@ -348,6 +367,11 @@ private:
     void postInsert();
     void postEdit();
     bool passesFilter(int rowId) const;
+    // A filter build under way follows the rows that change while it runs (ClientTableFilter.cpp).
+    void dropFilterBuild();
+    void noteRowChanged(int rowId);
+    void testFilterRows(
+        const FilterExpr *filter, const std::vector<int> &ids, std::vector<char> &passes) const;
     Order &activeOrder();
     const Order &activeOrder() const;
 
@@ -373,6 +397,9 @@ private:
     QString m_filterText;
     bool m_filtered = false;
     std::unique_ptr<FilterExpr> m_filter;
+    // The filter build under way (0: none), and the rows posted or deleted since it began.
+    quint64 m_filterBuildTicket = 0;
+    std::vector<int> m_changedSinceFilterBuild;
     Reaction m_afterInsert;
     Reaction m_afterEdit;
     Reaction m_afterScroll;

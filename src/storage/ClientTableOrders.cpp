@@ -437,8 +437,33 @@ void ClientTable::SetIndexName(const QString &name)
     if (!order->built)
         buildOrder(*order);
     const int current = m_cursor >= 0 ? m_view[m_cursor] : -1;
-    m_indexName = order->def.name;
-    rebuildView(false);
+    if (m_filter) {
+        // Every row that passes the filter is in view (a posted row that no longer passes may be
+        // there too): the rows in view that pass, laid out in the new order, are the view a test
+        // of every row gives, without testing the rows a large list keeps out of view. They are
+        // tested by ascending id, the order in which their values lie in memory.
+        std::vector<char> keep(m_rows.size(), 0);
+        m_view.forEach([&](int id) { keep[size_t(id)] = 1; });
+        std::vector<int> ids;
+        ids.reserve(size_t(m_view.size()));
+        for (size_t id = 0; id < keep.size(); ++id)
+            if (keep[id])
+                ids.push_back(int(id));
+        testFilterRows(m_filter.get(), ids, keep);
+        RowSequence view;
+        order->rows.forEach([&](int id) {
+            if (keep[size_t(id)])
+                view.push_back(id);
+        });
+        m_view = std::move(view);
+        m_indexName = order->def.name;
+        if (m_cursor >= m_view.size())
+            m_cursor = m_view.empty() ? -1 : 0;
+        m_atEnd = m_view.empty();
+    } else {
+        m_indexName = order->def.name;
+        rebuildView(false);
+    }
     // The current row stays current; the cursor does not scroll.
     if (current >= 0) {
         const int pos = lowerBound(*order, m_view, current);

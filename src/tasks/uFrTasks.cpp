@@ -7,6 +7,7 @@
 #include "operations/OrderPreparation.h"
 #include "operations/TaskCommands.h"
 #include "operations/TaskViews.h"
+#include "operations/ViewFiltering.h"
 #include "platform/Clock.h"
 #include "platform/Error.h"
 #include "platform/FileAccess.h"
@@ -153,6 +154,8 @@ TfrTasks::TfrTasks(QWidget *parent)
 
     m_orders = new OrderPreparation(m_cdsTasks, this);
     connect(m_orders, &OrderPreparation::orderReady, this, &TfrTasks::orderReady);
+    m_filtering = new ViewFiltering(m_cdsTasks, this);
+    connect(m_filtering, &ViewFiltering::finished, this, &TfrTasks::viewFiltered);
 
     setUpQuickAddBar();
 }
@@ -165,6 +168,7 @@ TfrTasks::~TfrTasks()
     // An order still being built, or a list still being read, is abandoned: the workers stop at
     // their next step and free what they hold.
     m_orders->stop();
+    m_filtering->stop();
     delete m_opening;
     // A large list is freed on a worker thread: the window goes on while it is.
     emptyInBackground(m_cdsTasks);
@@ -368,12 +372,14 @@ void TfrTasks::chooseOrder(const QString &index)
             for (int i = 0; i < TaskViews::OrderItems().size(); ++i)
                 if (TaskViews::IndexForOrderItem(i).compare(index, Qt::CaseInsensitive) == 0)
                     item = TaskViews::OrderItems().at(i);
-            m_activity->setText(QStringLiteral("Sorting by %1 ...").arg(item));
+            m_sortingActivity = QStringLiteral("Sorting by %1 ...").arg(item);
+            showActivity();
             return;
         }
     }
     m_pendingOrder.clear();
-    m_activity->clear();
+    m_sortingActivity.clear();
+    showActivity();
     m_cdsTasks.SetIndexName(index);
 }
 
@@ -387,7 +393,8 @@ void TfrTasks::orderReady(const QString &index)
         if (m_pendingOrder.compare(index, Qt::CaseInsensitive) != 0)
             return;
         m_pendingOrder.clear();
-        m_activity->clear();
+        m_sortingActivity.clear();
+        showActivity();
         runGuarded([&] { m_cdsTasks.SetIndexName(index); });
     });
 }
@@ -413,24 +420,61 @@ void TfrTasks::cbShowChange()
             cbShow->currentIndex(), SystemFormats::current().formatDate(Clock::today()));
         // "All" switches filtering off; the last expression stays stored but is not applied.
         if (!filter) {
-            m_cdsTasks.SetFiltered(false);
+            m_filtering->showAll();
+            viewFiltered();
             return;
         }
-        TaskViews::ApplyFilter(m_cdsTasks, *filter);
+        chooseFilter(*filter, QStringLiteral("Showing %1 ...").arg(cbShow->currentText()));
     });
 }
 
 void TfrTasks::bnSearchClick()
 {
-    runGuarded([this] { TaskViews::ApplyFilter(m_cdsTasks, TaskViews::SearchFilter(edSearch->text())); });
+    runGuarded([this] {
+        chooseFilter(TaskViews::SearchFilter(edSearch->text()),
+            QStringLiteral("Searching for \"%1\" ...").arg(edSearch->text()));
+    });
 }
 
 void TfrTasks::SpeedButton2Click()
 {
     runGuarded([this] {
-        m_cdsTasks.SetFiltered(false);
+        m_filtering->showAll();
+        viewFiltered();
         edSearch->clear();
     });
+}
+
+void TfrTasks::chooseFilter(const QString &expression, const QString &activity)
+{
+    // A large list tests its tasks in idle turns: the grid keeps its view until the new one is
+    // ready. A later choice replaces this one.
+    if (m_filtering->apply(expression)) {
+        viewFiltered();
+        return;
+    }
+    m_filteringActivity = activity;
+    showActivity();
+}
+
+void TfrTasks::viewFiltered()
+{
+    m_filteringActivity.clear();
+    showActivity();
+}
+
+bool TfrTasks::viewPending() const
+{
+    return m_filtering->busy();
+}
+
+void TfrTasks::showActivity()
+{
+    QStringList busy;
+    for (const QString *text : { &m_sortingActivity, &m_filteringActivity })
+        if (!text->isEmpty())
+            busy << *text;
+    m_activity->setText(busy.join(QStringLiteral("  ")));
 }
 
 const std::vector<Command<TfrTasks, TaskIcon>> &TfrTasks::commandTable()
@@ -678,7 +722,10 @@ bool TfrTasks::BeginOpenList(const QString &fileName)
         return false;
     }
     // The table is not shared while it is read: the worker reads into one of its own, with this
-    // list's orders, which the frame then takes over whole.
+    // list's orders, which the frame then takes over whole. A view being built for what it held
+    // is dropped.
+    m_filtering->stop();
+    m_filteringActivity.clear();
     m_cdsTasks.Close();
     m_cdsTasks.ClearFields();
     m_opening = new ListOpening(fileName, defineReadList);
@@ -773,7 +820,11 @@ void TfrTasks::followLoadedFields()
     // is idle, a large list's on a worker thread. An order the user chose that was still being
     // built (the list was reloaded meanwhile) is built again and shown when ready.
     const QString pending = std::exchange(m_pendingOrder, QString());
-    m_activity->clear();
+    m_sortingActivity.clear();
+    // A view that was being built for the list as it was is dropped; the list shows its own.
+    m_filtering->stop();
+    m_filteringActivity.clear();
+    showActivity();
     m_orders->prepareAll();
     if (!pending.isEmpty()) {
         try {

@@ -40,6 +40,7 @@ class TaskPickers;
 class DataSource;
 class ListOpening;
 class OrderPreparation;
+class ViewFiltering;
 class TabCaption;
 class TaskGrid;
 class TaskGridModel;
@@ -166,6 +167,8 @@ public:
     // The order the user chose that is still being built, to be shown when it is ready; empty when
     // the grid shows the chosen order.
     const QString &pendingOrder() const { return m_pendingOrder; }
+    // Whether a view or search the user chose is still being built; the grid shows the view it had.
+    bool viewPending() const;
     // Records unsaved changes: the tab caption gets " *" once, the status bar says "Unsaved".
     void MarkUnsaved();
     // Records a save: the tab caption loses the unsaved mark, the status bar says "Saved".
@@ -251,6 +254,12 @@ private:
     // the background and switched to when ready (orderReady), the status bar saying so meanwhile.
     void chooseOrder(const QString &index);
     void orderReady(const QString &index);
+    // Applies a view or a search; a large list builds it in the background, the status bar saying
+    // `activity` meanwhile.
+    void chooseFilter(const QString &expression, const QString &activity);
+    void viewFiltered();
+    // Shows in the status bar what the frame is busy with: an order and a view being built.
+    void showActivity();
 
     // The task commands of actTasks on the current task.
     void acInProgressExecute();
@@ -323,6 +332,9 @@ private:
     std::vector<const QObject *> m_barDropDownLists; // the lists of cbShow and cbOrder, compared only
     OrderPreparation *m_orders = nullptr;
     QString m_pendingOrder;
+    QString m_sortingActivity; // "Sorting by Task ..." while m_pendingOrder is built
+    ViewFiltering *m_filtering = nullptr;
+    QString m_filteringActivity; // "Searching for ..." while a view is built
     ListOpening *m_opening = nullptr;
     bool m_reloading = false;
     // The status bar's panel of what the frame is busy with, the open's progress bar and its Cancel

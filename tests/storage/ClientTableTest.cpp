@@ -568,6 +568,48 @@ TEST(ClientTable, NarrowingSearch_GivesTheViewOfAFullSearch)
     }
 }
 
+// A change of order while a view or search is in place shows the tasks a filter over the whole table
+// gives, in the new order, also after a posted task stopped passing.
+TEST(ClientTable, OrderSwitch_WhileFiltered_GivesTheViewOfAFullFilter)
+{
+    auto table = newTaskTable();
+    const QStringList statuses = { "Complete", "Not Started", "In progress" };
+    for (int i = 0; i < 200; ++i)
+        addTask(*table, QStringLiteral("task %1%2").arg(i % 7 ? "pl" : "x").arg(199 - i), statuses.at(i % 3));
+    const auto fullFilter = [&](const QString &expression, const QString &order) {
+        ClientTable fresh;
+        DefineTaskTable(fresh);
+        fresh.ClearFields();
+        fresh.ReadFromBytes(table->WriteToBytes(DataFormat::XmlUtf8));
+        fresh.SetIndexName(order);
+        fresh.SetFilter(expression);
+        fresh.SetFiltered(true);
+        return column(fresh, "ID");
+    };
+    for (const char *expression : { "Task LIKE '%pl%'", "Status <> 'Complete' " }) {
+        SCOPED_TRACE(expression);
+        table->SetIndexName("cdsTasksIndexID");
+        table->SetFilter(QString::fromLatin1(expression));
+        table->SetFiltered(true);
+        // The first task stops passing; it stays in view until the view changes.
+        table->MoveFirst();
+        table->EditRow();
+        table->SetText("Task", "x");
+        table->SetText("Status", "Complete");
+        table->PostRow();
+        table->MoveTo(5);
+        const QString current = table->AsText("ID");
+        for (const char *order : { "cdsTasksIndexTaskName", "cdsTasksStatus", "cdsTasksIndexID" }) {
+            table->SetIndexName(QString::fromLatin1(order));
+            EXPECT_EQ(
+                column(*table, "ID"), fullFilter(QString::fromLatin1(expression), QString::fromLatin1(order)))
+                << order;
+            EXPECT_EQ(table->AsText("ID"), current) << order;
+        }
+        table->SetFiltered(false);
+    }
+}
+
 TEST(ClientTable, Filter_RowCountAndEditOnAnEmptyView)
 {
     auto table = newTaskTable();
