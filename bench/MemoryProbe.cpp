@@ -13,6 +13,7 @@
 #include <QFile>
 #include <QSet>
 #include <cstdio>
+#include <ctime>
 #include <malloc.h>
 
 namespace {
@@ -28,12 +29,16 @@ long statusKb(const char *key)
     return -1;
 }
 
+// Prints the memory now, and the processor time of all threads since the step before.
 void report(const char *step)
 {
+    static std::clock_t last = std::clock();
+    const std::clock_t now = std::clock();
     const struct mallinfo2 heap = mallinfo2();
-    std::printf("%-34s rss %7.1f MiB  peak %7.1f MiB  heap in use %7.1f MiB\n", step,
+    std::printf("%-34s rss %7.1f MiB  peak %7.1f MiB  heap in use %7.1f MiB  cpu %6.2f s\n", step,
         double(statusKb("VmRSS:")) / 1024, double(statusKb("VmHWM:")) / 1024,
-        double(heap.uordblks + heap.hblkhd) / (1024.0 * 1024.0));
+        double(heap.uordblks + heap.hblkhd) / (1024.0 * 1024.0), double(now - last) / CLOCKS_PER_SEC);
+    last = now;
     std::fflush(stdout);
 }
 

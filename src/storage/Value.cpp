@@ -74,9 +74,12 @@ bool Value::operator==(const Value &other) const
 namespace {
 
 // The first block of an arena holds this many characters, each next one twice the one before, up
-// to the largest; a text of more than a quarter of the largest gets a block of its own.
+// to the largest; a text of more than a quarter of the largest gets a block of its own. The largest
+// stays below the size the C library maps from the system one by one (128 KB), so that the blocks of
+// a table that goes are reused by the next one instead of being mapped afresh: with 2 MB blocks,
+// reading 100,000 tasks in a process that had read them before took a third longer.
 constexpr qsizetype FirstBlock = 2048;
-constexpr qsizetype LargestBlock = qsizetype(1) << 20;
+constexpr qsizetype LargestBlock = qsizetype(1) << 15;
 
 QArrayData *allocateBlock(qsizetype characters)
 {

@@ -168,7 +168,7 @@ static_assert(sizeof(Value) == 16, "a table holds millions of values");
 // QString has. A text read from a file took a block of its own before: a header, the allocator's
 // own bytes and room for as many characters as the text had bytes in the file, about as much again
 // as its characters for the task names of a large list. A block lives while any value or QString
-// shares it; a QString that outlives its table keeps the whole block (at most 2 MB).
+// shares it; a QString that outlives its table keeps the whole block (at most 64 KB).
 //
 // One arena serves one thread at a time; the values it makes may go anywhere.
 class TextArena
