@@ -751,9 +751,6 @@ void ClientTable::postInsert()
         version.values[size_t(counterField)] = Value::integer(m_data.counter);
     m_data.versions.push_back(std::move(version));
     m_rows.push_back({ versionPos, true });
-    for (auto &order : m_orders)
-        if (order->built)
-            updateSortKeys(*order, rowId);
     try {
         checkUnique(rowId);
     } catch (...) {
@@ -800,15 +797,9 @@ void ClientTable::postEdit()
     const int probeVersion = int(m_data.versions.size());
     m_data.versions.push_back({ 0, -1, m_pending });
     m_rows[size_t(rowId)].version = probeVersion;
-    for (auto &order : m_orders)
-        if (order->built)
-            updateSortKeys(*order, rowId);
     auto restore = [&] {
         m_rows[size_t(rowId)].version = oldVersion;
         m_data.versions.pop_back();
-        for (auto &order : m_orders)
-            if (order->built)
-                updateSortKeys(*order, rowId);
     };
     try {
         checkUnique(rowId);

@@ -361,7 +361,6 @@ private:
     int lowerBound(const Order &order, const RowSequence &rows, int rowId) const;
     void removeFromOrders(int rowId);
     void insertIntoOrders(int rowId);
-    void updateSortKeys(Order &order, int rowId);
     void mergeChangeLog();
     void checkUnique(int rowId) const;
     void postInsert();

@@ -100,21 +100,39 @@ void ClientTable::prefetchKey(const std::vector<int> &rows, size_t i, size_t fie
 
 namespace {
 
+// Compares two texts of a text key: as their collation sort keys compare, and an empty text before
+// any other (as QCollator::compare has it, which the build below follows).
+int compareTexts(const QCollator &collator, QStringView a, QStringView b)
+{
+    if (a == b)
+        return 0;
+    return collator.compare(a, b);
+}
+
+// How many distinct texts have their collation sort keys worked out at once while an order is
+// built: a sort key takes about as much memory again as its text, and with a batch this size the
+// keys of a million distinct task texts never hold more than about 20 MB at once. Batches sorted
+// by their keys are then merged by comparing their texts.
+constexpr size_t SortKeyBatch = 1 << 17;
+// How many distinct texts of a key are looked up to be shared while an order is built: past this,
+// a field's texts rarely repeat (the task names), and a table of all of them would cost more than
+// working out the odd repeated key twice.
+constexpr int SharedTextLimit = 1 << 16;
+
 // Ranks and sorts rows by an order's keys, the work of building an order. Every key is first turned
-// into an integer rank per row: texts get the rank of their collation sort key among the distinct
-// texts of the field (so a list whose statuses are five words computes five sort keys, not one per
-// row), other kinds order by value. Equal ranks mean equal keys, exactly as compareRows sees them,
-// so the orders that posts keep up to date afterwards by binary search agree with this build.
+// into an integer rank per row: texts get the rank of their collation among the distinct texts of
+// the field (so a list whose statuses are five words computes five sort keys, not one per row),
+// other kinds order by value. Equal ranks mean equal keys, exactly as compareRows sees them, so the
+// orders that posts keep up to date afterwards by binary search agree with this build.
 //
 // `rows` holds the ids of the rows to order, ascending, and receives them in order; every id is
 // below `idSpan`. `valueAt(k, i)` is the value of key k of the row rows[i] as given, `sortKeyOf(k,
-// text)` the collation sort key of a text of key k, `ahead(k, i)` may fetch row i's key ahead of
-// its use. `sortKeys` receives each row's sort key of each text key, by row id. Returns false, with
+// text)` the collation sort key of a text of key k, `compareText(k, a, b)` compares two texts of key
+// k as their sort keys do, `ahead(k, i)` may fetch row i's key ahead of its use. Returns false, with
 // `rows` unusable, when `cancelled()` answered true on the way.
-template <typename ValueAt, typename SortKeyOf, typename Ahead, typename Cancelled>
+template <typename ValueAt, typename SortKeyOf, typename CompareText, typename Ahead, typename Cancelled>
 bool sortByKeys(const IndexDef &def, const std::vector<bool> &textKey, std::vector<int> &rows, size_t idSpan,
-    ValueAt valueAt, SortKeyOf sortKeyOf, Ahead ahead, Cancelled cancelled,
-    std::vector<std::vector<std::optional<QCollatorSortKey>>> &sortKeys)
+    ValueAt valueAt, SortKeyOf sortKeyOf, CompareText compareText, Ahead ahead, Cancelled cancelled)
 {
     // How many rows go by between two looks at `cancelled`.
     constexpr size_t CancelEvery = 8192;
@@ -134,56 +152,94 @@ bool sortByKeys(const IndexDef &def, const std::vector<bool> &textKey, std::vect
             }
             continue;
         }
-        QHash<QString, int> distinctIndex;
-        std::vector<QString> distinct;
+        // The distinct texts, each by the position in `rows` of its first row.
+        std::vector<int> distinct;
         std::vector<int> textOf(idSpan, -1);
-        for (size_t i = 0; i < rows.size(); ++i) {
-            ahead(k, i);
-            const int id = rows[i];
-            const Value &v = valueAt(k, i);
-            if (v.isNull()) {
-                nulls[k][size_t(id)] = true;
-                continue;
-            }
-            QString text = v.text();
-            const auto it = distinctIndex.constFind(text);
-            if (it != distinctIndex.constEnd()) {
-                textOf[size_t(id)] = *it;
-            } else {
+        {
+            QHash<QStringView, int> shared;
+            for (size_t i = 0; i < rows.size(); ++i) {
+                ahead(k, i);
+                const int id = rows[i];
+                const Value &v = valueAt(k, i);
+                if (v.isNull()) {
+                    nulls[k][size_t(id)] = true;
+                    continue;
+                }
+                const QStringView text = v.textView();
+                const auto it = shared.constFind(text);
+                if (it != shared.constEnd()) {
+                    textOf[size_t(id)] = *it;
+                    continue;
+                }
                 textOf[size_t(id)] = int(distinct.size());
-                distinctIndex.insert(text, int(distinct.size()));
-                distinct.push_back(std::move(text));
+                if (shared.size() < SharedTextLimit)
+                    shared.insert(text, int(distinct.size()));
+                distinct.push_back(int(i));
             }
         }
-        std::vector<QCollatorSortKey> keys;
-        keys.reserve(distinct.size());
-        for (const QString &text : distinct) {
-            if (keys.size() % CancelEvery == 0 && cancelled())
-                return false;
-            keys.push_back(sortKeyOf(k, text));
-        }
+        const auto textAt = [&](int d) { return valueAt(k, size_t(distinct[size_t(d)])).textView(); };
+        // The distinct texts in collation order: sorted by their sort keys batch by batch, then the
+        // sorted batches merged.
         std::vector<int> byKey(distinct.size());
         std::iota(byKey.begin(), byKey.end(), 0);
-        std::sort(byKey.begin(), byKey.end(),
-            [&](int a, int b) { return keys[size_t(a)].compare(keys[size_t(b)]) < 0; });
-        if (cancelled())
-            return false;
         std::vector<qint64> rankOf(distinct.size());
         qint64 rank = 0;
-        for (size_t i = 0; i < byKey.size(); ++i) {
-            if (i > 0 && keys[size_t(byKey[i])].compare(keys[size_t(byKey[i - 1])]) != 0)
-                ++rank;
-            rankOf[size_t(byKey[i])] = rank;
+        const bool oneBatch = distinct.size() <= SortKeyBatch;
+        for (size_t from = 0; from < distinct.size(); from += SortKeyBatch) {
+            const size_t to = std::min(distinct.size(), from + SortKeyBatch);
+            std::vector<QCollatorSortKey> keys;
+            keys.reserve(to - from);
+            for (size_t d = from; d < to; ++d) {
+                if (keys.size() % CancelEvery == 0 && cancelled())
+                    return false;
+                keys.push_back(sortKeyOf(k, valueAt(k, size_t(distinct[d])).text()));
+            }
+            const auto before = [&](int a, int b) {
+                const bool emptyA = textAt(a).isEmpty();
+                const bool emptyB = textAt(b).isEmpty();
+                if (emptyA || emptyB)
+                    return emptyA && !emptyB;
+                return keys[size_t(a) - from].compare(keys[size_t(b) - from]) < 0;
+            };
+            std::sort(byKey.begin() + long(from), byKey.begin() + long(to), before);
+            if (oneBatch) {
+                // One batch: its keys tell the equal texts apart at once.
+                for (size_t i = 0; i < byKey.size(); ++i) {
+                    if (i > 0 && before(byKey[i - 1], byKey[i]))
+                        ++rank;
+                    rankOf[size_t(byKey[i])] = rank;
+                }
+            }
+            if (cancelled())
+                return false;
+        }
+        if (!oneBatch) {
+            std::vector<int> merged(byKey.size());
+            const auto before = [&](int a, int b) { return compareText(k, textAt(a), textAt(b)) < 0; };
+            for (size_t width = SortKeyBatch; width < byKey.size(); width *= 2) {
+                for (size_t from = 0; from < byKey.size(); from += 2 * width) {
+                    const auto first = byKey.begin() + long(from);
+                    const auto middle = byKey.begin() + long(std::min(byKey.size(), from + width));
+                    const auto last = byKey.begin() + long(std::min(byKey.size(), from + 2 * width));
+                    std::merge(first, middle, middle, last, merged.begin() + long(from), before);
+                    if (cancelled())
+                        return false;
+                }
+                byKey.swap(merged);
+            }
+            for (size_t i = 0; i < byKey.size(); ++i) {
+                if (i > 0 && compareText(k, textAt(byKey[i - 1]), textAt(byKey[i])) != 0)
+                    ++rank;
+                rankOf[size_t(byKey[i])] = rank;
+                if (i % CancelEvery == 0 && cancelled())
+                    return false;
+            }
         }
         textRankCount[k] = byKey.empty() ? 0 : rank + 1;
-        auto &rowKeys = sortKeys[k];
-        rowKeys.resize(idSpan);
         for (int id : rows) {
             const int t = textOf[size_t(id)];
-            if (t < 0)
-                continue;
-            ranks[k][size_t(id)] = rankOf[size_t(t)];
-            rowKeys[size_t(id)] = keys[size_t(t)];
+            if (t >= 0)
+                ranks[k][size_t(id)] = rankOf[size_t(t)];
         }
     }
     if (cancelled())
@@ -283,19 +339,17 @@ void ClientTable::buildOrder(Order &order)
     order.rows.clear();
     order.keyFields.clear();
     order.textKey.clear();
-    order.sortKeys.clear();
-    order.keyCache.clear();
+    order.collators.clear();
     // A build away from the table that is still under way is no longer needed.
     order.buildTicket = 0;
     order.changedSinceSnapshot.clear();
+    const bool caseSensitive = !order.def.options.caseInsensitive;
     for (const QString &name : order.def.fields) {
         const Field &field = RequireField(name);
         order.keyFields.push_back(field.index());
         order.textKey.push_back(field.isText());
+        order.collators.push_back(SystemFormats::current().newCollator(caseSensitive));
     }
-    const size_t keyCount = order.keyFields.size();
-    order.sortKeys.resize(keyCount);
-    order.keyCache.resize(keyCount);
     std::vector<int> rows;
     rows.reserve(m_rows.size());
     for (size_t id = 0; id < m_rows.size(); ++id)
@@ -303,52 +357,25 @@ void ClientTable::buildOrder(Order &order)
             rows.push_back(int(id));
 
     if (!order.isDefault) {
-        const bool caseSensitive = !order.def.options.caseInsensitive;
         const auto valueAt = [&](size_t k, size_t i) -> const Value & {
             return rowValues(rows[i])[size_t(order.keyFields[k])];
         };
-        // The texts' keys are not put into the order's key cache here: each row keeps its own
-        // key, and the cache fills as posts bring texts, so a column of mostly distinct texts (the
-        // task names) does not build a second table of them.
         const auto sortKeyOf = [&](size_t k, const QString &text) {
             if (k < preparedKeys.size()) {
                 const auto found = preparedKeys[k].constFind(text);
                 if (found != preparedKeys[k].constEnd())
                     return *found;
             }
-            return SystemFormats::current().sortKey(text, caseSensitive);
+            return order.collators[k].sortKey(text);
         };
+        const auto compareText
+            = [&](size_t k, QStringView a, QStringView b) { return compareTexts(order.collators[k], a, b); };
         const auto ahead = [&](size_t k, size_t i) { prefetchKey(rows, i, size_t(order.keyFields[k])); };
-        sortByKeys(
-            order.def, order.textKey, rows, m_rows.size(), valueAt, sortKeyOf, ahead, [] { return false; },
-            order.sortKeys);
+        sortByKeys(order.def, order.textKey, rows, m_rows.size(), valueAt, sortKeyOf, compareText, ahead,
+            [] { return false; });
     }
     order.rows.assign(rows);
     order.built = true;
-}
-
-void ClientTable::updateSortKeys(Order &order, int rowId)
-{
-    const auto &values = rowValues(rowId);
-    for (size_t k = 0; k < order.keyFields.size(); ++k) {
-        if (!order.textKey[k])
-            continue;
-        auto &keys = order.sortKeys[k];
-        if (keys.size() <= size_t(rowId))
-            keys.resize(size_t(rowId) + 1);
-        const Value &v = values[size_t(order.keyFields[k])];
-        if (v.isNull()) {
-            keys[size_t(rowId)].reset();
-            continue;
-        }
-        // Most posts repeat a text the order has seen (a status, a category): reuse its key.
-        auto &cache = order.keyCache[k];
-        auto it = cache.constFind(v.text());
-        if (it == cache.constEnd())
-            it = cache.insert(
-                v.text(), SystemFormats::current().sortKey(v.text(), !order.def.options.caseInsensitive));
-        keys[size_t(rowId)] = *it;
-    }
 }
 
 // Compares two rows by the order's keys; nulls first (last when descending).
@@ -364,7 +391,7 @@ int ClientTable::compareRows(const Order &order, int a, int b, bool withTieBreak
             if (x.isNull() || y.isNull())
                 c = int(!x.isNull()) - int(!y.isNull());
             else if (order.textKey[k])
-                c = order.sortKeys[k][size_t(a)]->compare(*order.sortKeys[k][size_t(b)]);
+                c = compareTexts(order.collators[k], x.textView(), y.textView());
             else
                 c = compareValues(x, y);
             if (c != 0)
@@ -403,7 +430,6 @@ void ClientTable::insertIntoOrders(int rowId)
                 order->changedSinceSnapshot.push_back(rowId);
             continue;
         }
-        updateSortKeys(*order, rowId);
         const int pos = lowerBound(*order, order->rows, rowId);
         order->rows.insert(pos, rowId);
     }
@@ -568,16 +594,17 @@ bool ClientTable::RunIndexBuild(IndexBuild &build, const std::atomic<bool> &canc
 {
     if (!build.snapshotDone)
         return false;
-    build.sortKeys.assign(build.keyFields.size(), {});
     if (!build.keyFields.empty()) {
         // The values are copied by position in build.rows, which the ranking reads before it
         // reorders the rows.
         const auto valueAt = [&](size_t k, size_t i) -> const Value & { return build.values[k][i]; };
         const auto sortKeyOf
             = [&](size_t k, const QString &text) { return build.collators[k].sortKey(text); };
+        const auto compareText
+            = [&](size_t k, QStringView a, QStringView b) { return compareTexts(build.collators[k], a, b); };
         const bool done = sortByKeys(
-            build.def, build.textKey, build.rows, build.idSpan, valueAt, sortKeyOf, [](size_t, size_t) {},
-            [&] { return cancel.load(std::memory_order_relaxed); }, build.sortKeys);
+            build.def, build.textKey, build.rows, build.idSpan, valueAt, sortKeyOf, compareText,
+            [](size_t, size_t) {}, [&] { return cancel.load(std::memory_order_relaxed); });
         if (!done)
             return false;
     }
@@ -617,19 +644,15 @@ bool ClientTable::FinishIndexBuild(IndexBuild &build)
     }
     order->keyFields = build.keyFields;
     order->textKey = build.textKey;
-    order->sortKeys = std::move(build.sortKeys);
-    for (auto &keys : order->sortKeys)
-        keys.resize(m_rows.size());
-    order->keyCache.assign(order->keyFields.size(), {});
+    // The worker is done with its collators: they serve the order's comparisons from now on.
+    order->collators = std::move(build.collators);
     order->preparedKeys.clear();
     order->preparedUpTo.clear();
     order->built = true;
     order->buildTicket = 0;
     order->changedSinceSnapshot.clear();
-    for (int id : toPlace) {
-        updateSortKeys(*order, id);
+    for (int id : toPlace)
         order->rows.insert(lowerBound(*order, order->rows, id), id);
-    }
     build.built = false;
     return true;
 }

@@ -118,9 +118,16 @@ void put(char16_t *&out, char32_t c)
 // text never has more UTF-16 units than the value has bytes). With `ansi` the bytes are
 // Windows-1252; otherwise UTF-8, where an invalid sequence either fails the decoding (when
 // `failOnInvalid`, so the caller can fall back) or becomes U+FFFD.
+// The decoding goes into `result`, reusing its memory when it is large enough and not shared.
 bool decodeValue(const char *p, const char *end, bool ansi, bool failOnInvalid, QString &result)
 {
-    QString text(end - p, Qt::Uninitialized);
+    QString text;
+    if (result.isDetached() && result.capacity() >= end - p) {
+        text = std::move(result);
+        text.resize(end - p);
+    } else {
+        text = QString(end - p, Qt::Uninitialized);
+    }
     char16_t *const start = reinterpret_cast<char16_t *>(text.data());
     char16_t *out = start;
     while (p < end) {
@@ -171,12 +178,17 @@ bool decodeValue(const char *p, const char *end, bool ansi, bool failOnInvalid, 
 // Undoes the escaping of a raw attribute value. Documents without a declared encoding are UTF-8,
 // but files from the Windows program carry Windows-1252 bytes: a value that is no valid UTF-8 is
 // read as Windows-1252.
+void unescape(const char *begin, const char *end, Encoding encoding, QString &text)
+{
+    if (encoding != Encoding::Ansi && decodeValue(begin, end, false, encoding == Encoding::Utf8OrAnsi, text))
+        return;
+    decodeValue(begin, end, true, false, text);
+}
+
 QString unescape(const char *begin, const char *end, Encoding encoding)
 {
     QString text;
-    if (encoding != Encoding::Ansi && decodeValue(begin, end, false, encoding == Encoding::Utf8OrAnsi, text))
-        return text;
-    decodeValue(begin, end, true, false, text);
+    unescape(begin, end, encoding, text);
     return text;
 }
 
@@ -299,11 +311,15 @@ qint64 readTime(const char *p, const char *end, const char *whole, const Field &
     return (hours * 3600LL + minutes * 60LL) * 1000 + rest;
 }
 
-Value readValue(const Field &field, const char *begin, const char *end, Encoding encoding)
+// With `arena`, a text goes into the arena, decoded first into `scratch`.
+Value readValue(const Field &field, const char *begin, const char *end, Encoding encoding,
+    TextArena *arena = nullptr, QString *scratch = nullptr)
 {
     switch (field.valueKind()) {
     case Value::Kind::Text: {
-        QString text = unescape(begin, end, encoding);
+        QString own;
+        QString &text = arena ? *scratch : own;
+        unescape(begin, end, encoding, text);
         const int zero = text.indexOf(QChar(0));
         if (zero >= 0)
             text.truncate(zero);
@@ -314,7 +330,9 @@ Value readValue(const Field &field, const char *begin, const char *end, Encoding
                 --cut;
             text.truncate(cut);
         }
-        return Value::text(std::move(text));
+        if (arena)
+            return arena->text(text);
+        return Value::text(std::move(own));
     }
     case Value::Kind::Integer: {
         // The number starts at the first digit, unless a letter comes first; an optional sign may
@@ -624,7 +642,7 @@ public:
             if (const Value *known = texts.find(begin, end)) {
                 slot = *known;
             } else {
-                slot = readValue(field, begin, end, m_encoding);
+                slot = readValue(field, begin, end, m_encoding, &m_arena, &m_scratch);
                 texts.remember(begin, end, slot);
             }
         } else {
@@ -662,6 +680,9 @@ private:
     bool m_markUsable;
     int m_fieldCount;
     std::vector<RecentTexts> m_texts;
+    // The texts of the rows, many to a block, and the place where each is decoded first.
+    TextArena m_arena;
+    QString m_scratch;
     std::vector<ModifiedVersion> m_modifiedVersions;
     RowVersion m_version;
     bool m_modified = false;

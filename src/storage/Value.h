@@ -13,8 +13,9 @@ namespace ql {
 // that day; times as milliseconds from midnight. Date and time values carry no zone.
 //
 // A table holds one value for every field of every row version, so a value takes 16 bytes: the
-// number, or the shared character block of a text with its length. A text shares its characters
-// with the QString it came from and with every copy, as QStrings do among themselves.
+// number, or the shared character block of a text with the text's place in it and its length. A
+// text shares its characters with the QString it came from and with every copy, as QStrings do
+// among themselves; texts read from a file share large blocks of many texts each (TextArena).
 class Value
 {
 public:
@@ -25,6 +26,8 @@ public:
         : m_int(other.m_int)
         , m_size(other.m_size)
         , m_kind(other.m_kind)
+        , m_offsetHigh(other.m_offsetHigh)
+        , m_offsetLow(other.m_offsetLow)
     {
         if (m_kind == Kind::Text && m_text)
             m_text->ref();
@@ -33,6 +36,8 @@ public:
         : m_int(other.m_int)
         , m_size(other.m_size)
         , m_kind(other.m_kind)
+        , m_offsetHigh(other.m_offsetHigh)
+        , m_offsetLow(other.m_offsetLow)
     {
         other.m_kind = Kind::Null;
     }
@@ -58,6 +63,8 @@ public:
         std::swap(m_int, other.m_int);
         std::swap(m_size, other.m_size);
         std::swap(m_kind, other.m_kind);
+        std::swap(m_offsetHigh, other.m_offsetHigh);
+        std::swap(m_offsetLow, other.m_offsetLow);
     }
 
     static Value integer(qint64 v) { return Value(Kind::Integer, v); }
@@ -120,29 +127,65 @@ public:
     static constexpr qint64 MsecsPerDay = 86400000;
 
 private:
+    friend class TextArena;
+
     Value(Kind kind, qint64 v)
         : m_int(v)
         , m_kind(kind)
     {
     }
 
-    const char16_t *characters() const
+    // Where a text's characters start in its block, in characters: 24 bits.
+    static constexpr qsizetype MaxOffset = (qsizetype(1) << 24) - 1;
+    qsizetype offset() const { return (qsizetype(m_offsetHigh) << 16) | m_offsetLow; }
+    void setOffset(qsizetype offset)
     {
-        return m_text
-            ? QTypedArrayData<char16_t>::dataStart(m_text, alignof(QTypedArrayData<char16_t>::AlignmentDummy))
-            : u"";
+        m_offsetHigh = quint8(offset >> 16);
+        m_offsetLow = quint16(offset);
     }
+    static char16_t *blockStart(QArrayData *block)
+    {
+        return QTypedArrayData<char16_t>::dataStart(
+            block, alignof(QTypedArrayData<char16_t>::AlignmentDummy));
+    }
+    const char16_t *characters() const { return m_text ? blockStart(m_text) + offset() : u""; }
 
     union {
         qint64 m_int = 0;
         double m_float;
-        // A text's characters start right after this header; null for an empty text.
+        // The block that holds a text's characters; null for an empty text.
         QArrayData *m_text;
     };
     quint32 m_size = 0; // a text's length
     Kind m_kind = Kind::Null;
+    quint8 m_offsetHigh = 0;
+    quint16 m_offsetLow = 0;
 };
 
 static_assert(sizeof(Value) == 16, "a table holds millions of values");
+
+// Holds the texts read into one table, many to a block of memory, each with a zero after it as a
+// QString has. A text read from a file took a block of its own before: a header, the allocator's
+// own bytes and room for as many characters as the text had bytes in the file, about as much again
+// as its characters for the task names of a large list. A block lives while any value or QString
+// shares it; a QString that outlives its table keeps the whole block (at most 64 KB).
+//
+// One arena serves one thread at a time; the values it makes may go anywhere.
+class TextArena
+{
+public:
+    TextArena() = default;
+    ~TextArena();
+    TextArena(const TextArena &) = delete;
+    TextArena &operator=(const TextArena &) = delete;
+
+    // A text value with a copy of `text`.
+    Value text(QStringView text);
+
+private:
+    QArrayData *m_block = nullptr;
+    qsizetype m_used = 0;
+    qsizetype m_capacity = 0;
+};
 
 } // namespace ql
