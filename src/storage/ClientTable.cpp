@@ -460,7 +460,7 @@ void ClientTable::rebuildView(bool moveToFirst, bool fromView)
                 const Value *values = rowValues(ids[i + TextsAhead]).data();
                 for (int f : fields)
                     if (values[f].kind() == Value::Kind::Text)
-                        __builtin_prefetch(values[f].text().constData());
+                        __builtin_prefetch(values[f].textView().data());
             }
             if (passesFilter(ids[i]))
                 m_view.push_back(ids[i]);

@@ -94,7 +94,7 @@ void ClientTable::prefetchKey(const std::vector<int> &rows, size_t i, size_t fie
     if (i + TextsAhead < rows.size()) {
         const Value &v = rowValues(rows[i + TextsAhead])[field];
         if (v.kind() == Value::Kind::Text)
-            __builtin_prefetch(v.text().constData());
+            __builtin_prefetch(v.textView().data());
     }
 }
 
