@@ -426,45 +426,23 @@ const std::vector<Value> &ClientTable::rowValues(int rowId) const
     return m_data.versions[size_t(m_rows[size_t(rowId)].version)].values;
 }
 
-bool ClientTable::passesFilter(int rowId) const
-{
-    return !m_filter || m_filter->matches(rowValues(rowId));
-}
-
 void ClientTable::rebuildView(bool moveToFirst, bool fromView)
 {
     const Order &order = activeOrder();
     if (!m_filter) {
         m_view = order.rows;
     } else {
-        // Each row's values live in an allocation of their own; on a large list the walk waits on
-        // memory, so the values of a row a little ahead are fetched while this one is tested.
         // A narrowing filter tests only the rows in view: no row outside it can pass.
         const RowSequence &candidates = fromView ? m_view : order.rows;
         std::vector<int> ids;
         ids.reserve(size_t(candidates.size()));
         candidates.forEach([&](int id) { ids.push_back(id); });
+        std::vector<char> passes(m_rows.size());
+        testFilterRows(m_filter.get(), ids, passes);
         m_view.clear();
-        // Two steps: the values the filter reads, some rows ahead; then, nearer, the characters of
-        // those that are texts.
-        const std::vector<int> &fields = m_filter->fieldsRead();
-        constexpr size_t ValuesAhead = 8;
-        constexpr size_t TextsAhead = 4;
-        for (size_t i = 0; i < ids.size(); ++i) {
-            if (i + ValuesAhead < ids.size()) {
-                const Value *values = rowValues(ids[i + ValuesAhead]).data();
-                for (int f : fields)
-                    __builtin_prefetch(values + f);
-            }
-            if (i + TextsAhead < ids.size()) {
-                const Value *values = rowValues(ids[i + TextsAhead]).data();
-                for (int f : fields)
-                    if (values[f].kind() == Value::Kind::Text)
-                        __builtin_prefetch(values[f].textView().data());
-            }
-            if (passesFilter(ids[i]))
-                m_view.push_back(ids[i]);
-        }
+        for (int id : ids)
+            if (passes[size_t(id)])
+                m_view.push_back(id);
     }
     if (moveToFirst || m_cursor >= m_view.size())
         m_cursor = m_view.empty() ? -1 : 0;

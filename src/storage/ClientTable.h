@@ -365,7 +365,6 @@ private:
     void checkUnique(int rowId) const;
     void postInsert();
     void postEdit();
-    bool passesFilter(int rowId) const;
     // A filter build under way follows the rows that change while it runs (ClientTableFilter.cpp).
     void dropFilterBuild();
     void noteRowChanged(int rowId);

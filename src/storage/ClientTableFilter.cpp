@@ -54,8 +54,8 @@ void ClientTable::noteRowChanged(int rowId)
 }
 
 // Marks in `passes` the rows of `ids` that pass `filter`. Each row's values live in an allocation of
-// their own: the values the filter reads are fetched some rows ahead, the characters of those that
-// are texts nearer, as the view's own rebuild does.
+// their own: on a large list the walk waits on memory, so the values the filter reads are fetched
+// some rows ahead, and, nearer, the characters of those that are texts.
 void ClientTable::testFilterRows(
     const FilterExpr *filter, const std::vector<int> &ids, std::vector<char> &passes) const
 {
