@@ -92,7 +92,14 @@ public:
         return std::move(m_buf);
     }
 
-    // Hands on what the buffer holds.
+    // Hands on what the buffer holds, when the bytes are handed on as they come.
+    void handOn()
+    {
+        if (m_drain)
+            drain();
+    }
+
+private:
     void drain()
     {
         const qsizetype used = m_p - m_buf.constData();
@@ -101,7 +108,6 @@ public:
         m_p = m_buf.data();
     }
 
-private:
     void grow(qsizetype n)
     {
         if (m_drain) {
@@ -359,6 +365,11 @@ public:
     {
         return qsizetype(versions * (m_data.fields.size() * 16 + 16));
     }
+    // The bytes the whole document takes, about.
+    qsizetype estimate() const
+    {
+        return qsizetype(512 + m_data.fields.size() * 80) + estimate(m_data.versions.size());
+    }
 
     // The declaration, the fields and the change log, up to the first row.
     void writeHead(Sink &out)
@@ -577,36 +588,45 @@ void writeRowsInParallel(const DocumentWriter &writer, size_t versions, int thre
 
 } // namespace
 
+namespace {
+
+// Writes the whole document into `out`; a large table's rows are written on several threads, their
+// blocks handed to `blocks` in order after what `out` holds so far was handed on.
+void writeDocument(DocumentWriter &writer, size_t versions, Sink &out, const PutBytes &blocks, int threads)
+{
+    writer.writeHead(out);
+    if (threads <= 0)
+        threads = int(std::min(4u, std::thread::hardware_concurrency()));
+    if (versions >= RowsInParallelFrom && threads > 1) {
+        out.handOn();
+        writeRowsInParallel(writer, versions, threads, blocks);
+    } else {
+        DayDigits dayDigits(versions);
+        writer.writeRows(out, 0, versions, dayDigits);
+    }
+    DocumentWriter::writeEnd(out);
+    out.handOn();
+}
+
+} // namespace
+
 void writeDatapacket(
     const TableData &data, DataFormat format, bool changeLogging, const PutBytes &put, int threads)
 {
     DocumentWriter writer(data, format, changeLogging);
     // Pieces of about this size are handed on.
     constexpr qsizetype PieceSize = 4 << 20;
-    Sink out(
-        std::min(PieceSize, 512 + qsizetype(data.fields.size()) * 80 + writer.estimate(data.versions.size())),
-        {}, &put);
-    writer.writeHead(out);
-    const size_t versions = data.versions.size();
-    if (threads <= 0)
-        threads = int(std::min(4u, std::thread::hardware_concurrency()));
-    if (versions >= RowsInParallelFrom && threads > 1) {
-        out.drain();
-        writeRowsInParallel(writer, versions, threads, put);
-    } else {
-        DayDigits dayDigits(versions);
-        writer.writeRows(out, 0, versions, dayDigits);
-    }
-    DocumentWriter::writeEnd(out);
-    out.drain();
+    Sink out(std::min(PieceSize, writer.estimate()), {}, &put);
+    writeDocument(writer, data.versions.size(), out, put, threads);
 }
 
 QByteArray writeDatapacket(const TableData &data, DataFormat format, bool changeLogging)
 {
-    Sink whole(
-        qsizetype(512 + data.fields.size() * 80 + data.versions.size() * (data.fields.size() * 16 + 16)));
-    writeDatapacket(data, format, changeLogging,
-        [&whole](const char *bytes, qsizetype size) { whole.append(bytes, size); });
+    DocumentWriter writer(data, format, changeLogging);
+    Sink whole(writer.estimate());
+    writeDocument(
+        writer, data.versions.size(), whole,
+        [&whole](const char *bytes, qsizetype size) { whole.append(bytes, size); }, 0);
     return whole.take();
 }
 
