@@ -567,6 +567,11 @@ std::shared_ptr<ClientTable::IndexBuild> ClientTable::BeginIndexBuild(const QStr
     }
     build->values.resize(build->keyFields.size());
     build->idSpan = m_rows.size();
+    // Room for every row at once: growing the copy as it fills would move it whole at each
+    // doubling, in one step, and take the memory of a large list's keys afresh each time.
+    build->rows.reserve(build->idSpan);
+    for (std::vector<Value> &keyValues : build->values)
+        keyValues.reserve(build->idSpan);
     // A build begun again replaces the one before: rows are tracked from this snapshot on.
     order->buildTicket = build->ticket;
     order->changedSinceSnapshot.clear();
