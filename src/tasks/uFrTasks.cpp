@@ -728,12 +728,17 @@ bool TfrTasks::BeginOpenList(const QString &fileName)
     m_filteringActivity.clear();
     m_cdsTasks.Close();
     m_cdsTasks.ClearFields();
+    startReading(fileName);
+    return true;
+}
+
+void TfrTasks::startReading(const QString &fileName)
+{
     m_opening = new ListOpening(fileName, defineReadList);
     connect(m_opening, &ListOpening::progressChanged, this, &TfrTasks::showOpenProgress);
     connect(m_opening, &ListOpening::finished, this, &TfrTasks::openingFinished);
     setOpening(true);
     showOpenProgress(0);
-    return true;
 }
 
 void TfrTasks::CancelOpen()
@@ -854,11 +859,7 @@ bool TfrTasks::BeginReload()
         return false;
     }
     m_reloading = true;
-    m_opening = new ListOpening(m_listFileName, defineReadList);
-    connect(m_opening, &ListOpening::progressChanged, this, &TfrTasks::showOpenProgress);
-    connect(m_opening, &ListOpening::finished, this, &TfrTasks::openingFinished);
-    setOpening(true);
-    showOpenProgress(0);
+    startReading(m_listFileName);
     return true;
 }
 

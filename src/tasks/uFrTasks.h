@@ -243,6 +243,8 @@ private:
     // the program is idle.
     void followLoadedFields();
     // Shows a list read by the worker, or tells why there is none.
+    // Reads `fileName` on a worker, the frame showing the progress, until openingFinished.
+    void startReading(const QString &fileName);
     void openingFinished();
     void reloadFinished(ListOpening &opening);
     // Puts the list read again in `fresh` in place of what the tab shows (see reloadList).
